@@ -1,0 +1,72 @@
+// Loads of 10000-point files of each format, and the writer on 10000 points.
+#include <benchmark/benchmark.h>
+
+#include "formats/readers.h"
+#include "support/fixtures.h"
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+namespace {
+constexpr int kPoints = 10000;
+
+const TempDir& Dir()
+{
+    static TempDir dir;
+    return dir;
+}
+
+std::string CrdFile()
+{
+    static std::string path = [] {
+        std::vector<CrdPoint> pts;
+        for (int i = 1; i <= kPoints; ++i)
+            pts.push_back({5000 + i * 0.125, 1000 + i * 0.5, 100 + (i % 100) * 0.01, "PT" + std::to_string(i)});
+        auto p = Dir().Path("points.crd");
+        WriteBytes(p, CrdNumeric(kPoints, pts));
+        return p;
+    }();
+    return path;
+}
+
+std::string CooFile()
+{
+    static std::string path = [] {
+        std::string text;
+        for (int i = 1; i <= kPoints; ++i)
+            text += CooBlock(std::to_string(i), "PT" + std::to_string(i), std::to_string(1000 + i * 0.5),
+                             std::to_string(5000 + i * 0.125), std::to_string(100 + (i % 100) * 0.01));
+        auto p = Dir().Path("points.coo");
+        WriteBytes(p, text);
+        return p;
+    }();
+    return path;
+}
+
+void Load(benchmark::State& state, const std::string& path)
+{
+    PointTable table;
+    for (auto _ : state) {
+        ChooseReader(path).read(table, path);
+        benchmark::DoNotOptimize(table.CurrItems());
+    }
+    if (table.CurrItems() != kPoints) state.SkipWithError("wrong point count");
+}
+
+void BM_LoadCrd(benchmark::State& state) { Load(state, CrdFile()); }
+void BM_LoadCoo(benchmark::State& state) { Load(state, CooFile()); }
+
+void BM_WriteAsc(benchmark::State& state)
+{
+    PointTable table;
+    ReadCrdFile(table, CrdFile());
+    auto out = Dir().Path("out.asc");
+    for (auto _ : state) WriteAscFile(table, out);
+}
+}  // namespace
+
+BENCHMARK(BM_LoadCrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadCoo)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteAsc)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+BENCHMARK_MAIN();

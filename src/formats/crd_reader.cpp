@@ -1,0 +1,76 @@
+// Orvelle coordinate files (*.crd).
+//
+// Two layouts. "Numeric": 56-byte records from byte 0; record 0 holds the
+// number of point records N in its first double, record r (1..N) holds point
+// number r: northing, easting, elevation (little-endian IEEE doubles) and a
+// 32-byte description. "Alpha": a 104-byte header whose signature field
+// (bytes 72..103) says "New CRD Format", then 66-byte records, and a length of
+// 104 + 66k bytes. Points are read from the "Numeric" layout only; an "Alpha"
+// file loads as an empty table.
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "formats/load_error.h"
+#include "formats/readers.h"
+#include "formats/strip_nul.h"
+#include "platform/binary_file.h"
+#include "platform/text_rules.h"
+
+namespace tessaly {
+
+namespace {
+constexpr int64_t kHeaderSize = 104;
+constexpr int64_t kAlphaRecord = 66;
+constexpr size_t kRecord = 56;
+constexpr std::string_view kAlphaSignature = "New CRD Format";
+
+std::string_view Field(const unsigned char* bytes, size_t offset, size_t size)
+{
+    return {reinterpret_cast<const char*>(bytes) + offset, size};
+}
+}  // namespace
+
+void ReadCrdFile(PointTable& table, const std::string& file)
+{
+    table.Clear();
+    BinaryFile in(file);
+    const int64_t length = in.Length();
+
+    // Bytes that the file does not have (a header or records cut short) read
+    // as zero: a missing record is then an empty point slot.
+    bool alpha = false;
+    if (length > 0) {
+        std::array<unsigned char, kHeaderSize> header{};
+        in.ReadZeroFilled(header.data(), header.size());
+        bool signature = StripNul(Field(header.data(), 72, 32)) == kAlphaSignature;
+        bool fits = (length - kHeaderSize) % kAlphaRecord == 0;
+        alpha = signature && fits;
+        if (alpha && (length - kHeaderSize) / kAlphaRecord > 32767)
+            FailLoad(file, "the file holds " + std::to_string((length - kHeaderSize) / kAlphaRecord) +
+                               " records, more than the 32767 this format allows");
+    }
+    if (length <= 0 || alpha) return;
+
+    in.Seek(0);
+    std::array<unsigned char, kRecord> rec{};
+    in.ReadZeroFilled(rec.data(), rec.size());
+    const double count = RoundHalfEven(LeDouble(rec.data()));
+    if (!(count >= -32768 && count <= 32767))
+        FailLoad(file, "the point count " + NumberText(LeDouble(rec.data())) +
+                           " at byte 0 is outside -32768 to 32767");
+    const int32_t n = static_cast<int32_t>(count);
+
+    for (int32_t r = 1; r <= n; ++r) {
+        in.ReadZeroFilled(rec.data(), rec.size());
+        const double northing = LeDouble(rec.data());
+        const double easting = LeDouble(rec.data() + 8);
+        if (!(northing > 0) && !(easting > 0)) continue;  // an empty point slot
+        const double elevation = LeDouble(rec.data() + 16);
+        AddPointOf(table, file,
+                   {std::to_string(r), NumberText(northing), NumberText(easting), NumberText(elevation),
+                    std::string(TrimBlanks(StripNul(Field(rec.data(), 24, 32))))});
+    }
+}
+
+}  // namespace tessaly

@@ -1,0 +1,109 @@
+#include "platform/text_rules.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace tessaly {
+
+std::string NumberText(double value)
+{
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    if (value == 0) return "0";  // also for -0
+    std::array<char, 40> buf{};
+    // to_chars with a precision is printf("%.*g") in the C locale.
+    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                             std::chars_format::general, 15);
+    std::string text(buf.data(), res.ptr);
+    for (char& c : text)
+        if (c == 'e') c = 'E';
+    return text;
+}
+
+namespace {
+bool Skippable(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+double LeadingNumber(std::string_view text)
+{
+    // Gather the characters that make up the number, dropping the skippable
+    // ones, then let from_chars (locale independent) do the arithmetic.
+    std::string num;
+    size_t i = 0;
+    auto next = [&]() -> int {
+        while (i < text.size() && Skippable(text[i])) ++i;
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : -1;
+    };
+    int c = next();
+    bool negative = false;
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        ++i;
+        c = next();
+    }
+    bool digits = false, point = false;
+    while (c != -1) {
+        if (Digit(static_cast<char>(c))) {
+            digits = true;
+            num += static_cast<char>(c);
+        } else if (c == '.' && !point) {
+            point = true;
+            num += '.';
+        } else {
+            break;
+        }
+        ++i;
+        c = next();
+    }
+    if (!digits) return 0;
+    if (c == 'E' || c == 'e') {
+        size_t save = i;
+        std::string exp = "e";
+        ++i;
+        c = next();
+        if (c == '+' || c == '-') {
+            exp += static_cast<char>(c);
+            ++i;
+            c = next();
+        }
+        bool expDigits = false;
+        while (c != -1 && Digit(static_cast<char>(c))) {
+            expDigits = true;
+            exp += static_cast<char>(c);
+            ++i;
+            c = next();
+        }
+        if (expDigits) num += exp;
+        else i = save;
+    }
+    double value = 0;
+    auto res = std::from_chars(num.data(), num.data() + num.size(), value);
+    if (res.ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone on range errors: decide from the
+        // exponent's sign whether the number is huge or tiny.
+        auto e = num.find('e');
+        bool tiny = e != std::string::npos && e + 1 < num.size() && num[e + 1] == '-';
+        value = tiny ? 0.0 : HUGE_VAL;
+    }
+    return negative ? -value : value;
+}
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    size_t b = 0, e = text.size();
+    while (b < e && text[b] == ' ') ++b;
+    while (e > b && text[e - 1] == ' ') --e;
+    return text.substr(b, e - b);
+}
+
+double RoundHalfEven(double value)
+{
+    // nearbyint rounds in the current rounding mode, which we never change
+    // from the default round-to-nearest-even.
+    return std::nearbyint(value);
+}
+
+}  // namespace tessaly

@@ -1,0 +1,27 @@
+#pragma once
+// Text rules shared by the readers, the writer and the point table.
+// None of them depends on the process locale: the decimal point is always ".".
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+// The general decimal form in which numbers are stored as text: what
+// printf("%.15G") gives in the C locale (250, 250.75, -12.25, 0.5, 1E+16,
+// 1.5E-05). Negative zero is "0"; NaN and the infinities are "NaN",
+// "Infinity" and "-Infinity".
+std::string NumberText(double value);
+
+// The value of the number at the start of a text: optional sign, digits with
+// at most one ".", optional exponent (E or e). Blanks, tabs and line feeds
+// are skipped wherever they stand. Anything else ends the number; a text that
+// does not start with a number gives 0.
+double LeadingNumber(std::string_view text);
+
+// Removes the blank (code 32) from both ends; tabs, NULs and the rest stay.
+std::string_view TrimBlanks(std::string_view text);
+
+// Round to the nearest whole number, halves to the even neighbour.
+double RoundHalfEven(double value);
+
+}  // namespace tessaly

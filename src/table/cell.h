@@ -1,0 +1,19 @@
+#pragma once
+// A cell of the point table: empty, text or a number. Text is bytes in
+// Windows-1252 and passes from reader to writer unchanged.
+#include <string>
+#include <variant>
+
+namespace tessaly {
+
+using Cell = std::variant<std::monostate, std::string, double>;
+
+inline bool IsEmpty(const Cell& c) { return std::holds_alternative<std::monostate>(c); }
+inline bool IsText(const Cell& c) { return std::holds_alternative<std::string>(c); }
+inline bool IsNumber(const Cell& c) { return std::holds_alternative<double>(c); }
+
+// The cell's text as the leading-number conversion and the grid see it:
+// empty for an empty cell, the number text for a number.
+std::string CellText(const Cell& c);
+
+}  // namespace tessaly

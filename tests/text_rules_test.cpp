@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+
+#include "formats/strip_nul.h"
+#include "platform/text_rules.h"
+
+using namespace tessaly;
+
+TEST(NumberText, GeneralForm)
+{
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {250, "250"},
+        {250.75, "250.75"},
+        {-12.25, "-12.25"},
+        {0.5, "0.5"},
+        {-0.0, "0"},
+        {100.0, "100"},
+        {1e16, "1E+16"},
+        {1.5e-5, "1.5E-05"},
+        {0.0001, "0.0001"},
+        {123456789012345.0, "123456789012345"},
+        {1234567890123456.0, "1.23456789012346E+15"},
+        {99.99999999999864, "99.9999999999986"},
+        {0.1 + 0.2, "0.3"},
+        {std::numeric_limits<double>::quiet_NaN(), "NaN"},
+        {std::numeric_limits<double>::infinity(), "Infinity"},
+        {-std::numeric_limits<double>::infinity(), "-Infinity"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(NumberText(c.value), c.text) << c.text;
+}
+
+TEST(NumberText, IgnoresTheProcessLocale)
+{
+    // A German locale writes 250,75 through printf; the number text must not.
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    std::string saved = old ? old : "C";
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 not installed";
+    EXPECT_EQ(NumberText(250.75), "250.75");
+    EXPECT_DOUBLE_EQ(LeadingNumber("250.75"), 250.75);
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(LeadingNumber, TakesTheNumberAtTheStart)
+{
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"123.500", 123.5},
+        {"12.5 ft", 12.5},
+        {"", 0},
+        {"   ", 0},
+        {"N/A", 0},
+        {"abc", 0},
+        {"-1", -1},
+        {"+7", 7},
+        {"1 2 3", 123},
+        {"\t-\n4 . 5", -4.5},
+        {"1.2.3", 1.2},
+        {".5", 0.5},
+        {"5.", 5},
+        {"-", 0},
+        {"1E3", 1000},
+        {"1e-2x", 0.01},
+        {"2E", 2},
+        {"2E+", 2},
+        {"12ft", 12},
+        {"1,5", 1},
+        {"1e999", HUGE_VAL},
+        {"1e-999", 0},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(TrimBlanks, RemovesOnlyCode32)
+{
+    EXPECT_EQ(TrimBlanks("  ABC  "), "ABC");
+    EXPECT_EQ(TrimBlanks("\tABC\t"), "\tABC\t");
+    EXPECT_EQ(TrimBlanks("    "), "");
+    EXPECT_EQ(TrimBlanks(std::string_view("\0A \0", 4)), std::string_view("\0A \0", 4));
+}
+
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
+{
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(3.5), 4);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(2.4999), 2);
+    EXPECT_EQ(RoundHalfEven(32767.5), 32768);
+}
+
+TEST(StripNul, CutsAtNulOrTrimsBlanks)
+{
+    using namespace std::string_view_literals;
+    const struct {
+        std::string_view field, result;
+    } cases[] = {
+        {"ABC\0XYZ"sv, "ABC"sv},
+        {"  ABC  "sv, "ABC"sv},
+        {"ABC  \0"sv, "ABC  "sv},
+        {"\0ABC"sv, ""sv},
+        {"                                "sv, ""sv},
+        {""sv, ""sv},
+        {"\tABC\t"sv, "\tABC\t"sv},
+        {"  ABC\0  "sv, "  ABC"sv},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StripNul(c.field), c.result);
+}
