@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <clocale>
+#include <cstdio>
+#include <random>
 #include <cmath>
 #include <limits>
 
@@ -111,4 +114,32 @@ TEST(StripNul, CutsAtNulOrTrimsBlanks)
         {"  ABC\0  "sv, "  ABC"sv},
     };
     for (const auto& c : cases) EXPECT_EQ(StripNul(c.field), c.result);
+}
+
+TEST(NumberText, AgreesWithPrintfOnManyValues)
+{
+    // The fast path must give exactly what printf("%.15G") gives in the C
+    // locale (this test runs in the C locale).
+    std::mt19937_64 rng(42);
+    std::uniform_int_distribution<uint64_t> bits;
+    std::uniform_real_distribution<double> coords(-1e7, 1e7);
+    std::uniform_int_distribution<int> scale(-30, 30);
+    char buf[64];
+    for (int i = 0; i < 200000; ++i) {
+        double v;
+        switch (i % 4) {
+        case 0: v = std::bit_cast<double>(bits(rng)); break;
+        case 1: v = coords(rng); break;
+        case 2: v = std::round(coords(rng) * 1000) / 1000; break;
+        default: v = std::ldexp(coords(rng), scale(rng)); break;
+        }
+        if (!std::isfinite(v) || v == 0) continue;
+        std::snprintf(buf, sizeof buf, "%.15G", v);
+        ASSERT_EQ(NumberText(v), buf) << std::hexfloat << v;
+    }
+    for (double v : {1e15, 1e14, 999999999999999.0, 9999999999999995.0, 1e-4, 1e-5, 0.00012345, 5e-324, 1.7976931348623157e308})
+        for (double s : {1.0, -1.0}) {
+            std::snprintf(buf, sizeof buf, "%.15G", v * s);
+            EXPECT_EQ(NumberText(v * s), buf);
+        }
 }

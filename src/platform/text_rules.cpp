@@ -1,24 +1,110 @@
 #include "platform/text_rules.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace tessaly {
+
+namespace {
+// printf("%.15G") through to_chars: exact but slow.
+std::string GeneralForm15(double value)
+{
+    std::array<char, 40> buf{};
+    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 15);
+    std::string text(buf.data(), res.ptr);
+    for (char& c : text)
+        if (c == 'e') c = 'E';
+    return text;
+}
+}  // namespace
 
 std::string NumberText(double value)
 {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
     if (value == 0) return "0";  // also for -0
+
+    // Fastest path, for the usual survey value with a few decimals: find a
+    // whole number m and k <= 8 with m / 10^k reading back as VALUE. Such a
+    // decimal of at most 15 digits is what %.15G shows (see below).
+    if (std::fabs(value) >= 1e-4 && std::fabs(value) < 1e15) {
+        static constexpr double kPow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+        for (int k = 0; k <= 8; ++k) {
+            const double m = std::nearbyint(value * kPow10[k]);
+            if (std::fabs(m) >= 1e15) break;
+            if (m / kPow10[k] != value) continue;
+            std::array<char, 24> ibuf{};
+            auto end = std::to_chars(ibuf.data(), ibuf.data() + ibuf.size(), static_cast<int64_t>(std::fabs(m))).ptr;
+            std::string_view dig(ibuf.data(), static_cast<size_t>(end - ibuf.data()));
+            std::string text;
+            if (value < 0) text += '-';
+            if (static_cast<int>(dig.size()) > k) {
+                text.append(dig.substr(0, dig.size() - static_cast<size_t>(k)));
+            } else {
+                text += '0';
+            }
+            std::string frac(static_cast<size_t>(std::max(0, k - static_cast<int>(dig.size()))), '0');
+            frac.append(dig.substr(dig.size() > static_cast<size_t>(k) ? dig.size() - static_cast<size_t>(k) : 0));
+            while (!frac.empty() && frac.back() == '0') frac.pop_back();
+            if (!frac.empty()) text.append(".").append(frac);
+            return text;
+        }
+    }
+
+    // Fast path: the shortest digits that read back as VALUE. When there are
+    // at most 15 of them they are exactly the digits %.15G shows (the value
+    // lies within half a unit in the last place of them, closer than any
+    // other 15-digit decimal), so only the layout is left to do. Subnormal
+    // numbers carry fewer bits than that argument needs.
+    if (std::fabs(value) < std::numeric_limits<double>::min()) return GeneralForm15(value);
     std::array<char, 40> buf{};
-    // to_chars with a precision is printf("%.*g") in the C locale.
-    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                             std::chars_format::general, 15);
-    std::string text(buf.data(), res.ptr);
-    for (char& c : text)
-        if (c == 'e') c = 'E';
+    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific);
+    const char* p = buf.data();
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    char digits[20];
+    int n = 0;
+    for (; *p != 'e'; ++p) {
+        if (*p == '.') continue;
+        if (n == 17) return GeneralForm15(value);
+        digits[n++] = *p;
+    }
+    if (n > 15) return GeneralForm15(value);
+    int exp = 0;
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), res.ptr, exp);
+
+    std::string text;
+    text.reserve(32);
+    if (negative) text += '-';
+    if (exp < -4 || exp >= 15) {
+        text += digits[0];
+        if (n > 1) {
+            text += '.';
+            text.append(digits + 1, static_cast<size_t>(n - 1));
+        }
+        text += exp < 0 ? "E-" : "E+";
+        int a = exp < 0 ? -exp : exp;
+        if (a < 10) text += '0';
+        text += std::to_string(a);
+    } else if (exp >= 0) {
+        const int whole = exp + 1;
+        if (n <= whole) {
+            text.append(digits, static_cast<size_t>(n));
+            text.append(static_cast<size_t>(whole - n), '0');
+        } else {
+            text.append(digits, static_cast<size_t>(whole));
+            text += '.';
+            text.append(digits + whole, static_cast<size_t>(n - whole));
+        }
+    } else {
+        text += "0.";
+        text.append(static_cast<size_t>(-exp - 1), '0');
+        text.append(digits, static_cast<size_t>(n));
+    }
     return text;
 }
 

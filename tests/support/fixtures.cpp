@@ -104,7 +104,8 @@ std::string CooBlock(std::string_view number, std::string_view description, std:
         t.resize(std::max(w, t.size()), ' ');
         return t;
     };
-    std::string out = " " + pad(number, 8) + std::string(description) + "\r\n";
+    std::string out(1, ' ');
+    out.append(pad(number, 8)).append(description).append("\r\n");
     out += pad("EASTING", 16) + std::string(easting) + "\r\n";
     out += pad("NORTHING", 16) + std::string(northing) + "\r\n";
     out += pad("ELEVATION", 16) + std::string(elevation) + "\r\n";
