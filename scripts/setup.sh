@@ -5,7 +5,7 @@ set -euo pipefail
 TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${BUILD:-$TOP/build}
 
-PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libmdb3 mdbtools-dev libglib2.0-dev
+PACKAGES=(cmake clang libclang-rt-14-dev ninja-build g++ pkg-config qt6-base-dev libgl-dev libmdb3 mdbtools-dev libglib2.0-dev
           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth locales)
 
 ensure_packages() {
@@ -38,6 +38,7 @@ ensure_locale() {
 }
 
 configure_and_build() {
+    # CC/CXX only take effect on a fresh build folder.
     cmake -S "$TOP" -B "$BUILD" -G Ninja "$@" >/dev/null
     cmake --build "$BUILD"
 }

@@ -1,5 +1,6 @@
 #include "table/point_table.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -19,8 +20,15 @@ void PointTable::Initialise() { Clear(); }
 
 void PointTable::Clear()
 {
-    std::vector<Cell> fresh(static_cast<size_t>(TotRows) * TotCols);
-    PointData.swap(fresh);
+    const size_t cells = static_cast<size_t>(TotRows) * TotCols;
+    if (PointData.size() == cells) {
+        // Same size as a fresh table: empty the cells in place rather than
+        // handing 50000 cells back to the allocator and asking again.
+        std::fill(PointData.begin(), PointData.end(), Cell{});
+    } else {
+        std::vector<Cell> fresh(cells);
+        PointData.swap(fresh);
+    }
     CurrItems_ = 0;
     RowCapacity_ = TotRows;
 }

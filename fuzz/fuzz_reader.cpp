@@ -1,0 +1,98 @@
+// One libFuzzer target per reader (the reader is picked at compile time).
+// Each input is written to a file, loaded into a fresh point table and, when
+// anything loaded, written back with the writer. Asserted on every input:
+//   - a load completes or throws tessaly::Error, nothing else;
+//   - CurrItems never exceeds the table;
+//   - the written file is exactly the CurrItems rows, field by field.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "formats/readers.h"
+#include "platform/error.h"
+#include "platform/text_rules.h"
+
+using namespace tessaly;
+
+namespace {
+
+#if defined(TESSALY_FUZZ_CRD)
+constexpr const char* kExt = ".crd";
+#elif defined(TESSALY_FUZZ_COO)
+constexpr const char* kExt = ".coo";
+#elif defined(TESSALY_FUZZ_CR5)
+constexpr const char* kExt = ".cr5";
+#elif defined(TESSALY_FUZZ_GRD)
+constexpr const char* kExt = ".grd";
+#else
+constexpr const char* kExt = ".pts";
+#endif
+
+const std::string& Folder()
+{
+    static std::string dir = [] {
+        // Memory-backed when possible: the writer syncs every file it writes.
+        std::string base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string tmpl = base + "/tessaly-fuzz-XXXXXX";
+        if (!::mkdtemp(tmpl.data())) std::abort();
+        return tmpl;
+    }();
+    return dir;
+}
+
+void Put(const std::string& path, const uint8_t* data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+std::string Expected(const PointTable& table)
+{
+    std::string out;
+    for (int32_t r = 0; r < table.CurrItems(); ++r)
+        for (int16_t c = 0; c < PointTable::TotCols; ++c) {
+            const Cell& cell = table.Get(c, r);
+            if (auto d = std::get_if<double>(&cell)) out += (*d < 0 ? "" : " ") + NumberText(*d) + " ";
+            else out += CellText(cell);
+            out += c + 1 < PointTable::TotCols ? "," : "\r\n";
+        }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string input = Folder() + "/input" + kExt;
+#if defined(TESSALY_FUZZ_SURVEYOR_ONE_COMPANION)
+    // The first two bytes say how much of the rest is the point file; the
+    // remainder is its companion description file (the name plus "W").
+    if (size < 2) return 0;
+    size_t split = std::min<size_t>(size - 2, data[0] | (size_t{data[1]} << 8));
+    Put(input, data + 2, split);
+    Put(input + "W", data + 2 + split, size - 2 - split);
+#else
+    Put(input, data, size);
+    std::remove((input + "W").c_str());
+#endif
+
+    static PointTable table;  // reused: every reader starts by clearing it
+    try {
+        ChooseReader(input).read(table, input);
+    } catch (const Error&) {
+        // A failed load is a valid outcome; what follows must still hold.
+    }
+    if (table.CurrItems() < 0 || table.CurrItems() > table.AllocatedRows()) std::abort();
+
+    const std::string output = Folder() + "/out.asc";
+    WriteAscFile(table, output);
+    std::ifstream in(output, std::ios::binary);
+    std::stringstream written;
+    written << in.rdbuf();
+    if (written.str() != Expected(table)) std::abort();
+    return 0;
+}
