@@ -1,0 +1,85 @@
+#include "platform/codepage.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tessaly {
+
+namespace {
+// Characters of bytes 80..9F. The bytes with no character of their own map
+// to the control character of the same value.
+constexpr std::array<char32_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88..8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
+};
+
+char ToCp1252(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+    for (size_t i = 0; i < kHigh.size(); ++i)
+        if (kHigh[i] == c) return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+}  // namespace
+
+std::string Utf8ToCp1252(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        // Lead byte: the length of the sequence and the smallest value that
+        // length may carry (anything smaller is an overlong form).
+        size_t len = 0;
+        char32_t c = 0, least = 0;
+        if ((b & 0xE0) == 0xC0) len = 2, c = b & 0x1F, least = 0x80;
+        else if ((b & 0xF0) == 0xE0) len = 3, c = b & 0x0F, least = 0x800;
+        else if ((b & 0xF8) == 0xF0) len = 4, c = b & 0x07, least = 0x10000;
+        size_t n = 1;
+        while (len && n < len && i + n < utf8.size() && Continuation(static_cast<unsigned char>(utf8[i + n]))) {
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + n]) & 0x3F);
+            ++n;
+        }
+        const bool valid = len && n == len && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+        out += valid ? ToCp1252(c) : '?';
+        i += n;  // a malformed sequence is skipped as far as it went
+    }
+    return out;
+}
+
+std::string Cp1252ToUtf8(std::string_view cp1252)
+{
+    std::string out;
+    out.reserve(cp1252.size() + cp1252.size() / 4);
+    for (char ch : cp1252) {
+        const auto b = static_cast<unsigned char>(ch);
+        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char32_t>(b));
+    }
+    return out;
+}
+
+}  // namespace tessaly

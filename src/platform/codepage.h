@@ -1,0 +1,20 @@
+#pragma once
+// Conversion between UTF-8 and Windows-1252, the code page in which the point
+// table keeps its text. Other libraries (the database engine, Qt) speak
+// Unicode; every text crossing into or out of the table passes through here.
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+// UTF-8 to Windows-1252. A character the code page cannot hold becomes "?",
+// and so does each malformed UTF-8 sequence (a stray continuation byte, a
+// sequence cut short, an overlong form, a surrogate, a value past U+10FFFF).
+// The five bytes Windows-1252 leaves unassigned (81, 8D, 8F, 90, 9D) stand
+// for the control characters of the same value, as Windows itself maps them.
+std::string Utf8ToCp1252(std::string_view utf8);
+
+// Windows-1252 to UTF-8. Every byte has a character, so nothing is lost.
+std::string Cp1252ToUtf8(std::string_view cp1252);
+
+}  // namespace tessaly

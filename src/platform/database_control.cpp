@@ -1,0 +1,350 @@
+#include "platform/database_control.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <strings.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+#include "platform/binary_file.h"
+#include "platform/database_frames.h"
+#include "platform/error.h"
+#include "platform/text_rules.h"
+
+extern char** environ;
+
+namespace tessaly {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+constexpr char kReaderName[] = "tessaly-mdb-reader";
+constexpr size_t kReadChunk = 64 * 1024;
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// A descriptor above the standard three, so that the reader's standard
+// output can be set up from it whatever the caller has closed.
+int AboveStandard(int fd)
+{
+    if (fd > STDERR_FILENO) return fd;
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    ::close(fd);
+    return moved;
+}
+
+std::string Seconds(std::chrono::milliseconds ms)
+{
+    const double s = static_cast<double>(ms.count()) / 1000.0;
+    return NumberText(s) + (s == 1 ? " second" : " seconds");
+}
+
+// The reader's environment: ours, with the C locale and without mdbtools'
+// debug and character set switches.
+std::vector<std::string> ReaderEnvironment()
+{
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        std::string_view v(*e);
+        if (v.starts_with("LC_ALL=") || v.starts_with("MDBOPTS=") || v.starts_with("MDBICONV=")) continue;
+        env.emplace_back(v);
+    }
+    env.emplace_back("LC_ALL=C");
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> p;
+    for (auto& s : strings) p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
+}
+}  // namespace
+
+std::string ProgramBesideThisOne(std::string_view name)
+{
+    std::string self(4096, '\0');
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
+        if (n <= 0) return std::string(name);
+        if (static_cast<size_t>(n) < self.size()) {
+            self.resize(static_cast<size_t>(n));
+            break;
+        }
+        self.resize(self.size() * 2);
+    }
+    return self.substr(0, self.rfind('/') + 1) + std::string(name);
+}
+
+DatabaseControl::DatabaseControl(std::string recordSource, std::vector<std::string> fields, DatabaseOptions options)
+    : source_(std::move(recordSource)), fields_(std::move(fields)), options_(std::move(options))
+{
+}
+
+DatabaseControl::~DatabaseControl() { StopReader(); }
+
+void DatabaseControl::Close()
+{
+    StopReader();
+    file_.clear();
+    named_ = positioned_ = eof_ = ready_ = false;
+    failure_.clear();
+    declared_ = fetched_ = 0;
+    current_.clear();
+}
+
+void DatabaseControl::Fail(const std::string& what)
+{
+    failure_ = file_ + ": " + what;
+    StopReader();
+    throw Error(failure_);
+}
+
+void DatabaseControl::SetDatabaseName(const std::string& file)
+{
+    Close();
+    file_ = file;
+    named_ = true;
+    try {
+        // The usual refusals (missing, a folder, a device, no permission)
+        // before a reader is started for it.
+        std::fclose(OpenForReading(file));
+    } catch (const Error& e) {
+        failure_ = e.what();
+        throw;
+    }
+    Start();
+}
+
+void DatabaseControl::Start()
+{
+    const std::string reader = options_.reader.empty() ? ProgramBesideThisOne(kReaderName) : options_.reader;
+    if (::access(reader.c_str(), X_OK) != 0)
+        Fail("the database reader " + reader + " is missing or cannot be run");
+
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
+    const int readEnd = AboveStandard(fds[0]);
+    const int writeEnd = AboveStandard(fds[1]);
+    if (readEnd < 0 || writeEnd < 0) {
+        if (readEnd >= 0) ::close(readEnd);
+        if (writeEnd >= 0) ::close(writeEnd);
+        Fail("cannot start the database reader: no free file descriptor");
+    }
+
+    std::vector<std::string> args = {reader, file_, source_};
+    args.insert(args.end(), fields_.begin(), fields_.end());
+    std::vector<std::string> env = ReaderEnvironment();
+    std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, pipe;
+    sigemptyset(&none);
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &pipe);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, reader.c_str(), &actions, &attr, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(writeEnd);
+    if (rc != 0) {
+        ::close(readEnd);
+        Fail("the database reader " + reader + " cannot be started: " + std::strerror(rc));
+    }
+    pid_ = pid;
+    fd_ = readEnd;
+
+    char tag = 0;
+    std::string payload;
+    NextFrame(tag, payload);
+    if (tag == frames::kFailure) Fail(payload);
+    if (tag != frames::kReady || payload.size() != 8 || frames::U32(payload, 0) != frames::kVersion)
+        Fail("the database is damaged: " + Progress() + ": the database reader sent malformed data");
+    declared_ = frames::U32(payload, 4);
+    ready_ = true;
+}
+
+void DatabaseControl::Position()
+{
+    if (!named_) throw Error("no database has been named");
+    if (!failure_.empty()) throw Error(failure_);
+    if (positioned_) return;
+    positioned_ = true;
+    Advance();
+}
+
+void DatabaseControl::Advance()
+{
+    char tag = 0;
+    std::string payload;
+    NextFrame(tag, payload);
+    const auto malformed = [&] {
+        Fail("the database is damaged: " + Progress() + ": the database reader sent malformed data");
+    };
+    if (tag == frames::kRecord) {
+        std::vector<std::string> record;
+        record.reserve(fields_.size());
+        size_t at = 0;
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            if (payload.size() - at < 4) malformed();
+            const uint32_t len = frames::U32(payload, at);
+            at += 4;
+            if (payload.size() - at < len) malformed();
+            record.emplace_back(payload, at, len);
+            at += len;
+        }
+        if (at != payload.size()) malformed();
+        current_ = std::move(record);
+        ++fetched_;
+        return;
+    }
+    if (tag == frames::kEnd) {
+        if (payload.size() != 4 || frames::U32(payload, 0) != fetched_) malformed();
+        eof_ = true;
+        current_.clear();
+        StopReader();
+        // A table that declares more records than could be fetched is cut
+        // short, not a smaller table.
+        if (fetched_ < declared_)
+            Fail("the database is damaged: " + std::to_string(fetched_) + " of " + std::to_string(declared_) +
+                 " records could be read");
+        return;
+    }
+    if (tag == frames::kFailure) Fail(payload);
+    malformed();
+}
+
+std::string DatabaseControl::FieldText(std::string_view field)
+{
+    Position();
+    if (eof_) throw Error(file_ + ": no current record");
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (SameName(fields_[i], field)) return current_[i];
+    throw Error(file_ + ": field " + std::string(field) + " is not bound");
+}
+
+void DatabaseControl::MoveNext()
+{
+    Position();
+    if (eof_) throw Error(file_ + ": no current record");
+    Advance();
+}
+
+bool DatabaseControl::EndOfFile()
+{
+    Position();
+    return eof_;
+}
+
+std::string DatabaseControl::Progress() const
+{
+    if (!ready_) return "it could not be opened";
+    return "reading stopped after " + std::to_string(fetched_) + " of " + std::to_string(declared_) + " records";
+}
+
+void DatabaseControl::NextFrame(char& tag, std::string& payload)
+{
+    const auto deadline = Clock::now() + options_.timeout;
+    Need(frames::kHeaderSize, deadline);
+    tag = buf_[pos_];
+    const uint32_t len = frames::U32(buf_, pos_ + 1);
+    if (len > frames::kMaxPayload)
+        Fail("the database is damaged: " + Progress() + ": the database reader sent malformed data");
+    Need(frames::kHeaderSize + len, deadline);
+    payload.assign(buf_, pos_ + frames::kHeaderSize, len);
+    pos_ += frames::kHeaderSize + len;
+    if (pos_ >= kReadChunk || pos_ == buf_.size()) {  // only a partial frame is left to move
+        buf_.erase(0, pos_);
+        pos_ = 0;
+    }
+}
+
+void DatabaseControl::Need(size_t bytes, Clock::time_point deadline)
+{
+    while (buf_.size() - pos_ < bytes) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) ReaderTimedOut();
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 60 * 60 * 1000)));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) Fail(std::string("cannot read from the database reader: ") + std::strerror(errno));
+        if (ready == 0) continue;  // the deadline is checked at the top
+        const size_t old = buf_.size();
+        buf_.resize(old + kReadChunk);
+        const ssize_t n = ::read(fd_, buf_.data() + old, kReadChunk);
+        buf_.resize(old + static_cast<size_t>(n > 0 ? n : 0));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n < 0) Fail(std::string("cannot read from the database reader: ") + std::strerror(errno));
+        if (n == 0) ReaderStopped();
+    }
+}
+
+void DatabaseControl::ReaderStopped()
+{
+    // The reader closed its end: collect how it ended, giving it the same
+    // time limit to finish.
+    const auto deadline = Clock::now() + options_.timeout;
+    int status = 0;
+    bool ended = false;
+    while (pid_ > 0) {
+        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+        if (r == pid_) {
+            ended = true;
+            pid_ = -1;
+            break;
+        }
+        if (r < 0 && errno != EINTR) break;
+        if (Clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::string how;
+    if (!ended) how = "the database reader closed its output but did not end";
+    else if (WIFSIGNALED(status))
+        how = "the database reader crashed (" + std::string(::strsignal(WTERMSIG(status))) + ")";
+    else if (WEXITSTATUS(status) != 0)
+        how = "the database reader stopped with exit status " + std::to_string(WEXITSTATUS(status));
+    else how = "the database reader stopped before the end of the table";
+    Fail("the database is damaged: " + Progress() + ": " + how);
+}
+
+void DatabaseControl::ReaderTimedOut()
+{
+    Fail("the database is damaged: " + Progress() + ": the database reader did not answer within " +
+         Seconds(options_.timeout));
+}
+
+void DatabaseControl::StopReader()
+{
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    pid_ = -1;
+    buf_.clear();
+    pos_ = 0;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,96 @@
+#pragma once
+// The database component: one table of a Microsoft Access database, walked
+// record by record, each bound field presented as text.
+//
+// The database is never opened inside this process. mdbtools crashes on some
+// damaged files and formats numbers by the locale of the process it runs in,
+// so a program of our own, tessaly-mdb-reader, opens the file with LC_ALL=C
+// and streams the records over a pipe. A reader that crashes, stops
+// answering or reports a failure becomes an Error here, so nothing a
+// database holds can bring the calling program down.
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+namespace tessaly {
+
+struct DatabaseOptions {
+    // The database reader to run; empty for tessaly-mdb-reader in the
+    // folder of the running program.
+    std::string reader;
+    // How long the reader may go without sending anything.
+    std::chrono::milliseconds timeout = std::chrono::seconds(60);
+};
+
+class DatabaseControl {
+public:
+    // The record source (a table name) and the fields bound to it, found by
+    // name in any letter case and in any position in the table.
+    DatabaseControl(std::string recordSource, std::vector<std::string> fields, DatabaseOptions options = {});
+    ~DatabaseControl();
+    DatabaseControl(const DatabaseControl&) = delete;
+    DatabaseControl& operator=(const DatabaseControl&) = delete;
+
+    // Names the database and opens the record source in it, positioned
+    // before its first record is fetched. Fails with an Error naming the file
+    // when it is missing, not a database, lacks the table or one of the
+    // fields, or is damaged in a way seen before any record is read.
+    void SetDatabaseName(const std::string& file);
+    const std::string& DatabaseName() const { return file_; }
+
+    // The current record's text of a bound field (Windows-1252). Fails when
+    // there is no current record or the field is not bound.
+    std::string FieldText(std::string_view field);
+    // Moves to the next record. Fails when there is no current record, and
+    // when the database turns out damaged: the reader crashed or stopped
+    // answering, or fewer records could be read than the table declares.
+    void MoveNext();
+    // True once the walk has moved past the last record (at once for a table
+    // without records).
+    bool EndOfFile();
+
+    // The number of records the table says it holds.
+    int64_t DeclaredRecords() const { return declared_; }
+
+    // Stops the reader and forgets the database.
+    void Close();
+
+private:
+    [[noreturn]] void Fail(const std::string& what);
+    void Start();
+    void Position();
+    void Advance();
+    void NextFrame(char& tag, std::string& payload);
+    void Need(size_t bytes, std::chrono::steady_clock::time_point deadline);
+    [[noreturn]] void ReaderStopped();
+    [[noreturn]] void ReaderTimedOut();
+    void StopReader();
+    std::string Progress() const;
+
+    std::string source_;
+    std::vector<std::string> fields_;
+    DatabaseOptions options_;
+
+    std::string file_;
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::string buf_;
+    size_t pos_ = 0;
+
+    bool named_ = false;
+    bool positioned_ = false;
+    bool eof_ = false;
+    bool ready_ = false;  // the reader found the table and its fields
+    std::string failure_;  // once set, every operation fails with it
+    int64_t declared_ = 0;
+    int64_t fetched_ = 0;
+    std::vector<std::string> current_;
+};
+
+// The path of a program in the folder of the running program.
+std::string ProgramBesideThisOne(std::string_view name);
+
+}  // namespace tessaly

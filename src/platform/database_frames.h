@@ -1,0 +1,49 @@
+#pragma once
+// The stream in which the database reader (tessaly-mdb-reader, a program of
+// its own) hands a table to the database component. Every message is a
+// frame: a one-byte tag, the payload length as a little-endian 32-bit count,
+// then the payload. Texts travel with their length, so any byte may occur in
+// them.
+//
+//   'H' ready:   version (u32), records the table declares (u32); sent once
+//                the database, the table and every field have been found
+//   'R' record:  per field, in the order the fields were asked for, the
+//                length (u32) and the bytes of its text
+//   'E' end:     records sent (u32); nothing follows
+//   'X' failure: what went wrong, as text for the user; nothing follows
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tessaly::frames {
+
+constexpr char kReady = 'H';
+constexpr char kRecord = 'R';
+constexpr char kEnd = 'E';
+constexpr char kFailure = 'X';
+
+constexpr uint32_t kVersion = 1;
+constexpr size_t kHeaderSize = 5;
+// No frame is larger: a length beyond it means the stream is garbage.
+constexpr uint32_t kMaxPayload = 64u << 20;
+
+inline void AppendU32(std::string& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+inline uint32_t U32(std::string_view bytes, size_t at)
+{
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+    return v;
+}
+
+inline void AppendFrame(std::string& out, char tag, std::string_view payload)
+{
+    out += tag;
+    AppendU32(out, static_cast<uint32_t>(payload.size()));
+    out.append(payload);
+}
+
+}  // namespace tessaly::frames

@@ -1,0 +1,298 @@
+// tessaly-mdb-reader FILE TABLE FIELD...
+//
+// Reads one table of a Microsoft Access database with mdbtools and writes its
+// records to standard output in the frames of platform/database_frames.h:
+// per record, the text of each named field. It runs as a process of its own
+// because mdbtools can crash on a damaged file and formats numbers by the
+// process locale; the database component starts it with LC_ALL=C and turns a
+// crash, a hang or a reported failure into an error of its own.
+//
+// Field texts: text and memo fields their characters in Windows-1252 ("?" for
+// one it cannot hold); Byte, Integer, Long, Currency and Double the number
+// text (15 significant digits); Single at most 7 significant digits; a
+// date/time as YYYY-MM-DD HH:MM:SS (YYYY-MM-DD at midnight); yes/no fields
+// True or False; NULL and binary data empty. Nothing is trimmed.
+// mdbtools.h includes glib.h inside extern "C", where glib's C++ parts
+// cannot stand; glib goes first so that its include guard keeps it out.
+#include <glib.h>
+#include <iconv.h>
+#include <locale.h>
+#include <mdbtools.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/database_frames.h"
+#include "platform/database_text.h"
+#include "platform/text_rules.h"
+
+namespace {
+
+using namespace tessaly;
+
+// Large enough for the longest memo Access can hold (65535 characters, up to
+// three bytes each in UTF-8); mdbtools cuts a bound value at this size.
+constexpr size_t kBindSize = 256 * 1024;
+
+struct Failure {
+    std::string what;
+};
+
+class FrameWriter {
+public:
+    explicit FrameWriter(int fd) : fd_(fd) { buf_.reserve(kFlushAt + 4096); }
+    void Send(char tag, std::string_view payload)
+    {
+        frames::AppendFrame(buf_, tag, payload);
+        if (buf_.size() >= kFlushAt) Flush();
+    }
+    void Flush()
+    {
+        size_t done = 0;
+        while (done < buf_.size()) {
+            ssize_t n = ::write(fd_, buf_.data() + done, buf_.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) _exit(3);  // the component has gone; nobody to tell
+            done += static_cast<size_t>(n);
+        }
+        buf_.clear();
+    }
+
+private:
+    static constexpr size_t kFlushAt = 64 * 1024;
+    int fd_;
+    std::string buf_;
+};
+
+bool HasAccessSignature(const char* file)
+{
+    // Every Jet and ACE file starts with a page whose bytes 4..19 name the
+    // engine.
+    char head[20] = {};
+    std::FILE* f = std::fopen(file, "rb");
+    if (!f) return false;
+    size_t got = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    if (got != sizeof head) return false;
+    return std::memcmp(head + 4, "Standard Jet DB", 16) == 0 || std::memcmp(head + 4, "Standard ACE DB", 16) == 0;
+}
+
+int64_t LeSigned(const unsigned char* p, int bytes)
+{
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
+    if (bytes < 8 && (v >> (8 * bytes - 1)) & 1) v |= ~uint64_t{0} << (8 * bytes);
+    return static_cast<int64_t>(v);
+}
+
+double LeDouble(const unsigned char* p)
+{
+    double d;
+    uint64_t v = static_cast<uint64_t>(LeSigned(p, 8));
+    std::memcpy(&d, &v, sizeof d);
+    return d;
+}
+
+float LeSingle(const unsigned char* p)
+{
+    float f;
+    uint32_t v = static_cast<uint32_t>(LeSigned(p, 4));
+    std::memcpy(&f, &v, sizeof f);
+    return f;
+}
+
+// Numbers and dates are taken from the stored bytes, which mdbtools leaves
+// in the page buffer for every field of the fetched row; only the fields
+// shown through mdbtools' text are bound, which spares it formatting numbers
+// that would be thrown away.
+bool NeedsBoundText(int type)
+{
+    switch (type) {
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_MONEY:
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+    case MDB_BINARY:
+    case MDB_OLE:
+    case MDB_COMPLEX:
+        return false;
+    default:
+        return true;
+    }
+}
+
+struct BoundField {
+    MdbColumn* col;
+    std::unique_ptr<char[]> text;  // bind size + 1 bytes when bound
+    int len = 0;
+};
+
+// The field's value as text. Numbers and dates come from the stored bytes
+// (mdbtools would print them with 16 digits and the locale's decimal
+// separator); text comes from mdbtools' UTF-8 form.
+std::string Present(MdbHandle* mdb, const BoundField& f)
+{
+    const MdbColumn* col = f.col;
+    // The column's bound buffer (a field asked for twice shares one).
+    const auto* text = static_cast<const char*>(col->bind_ptr);
+    const std::string_view bound = text ? std::string_view(text, ::strnlen(text, mdb->bind_size)) : "";
+    if (col->col_type == MDB_BOOL) return bound == "1" ? "True" : "False";
+    if (col->cur_value_len <= 0) return "";  // NULL, or empty text
+
+    auto raw = [&](int size) -> const unsigned char* {
+        const int start = col->cur_value_start;
+        if (start < 0 || col->cur_value_len < size || start + size > MDB_PGSIZE) return nullptr;
+        return mdb->pg_buf + start;
+    };
+    const unsigned char* p = nullptr;
+    switch (col->col_type) {
+    case MDB_BYTE:
+        if ((p = raw(1))) return NumberText(p[0]);
+        break;
+    case MDB_INT:
+        if ((p = raw(2))) return NumberText(static_cast<double>(LeSigned(p, 2)));
+        break;
+    case MDB_LONGINT:
+        if ((p = raw(4))) return NumberText(static_cast<double>(LeSigned(p, 4)));
+        break;
+    case MDB_MONEY:  // a 64-bit count of ten-thousandths
+        if ((p = raw(8))) return NumberText(static_cast<double>(LeSigned(p, 8)) / 10000.0);
+        break;
+    case MDB_FLOAT:
+        if ((p = raw(4))) return SingleText(LeSingle(p));
+        break;
+    case MDB_DOUBLE:
+        if ((p = raw(8))) return NumberText(LeDouble(p));
+        break;
+    case MDB_DATETIME:
+        if ((p = raw(8))) return DateText(LeDouble(p));
+        break;
+    case MDB_BINARY:
+    case MDB_OLE:
+    case MDB_COMPLEX:
+        return "";  // bytes without a text form
+    default:        // text, memo, decimal, replication ID: the text mdbtools makes
+        break;
+    }
+    return Utf8ToCp1252(bound);
+}
+
+int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldNames, int fieldCount)
+{
+    const std::string table = tableName;
+    if (!HasAccessSignature(file)) throw Failure{"is not an Access database"};
+    MdbHandle* mdb = mdb_open(file, MDB_NOFLAGS);
+    if (!mdb) throw Failure{"is not an Access database"};
+    mdb_set_bind_size(mdb, kBindSize);
+    mdb_set_boolean_fmt_numbers(mdb);
+    if (!mdb_read_catalog(mdb, MDB_TABLE)) throw Failure{"the database is damaged: its list of tables cannot be read"};
+
+    MdbCatalogEntry* entry = nullptr;
+    for (unsigned i = 0; i < mdb->num_catalog && !entry; ++i) {
+        auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (e->object_type == MDB_TABLE && g_ascii_strcasecmp(e->object_name, tableName) == 0) entry = e;
+    }
+    if (!entry) throw Failure{"the database has no table " + table};
+    MdbTableDef* t = mdb_read_table(entry);
+    if (!t) throw Failure{"the database is damaged: table " + table + " cannot be read"};
+    if (!mdb_read_columns(t)) throw Failure{"the database is damaged: the fields of table " + table + " cannot be read"};
+
+    for (unsigned i = 0; i < t->num_cols; ++i) {
+        auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+        c->bind_ptr = nullptr;
+        c->len_ptr = nullptr;
+    }
+    std::vector<BoundField> fields;
+    fields.reserve(static_cast<size_t>(fieldCount));
+    for (int k = 0; k < fieldCount; ++k) {
+        MdbColumn* found = nullptr;
+        int number = 0;
+        for (unsigned i = 0; i < t->num_cols && !found; ++i) {
+            auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+            if (g_ascii_strcasecmp(c->name, fieldNames[k]) == 0) found = c, number = static_cast<int>(i) + 1;
+        }
+        if (!found) throw Failure{"table " + table + " has no field " + fieldNames[k]};
+        fields.push_back({found, nullptr});
+        if (NeedsBoundText(found->col_type) && !found->bind_ptr) {
+            // mdbtools writes up to the bind size into a bound buffer.
+            BoundField& f = fields.back();
+            f.text.reset(new char[mdb->bind_size + 1]);
+            f.text[0] = '\0';
+            mdb_bind_column(t, number, f.text.get(), &f.len);
+        }
+    }
+    // mdbtools 1.0 follows a null pointer when a table has no page map.
+    if (!t->usage_map || t->map_sz == 0)
+        throw Failure{"the database is damaged: table " + table + " has no page map"};
+
+    std::string payload;
+    frames::AppendU32(payload, frames::kVersion);
+    frames::AppendU32(payload, t->num_rows);
+    out.Send(frames::kReady, payload);
+    out.Flush();
+
+    mdb_rewind_table(t);
+    uint32_t sent = 0;
+    while (mdb_fetch_row(t)) {
+        payload.clear();
+        for (const BoundField& f : fields) {
+            const std::string text = Present(mdb, f);
+            frames::AppendU32(payload, static_cast<uint32_t>(text.size()));
+            payload += text;
+        }
+        out.Send(frames::kRecord, payload);
+        ++sent;
+    }
+    payload.clear();
+    frames::AppendU32(payload, sent);
+    out.Send(frames::kEnd, payload);
+    out.Flush();
+
+    for (BoundField& f : fields) f.col->bind_ptr = nullptr, f.col->len_ptr = nullptr;
+    mdb_free_tabledef(t);
+    mdb_close(mdb);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        std::fputs("Usage: tessaly-mdb-reader FILE TABLE FIELD...\n"
+                   "Writes the named fields of every record of TABLE as framed text to standard output.\n",
+                   stderr);
+        return 2;
+    }
+    // The frames go to the descriptor that was standard output, and standard
+    // output now leads to standard error: whatever mdbtools prints cannot
+    // mix with the frames.
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return 3;
+    // mdbtools' debug switches print to standard output, and another output
+    // character set would change the text; neither belongs here.
+    ::unsetenv("MDBOPTS");
+    ::unsetenv("MDBICONV");
+    std::signal(SIGPIPE, SIG_DFL);
+
+    FrameWriter out(fd);
+    try {
+        return Run(out, argv[1], argv[2], argv + 3, argc - 3);
+    } catch (const Failure& f) {
+        out.Send(tessaly::frames::kFailure, f.what);
+        out.Flush();
+        return 1;
+    }
+}

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/codepage.h"
+
+using namespace tessaly;
+using namespace std::string_literals;
+
+TEST(Codepage, Utf8ToCp1252)
+{
+    const struct {
+        const char* what;
+        std::string utf8, cp1252;
+    } cases[] = {
+        {"ASCII", "IP FOUND, 12", "IP FOUND, 12"},
+        {"NUL and controls kept", "a\0\t\r\nb"s, "a\0\t\r\nb"s},
+        {"Latin-1 letters", "CAF\xC3\x89 \xC3\xBF", "CAF\xC9 \xFF"},
+        {"no-break space", "\xC2\xA0", "\xA0"},
+        {"the 80..9F row", "\xE2\x82\xAC\xE2\x80\x9C\xE2\x80\x9D\xC5\xB8\xE2\x84\xA2", "\x80\x93\x94\x9F\x99"},
+        {"unassigned bytes keep their control characters", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D",
+         "\x81\x8D\x8F\x90\x9D"},
+        {"other C1 controls have no place", "\xC2\x80\xC2\x9F", "??"},
+        {"Greek", "MEMO WITH \xC3\x89 AND \xCE\xA9", "MEMO WITH \xC9 AND ?"},
+        {"CJK", "\xE4\xB8\xAD\xE6\x96\x87", "??"},
+        {"one ? for a character beyond the BMP", "\xF0\x9F\x98\x80x", "?x"},
+        {"stray continuation byte", "a\x80" "b", "a?b"},
+        {"sequence cut by the end", "a\xC3", "a?"},
+        {"sequence cut by ASCII", "\xE2\x82" "A", "?A"},
+        {"overlong slash", "\xC0\xAF", "?"},
+        {"overlong three bytes", "\xE0\x80\xAF", "?"},
+        {"surrogate half", "\xED\xA0\x80", "?"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", "?"},
+        {"invalid lead bytes", "\xF8\xFF", "??"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Utf8ToCp1252(c.utf8), c.cp1252) << c.what;
+}
+
+TEST(Codepage, Cp1252ToUtf8)
+{
+    const struct {
+        std::string cp1252, utf8;
+    } cases[] = {
+        {"A b,", "A b,"},
+        {"\x80", "\xE2\x82\xAC"},
+        {"\xC9", "\xC3\x89"},
+        {"\x81\x9D", "\xC2\x81\xC2\x9D"},
+        {"\x9F\xFF", "\xC5\xB8\xC3\xBF"},
+        {"\0"s, "\0"s},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Cp1252ToUtf8(c.cp1252), c.utf8);
+}
+
+TEST(Codepage, EveryByteSurvivesTheRoundTrip)
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
+}
