@@ -151,10 +151,17 @@ std::string CooBlock(std::string_view number, std::string_view description, std:
         t.resize(std::max(w, t.size()), ' ');
         return t;
     };
-    std::string out = " " + pad(number, 8) + std::string(description) + "\r\n";
-    out += pad("EASTING", 16) + std::string(easting) + "\r\n";
-    out += pad("NORTHING", 16) + std::string(northing) + "\r\n";
-    out += pad("ELEVATION", 16) + std::string(elevation) + "\r\n";
+    // Appends only: GCC 12 at -O3 mistakes the temporaries of a chain of
+    // string additions for overlapping copies (-Wrestrict).
+    std::string out = " ";
+    out += pad(number, 8);
+    out += description;
+    out += "\r\n";
+    for (auto [label, value] : {std::pair{"EASTING", easting}, {"NORTHING", northing}, {"ELEVATION", elevation}}) {
+        out += pad(label, 16);
+        out += value;
+        out += "\r\n";
+    }
     return out;
 }
 
