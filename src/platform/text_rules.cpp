@@ -3,15 +3,55 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 namespace tessaly {
+
+namespace {
+// Most coordinates are short decimals (5000.125). When some r / 10^k, with r
+// a whole number below 10^15, is exactly the double VALUE, that decimal has at
+// most 15 significant digits and lies within one unit in the last place of
+// VALUE, far closer than half a unit in the 15th digit: it is what %.15G
+// prints. Writing r's digits is much faster than the general conversion.
+bool ShortDecimalText(double value, std::string& text)
+{
+    static constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    const double magnitude = std::fabs(value);
+    if (!(magnitude >= 1e-4 && magnitude < 1e15)) return false;  // %G switches to an exponent
+    for (int k = 0; k < 10; ++k) {
+        const double r = std::nearbyint(magnitude * kPow10[k]);
+        if (r >= 1e15) return false;
+        if (r / kPow10[k] != magnitude) continue;
+        std::array<char, 24> digits{};
+        auto res = std::to_chars(digits.data(), digits.data() + digits.size(), static_cast<int64_t>(r));
+        std::string_view d(digits.data(), static_cast<size_t>(res.ptr - digits.data()));
+        text.clear();
+        if (value < 0) text += '-';
+        const size_t n = d.size(), decimals = static_cast<size_t>(k);
+        if (n > decimals) {
+            text.append(d.substr(0, n - decimals));
+        } else {
+            text += '0';
+        }
+        if (decimals > 0) {
+            text += '.';
+            if (n < decimals) text.append(decimals - n, '0');
+            text.append(n > decimals ? d.substr(n - decimals) : d);
+        }
+        return true;
+    }
+    return false;
+}
+}  // namespace
 
 std::string NumberText(double value)
 {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
     if (value == 0) return "0";  // also for -0
+    std::string shortText;
+    if (ShortDecimalText(value, shortText)) return shortText;
     std::array<char, 40> buf{};
     // to_chars with a precision is printf("%.*g") in the C locale.
     auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
