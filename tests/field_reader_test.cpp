@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,13 @@ TEST_F(FieldFixture, LongFieldsAndBufferBoundaries)
     EXPECT_EQ(text, "aaaaa");
     b.ReadText(text, 5);
     EXPECT_EQ(text, "next");
+
+    FieldReader n(Write("-" + std::string(5000, '0') + "7.5," + std::string(3000, '9') + ",0,-0.25,00"));
+    EXPECT_EQ(n.ReadNumber(), -7.5);
+    EXPECT_EQ(n.ReadNumber(), HUGE_VAL);
+    EXPECT_EQ(n.ReadNumber(), 0);
+    EXPECT_EQ(n.ReadNumber(), -0.25);
+    EXPECT_EQ(n.ReadNumber(), 0);
 
     FieldReader c(Write("ab      x,q"));
     c.ReadText(text, 4);

@@ -12,6 +12,7 @@
 // computed them. Nothing after the last node value is read.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "formats/load_error.h"
 #include "formats/readers.h"
@@ -55,7 +56,7 @@ void ReadGrdFile(PointTable& table, const std::string& file)
         const std::string northingText = NumberText(northing);
         for (int64_t j = 0; j < columns; ++j) {
             in.ReadText(value);
-            AddPointOf(table, file, {std::string(), northingText, NumberText(easting), value, std::string()});
+            AddPointOf(table, file, {std::string(), northingText, NumberText(easting), std::move(value), std::string()});
             easting += se;
         }
         northing += sn;

@@ -9,8 +9,8 @@
 namespace tessaly {
 
 namespace {
-// No number needs more characters than this; the rest of a longer numeric
-// field is read and dropped.
+// No number needs more characters than this (leading zeros are not kept);
+// the rest of a longer numeric field is read and dropped.
 constexpr size_t kNumberKeep = 1024;
 constexpr size_t kBuffer = 1 << 16;
 
@@ -101,6 +101,9 @@ void FieldReader::ReadField(Kind kind, std::string& out, size_t keep)
                     out += static_cast<char>(c);
                     ++blanks;
                 }
+            } else if (kind == Kind::Number && c == '0' && (out.empty() || out == "-" || out == "+")) {
+                // Leading zeros carry no value; dropping them keeps the
+                // number within the characters kept.
             } else {
                 blanks = 0;
                 if (out.size() < keep) out += static_cast<char>(c);
