@@ -43,18 +43,65 @@ std::string CooFile()
     return path;
 }
 
-void Load(benchmark::State& state, const std::string& path)
+std::string Cr5File()
+{
+    static std::string path = [] {
+        std::vector<Cr5Point> pts;
+        for (int i = 1; i <= kPoints; ++i)
+            pts.push_back({i, 5000 + i * 0.125, 1000 + i * 0.5, 100 + (i % 100) * 0.01, "PT" + std::to_string(i)});
+        auto p = Dir().Path("points.cr5");
+        WriteBytes(p, tessaly::test::Cr5File(pts));
+        return p;
+    }();
+    return path;
+}
+
+// 10000 records with descriptions; the last record never becomes a point.
+std::string SurveyorFile()
+{
+    static std::string path = [] {
+        std::vector<SurveyorPoint> pts;
+        std::vector<std::string> descriptions;
+        for (int i = 1; i <= kPoints; ++i) {
+            pts.push_back({5000 + i * 0.125, 1000 + i * 0.5, 100 + (i % 100) * 0.01});
+            descriptions.push_back("  PT" + std::to_string(i));
+        }
+        auto p = Dir().Path("points");
+        WriteBytes(p, SurveyorOneFile(pts, true));
+        WriteBytes(p + "W", SurveyorDescriptions(descriptions));
+        return p;
+    }();
+    return path;
+}
+
+// A 100 by 100 node grid.
+std::string GrdFile()
+{
+    static std::string path = [] {
+        std::string text = "5000,1000,5099,1099,99,99\r\n";
+        for (int i = 1; i <= kPoints; ++i) text += std::to_string(100 + (i % 1000) * 0.01).substr(0, 6) + "\r\n";
+        auto p = Dir().Path("points.grd");
+        WriteBytes(p, text);
+        return p;
+    }();
+    return path;
+}
+
+void Load(benchmark::State& state, const std::string& path, int32_t expected = kPoints)
 {
     PointTable table;
     for (auto _ : state) {
         ChooseReader(path).read(table, path);
         benchmark::DoNotOptimize(table.CurrItems());
     }
-    if (table.CurrItems() != kPoints) state.SkipWithError("wrong point count");
+    if (table.CurrItems() != expected) state.SkipWithError("wrong point count");
 }
 
 void BM_LoadCrd(benchmark::State& state) { Load(state, CrdFile()); }
 void BM_LoadCoo(benchmark::State& state) { Load(state, CooFile()); }
+void BM_LoadCr5(benchmark::State& state) { Load(state, Cr5File()); }
+void BM_LoadSurveyorOne(benchmark::State& state) { Load(state, SurveyorFile(), kPoints - 1); }
+void BM_LoadGrd(benchmark::State& state) { Load(state, GrdFile()); }
 
 void BM_WriteAsc(benchmark::State& state)
 {
@@ -67,6 +114,9 @@ void BM_WriteAsc(benchmark::State& state)
 
 BENCHMARK(BM_LoadCrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_LoadCoo)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadCr5)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadSurveyorOne)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadGrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_WriteAsc)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

@@ -75,6 +75,22 @@ TEST(PointTable, CompactOfNothingOrAllDroppedIsEmpty)
     EXPECT_TRUE(IsEmpty(t.Get(0, 0)));
 }
 
+TEST(PointTable, CompactLeavesTheTableAsAClearWould)
+{
+    PointTable t;
+    t.AddPoint({"1", "0", "0", "", ""});
+    t.AddPoint({"2", "5", "6", "", "kept"});
+    t.Set(ColDescription, 500, std::string("edited beyond the points"));
+    t.AppendRow();
+    t.CompactPoints();
+    ASSERT_EQ(t.CurrItems(), 1);
+    EXPECT_EQ(RowTexts(t, 0), (std::vector<std::string>{"2", "5", "6", "", "kept"}));
+    EXPECT_TRUE(IsEmpty(t.Get(ColDescription, 1)));
+    EXPECT_TRUE(IsEmpty(t.Get(ColDescription, 500)));
+    EXPECT_EQ(t.AllocatedRows(), 10000);
+    EXPECT_EQ(t.RowCapacity(), 10000);
+}
+
 TEST(PointTable, CompactKeepsNumberCells)
 {
     PointTable t;

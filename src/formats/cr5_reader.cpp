@@ -1,12 +1,73 @@
+// TDS coordinate files (*.cr5).
+//
+// A 38-byte header that carries nothing the points need (two texts of 11 and
+// 19 bytes, two 4-byte values), then 45-byte records:
+//   0  int32   point number (below 1: no point)
+//   4  double  northing
+//   12 double  easting
+//   20 double  elevation
+//   28 17 bytes description, ended by a NUL or filling the field
+// All numbers little-endian. The record count comes from the length alone:
+// floor((L - 38) / 45); a partial record at the end is never read. Accepted
+// records fill consecutive rows in file order with their own point numbers.
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "formats/load_error.h"
 #include "formats/readers.h"
+#include "platform/binary_file.h"
+#include "platform/text_rules.h"
 
 namespace tessaly {
+
+namespace {
+constexpr int64_t kHeader = 38;
+constexpr int64_t kHeaderTexts = 30;  // a file that ends inside the two texts cannot be read
+constexpr size_t kRecord = 45;
+constexpr size_t kDescription = 17;
+constexpr size_t kChunk = 1456;  // records read at a time (about 64 KB)
+
+// The description is cut after its first NUL (the NUL stays, as a blank), and
+// every byte outside 32..126 becomes a blank. Nothing is trimmed.
+std::string CleanDescription(const unsigned char* field)
+{
+    const unsigned char* end = field + kDescription;
+    const unsigned char* nul = std::find(field, end, 0);
+    if (nul != end) end = nul + 1;
+    std::string text(field, end);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = ' ';
+    return text;
+}
+}  // namespace
 
 void ReadCr5File(PointTable& table, const std::string& file)
 {
     table.Clear();
-    FailLoad(file, "TDS coordinate files cannot be read yet");
+    BinaryFile in(file);
+    const int64_t length = in.Length();
+    if (length < kHeaderTexts)
+        FailLoad(file, "the file ends at byte " + std::to_string(length) + ", inside the " +
+                           std::to_string(kHeaderTexts) + "-byte header text");
+    if (length < kHeader) return;
+
+    int64_t remaining = (length - kHeader) / static_cast<int64_t>(kRecord);
+    in.Seek(kHeader);
+    std::vector<unsigned char> chunk(kChunk * kRecord);
+    while (remaining > 0) {
+        const size_t n = static_cast<size_t>(std::min<int64_t>(remaining, kChunk));
+        in.ReadExact(chunk.data(), n * kRecord);
+        remaining -= static_cast<int64_t>(n);
+        for (size_t r = 0; r < n; ++r) {
+            const unsigned char* rec = chunk.data() + r * kRecord;
+            const int32_t number = LeInt32(rec);
+            if (number < 1) continue;
+            AddPointOf(table, file,
+                       {std::to_string(number), NumberText(LeDouble(rec + 4)), NumberText(LeDouble(rec + 12)),
+                        NumberText(LeDouble(rec + 20)), CleanDescription(rec + 28)});
+        }
+    }
 }
 
 }  // namespace tessaly

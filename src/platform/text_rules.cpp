@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <cstdint>
 #include <string>
 
 namespace tessaly {
@@ -20,6 +21,41 @@ std::string GeneralForm15(double value)
         if (c == 'e') c = 'E';
     return text;
 }
+
+// Most coordinates are short decimals (5000.125). When some r / 10^k, with r
+// a whole number below 10^15, is exactly the double VALUE, that decimal has at
+// most 15 significant digits and lies within one unit in the last place of
+// VALUE, far closer than half a unit in the 15th digit: it is what %.15G
+// prints. Writing r's digits is much faster than the general conversion.
+bool ShortDecimalText(double value, std::string& text)
+{
+    static constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    const double magnitude = std::fabs(value);
+    if (!(magnitude >= 1e-4 && magnitude < 1e15)) return false;  // %G switches to an exponent
+    for (int k = 0; k < 10; ++k) {
+        const double r = std::nearbyint(magnitude * kPow10[k]);
+        if (r >= 1e15) return false;
+        if (r / kPow10[k] != magnitude) continue;
+        std::array<char, 24> digits{};
+        auto res = std::to_chars(digits.data(), digits.data() + digits.size(), static_cast<int64_t>(r));
+        std::string_view d(digits.data(), static_cast<size_t>(res.ptr - digits.data()));
+        text.clear();
+        if (value < 0) text += '-';
+        const size_t n = d.size(), decimals = static_cast<size_t>(k);
+        if (n > decimals) {
+            text.append(d.substr(0, n - decimals));
+        } else {
+            text += '0';
+        }
+        if (decimals > 0) {
+            text += '.';
+            if (n < decimals) text.append(decimals - n, '0');
+            text.append(n > decimals ? d.substr(n - decimals) : d);
+        }
+        return true;
+    }
+    return false;
+}
 }  // namespace
 
 std::string NumberText(double value)
@@ -27,33 +63,8 @@ std::string NumberText(double value)
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
     if (value == 0) return "0";  // also for -0
-
-    // Fastest path, for the usual survey value with a few decimals: find a
-    // whole number m and k <= 8 with m / 10^k reading back as VALUE. Such a
-    // decimal of at most 15 digits is what %.15G shows (see below).
-    if (std::fabs(value) >= 1e-4 && std::fabs(value) < 1e15) {
-        static constexpr double kPow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
-        for (int k = 0; k <= 8; ++k) {
-            const double m = std::nearbyint(value * kPow10[k]);
-            if (std::fabs(m) >= 1e15) break;
-            if (m / kPow10[k] != value) continue;
-            std::array<char, 24> ibuf{};
-            auto end = std::to_chars(ibuf.data(), ibuf.data() + ibuf.size(), static_cast<int64_t>(std::fabs(m))).ptr;
-            std::string_view dig(ibuf.data(), static_cast<size_t>(end - ibuf.data()));
-            std::string text;
-            if (value < 0) text += '-';
-            if (static_cast<int>(dig.size()) > k) {
-                text.append(dig.substr(0, dig.size() - static_cast<size_t>(k)));
-            } else {
-                text += '0';
-            }
-            std::string frac(static_cast<size_t>(std::max(0, k - static_cast<int>(dig.size()))), '0');
-            frac.append(dig.substr(dig.size() > static_cast<size_t>(k) ? dig.size() - static_cast<size_t>(k) : 0));
-            while (!frac.empty() && frac.back() == '0') frac.pop_back();
-            if (!frac.empty()) text.append(".").append(frac);
-            return text;
-        }
-    }
+    std::string shortText;
+    if (ShortDecimalText(value, shortText)) return shortText;
 
     // Fast path: the shortest digits that read back as VALUE. When there are
     // at most 15 of them they are exactly the digits %.15G shows (the value

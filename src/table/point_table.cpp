@@ -77,19 +77,27 @@ void PointTable::RemoveRow(int32_t r)
 
 void PointTable::CompactPoints()
 {
+    // The survivors close up in place, in order; the table then looks as if
+    // it had been cleared and the survivors added again.
     const int32_t n = CurrItems_;
-    std::vector<Cell> scratch(static_cast<size_t>(TotRows) * TotCols);
-    for (size_t i = 0; i < static_cast<size_t>(n) * TotCols; ++i) scratch[i] = std::move(PointData[i]);
-    Clear();
+    size_t kept = 0;
     for (int32_t i = 0; i < n; ++i) {
-        Cell* row = &scratch[static_cast<size_t>(i) * TotCols];
+        Cell* row = &PointData[static_cast<size_t>(i) * TotCols];
         double a = LeadingNumber(CellText(row[ColNorthing]));
         double b = LeadingNumber(CellText(row[ColEasting]));
         if (a > 0 || b > 0) {
-            int32_t to = AddPoint();
-            for (int16_t c = 0; c < TotCols; ++c) PointData[Index(c, to)] = std::move(row[c]);
+            Cell* to = &PointData[kept * TotCols];
+            if (to != row)
+                for (int16_t c = 0; c < TotCols; ++c) to[c] = std::move(row[c]);
+            ++kept;
         }
     }
+    for (size_t i = kept * TotCols; i < PointData.size(); ++i) PointData[i] = std::monostate{};
+    PointData.resize(static_cast<size_t>(TotRows) * TotCols);
+    RowCapacity_ = TotRows;
+    CurrItems_ = static_cast<int32_t>(std::min<size_t>(kept, static_cast<size_t>(TotRows)));
+    if (kept > static_cast<size_t>(TotRows))
+        throw OutOfRange("the table holds " + std::to_string(TotRows) + " points at most");
 }
 
 }  // namespace tessaly

@@ -1,6 +1,7 @@
 #include "support/fixtures.h"
 
 #include <bit>
+#include <cmath>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -88,6 +89,52 @@ Bytes& Bytes::Zeros(size_t n)
     return *this;
 }
 
+std::string MbfBytes(double v)
+{
+    std::string out(8, '\0');
+    if (v == 0) return out;
+    if (!std::isfinite(v)) throw std::invalid_argument("MBF has no NaN or infinity");
+    const auto bits = std::bit_cast<uint64_t>(v);
+    const int exponent = static_cast<int>((bits >> 52) & 0x7ff) - 894;
+    if (exponent < 1 || exponent > 255) throw std::invalid_argument("outside the MBF range");
+    const uint64_t fraction = (bits & ((uint64_t{1} << 52) - 1)) << 3;  // 55 bits
+    for (int i = 0; i < 7; ++i) out[static_cast<size_t>(i)] = static_cast<char>((fraction >> (8 * i)) & 0xff);
+    out[6] = static_cast<char>((static_cast<unsigned char>(out[6]) & 0x7f) | ((bits >> 63) << 7));
+    out[7] = static_cast<char>(exponent);
+    return out;
+}
+
+Bytes& Bytes::Mbf(double v)
+{
+    bytes_ += MbfBytes(v);
+    return *this;
+}
+
+std::string Cr5File(const std::vector<Cr5Point>& points, std::string_view header)
+{
+    Bytes b;
+    b.Text(header, 38);
+    for (const auto& p : points) b.I32(p.number).F64(p.northing).F64(p.easting).F64(p.elevation).Text(p.description, 17);
+    return b.str();
+}
+
+std::string SurveyorOneFile(const std::vector<SurveyorPoint>& points, bool threeD, int16_t lead)
+{
+    Bytes b;
+    for (const auto& p : points) {
+        b.I16(lead).Mbf(p.northing).Mbf(p.easting);
+        if (threeD) b.Mbf(p.elevation);
+    }
+    return b.str();
+}
+
+std::string SurveyorDescriptions(const std::vector<std::string>& texts)
+{
+    Bytes b;
+    for (const auto& t : texts) b.Text(t, 32, ' ');
+    return b.str();
+}
+
 std::string CrdNumeric(double count, const std::vector<CrdPoint>& points)
 {
     Bytes b;
@@ -104,11 +151,17 @@ std::string CooBlock(std::string_view number, std::string_view description, std:
         t.resize(std::max(w, t.size()), ' ');
         return t;
     };
-    std::string out(1, ' ');
-    out.append(pad(number, 8)).append(description).append("\r\n");
-    out += pad("EASTING", 16) + std::string(easting) + "\r\n";
-    out += pad("NORTHING", 16) + std::string(northing) + "\r\n";
-    out += pad("ELEVATION", 16) + std::string(elevation) + "\r\n";
+    // Appends only: GCC 12 at -O3 mistakes the temporaries of a chain of
+    // string additions for overlapping copies (-Wrestrict).
+    std::string out = " ";
+    out += pad(number, 8);
+    out += description;
+    out += "\r\n";
+    for (auto [label, value] : {std::pair{"EASTING", easting}, {"NORTHING", northing}, {"ELEVATION", elevation}}) {
+        out += pad(label, 16);
+        out += value;
+        out += "\r\n";
+    }
     return out;
 }
 
