@@ -28,5 +28,28 @@ int main(int argc, char** argv)
     Seed(out / "coo", "two-blocks", CooBlock("0012", "FENCE COR", "407.000", "503.25", "12 ft") +
                                         CooBlock("13", "", "1E3", "-7.5", ""));
     Seed(out / "coo", "cut", CooBlock("1", "X", "1", "2", "3").substr(0, 40));
+
+    Seed(out / "cr5", "three", Cr5File({{5, 512.5, 100, -12.25, "FENCE\0xx"}, {0, 1, 2, 3, "SKIPPED"},
+                                        {7, 1, 2, 3, "ABCDEFGHIJKLMNOPQ"}}, "TDS HEADER"));
+
+    Seed(out / "grd", "grid", "100, 500, 110, 520, 2, 1\r\n1,2,\"3 , 4\"\r\n\r\n101.50 5\n6\r\n");
+    Seed(out / "grd", "short", "0 0 1 1 1 1\r\n7");
+
+    const std::vector<SurveyorPoint> pts = {{100, 200, 10}, {0, 0, 0}, {-5, 7.5, 1}, {1, 1, 1}};
+    Seed(out / "surveyor_one", "3d", SurveyorOneFile(pts, true));
+    Seed(out / "surveyor_one", "2d", SurveyorOneFile(pts, false, 0x4142));
+
+    // Companion target: two bytes giving the point file's length, the point
+    // file, then its description file.
+    auto companion = [](const std::string& points, const std::string& texts) {
+        std::string bytes;
+        bytes += static_cast<char>(points.size() & 0xff);
+        bytes += static_cast<char>(points.size() >> 8);
+        return bytes + points + texts;
+    };
+    Seed(out / "surveyor_one_companion", "3d",
+         companion(SurveyorOneFile(pts, true), SurveyorDescriptions({"IP FOUND", "- SKIP", "  - KEPT", ""})));
+    Seed(out / "surveyor_one_companion", "2d-short",
+         companion(SurveyorOneFile(pts, false), SurveyorDescriptions({"ONE"}).substr(0, 20)));
     return 0;
 }
