@@ -41,18 +41,6 @@ long ChildPeakGrowthMiB(const std::function<void()>& fn)
     return used < 0 ? -1 : (used - base) / 1024;
 }
 
-// Loads FILE with the reader its name chooses; returns the error message or
-// "" for a complete load.
-std::string Load(PointTable& table, const std::string& file)
-{
-    try {
-        ChooseReader(file).read(table, file);
-        return "";
-    } catch (const Error& e) {
-        return e.what();
-    }
-}
-
 }  // namespace
 
 TEST(Bounded, CoordinateCountFarBeyondTheFile)
@@ -61,7 +49,7 @@ TEST(Bounded, CoordinateCountFarBeyondTheFile)
     auto path = dir.Path("job.crd");
     WriteBytes(path, CrdNumeric(32767, {}));
     PointTable table;
-    EXPECT_EQ(Load(table, path), "");
+    EXPECT_EQ(LoadOutcome(table, path), "");
     EXPECT_EQ(table.CurrItems(), 0);
 }
 
@@ -76,7 +64,7 @@ TEST(Bounded, CogoLineOfFiftyMegabytesKeepsOnlyWhatItUses)
     }
     long growth = ChildPeakGrowthMiB([&] {
         PointTable table;
-        std::string err = Load(table, path);
+        std::string err = LoadOutcome(table, path);
         if (err.find("line 2 is missing") == std::string::npos || table.CurrItems() != 0) ::_exit(1);
     });
     ASSERT_GE(growth, 0) << "the load did not fail as expected";
@@ -95,7 +83,7 @@ TEST(Bounded, OnlyOrdinaryFilesAreRead)
                  {folder + "/x" + ext, "file not found"},
                  {dir.Path(std::string("none") + ext), "file not found"}}) {
             PointTable table;
-            EXPECT_NE(Load(table, path).find(words), std::string::npos) << path;
+            EXPECT_NE(LoadOutcome(table, path).find(words), std::string::npos) << path;
         }
         // Folders, FIFOs and devices under a reader's extension: each read
         // through a link with that extension.
@@ -107,7 +95,7 @@ TEST(Bounded, OnlyOrdinaryFilesAreRead)
             PointTable table;
             table.AddPoint();
             auto start = std::chrono::steady_clock::now();
-            std::string err = Load(table, link);
+            std::string err = LoadOutcome(table, link);
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << link;
             EXPECT_FALSE(err.empty()) << link << " loaded";
             // A database that cannot be opened leaves the table as it was;
@@ -126,7 +114,7 @@ TEST(Bounded, UnreadableFileSaysPermissionDenied)
     WriteBytes(path, CrdNumeric(0, {}));
     ::chmod(path.c_str(), 0);
     PointTable table;
-    EXPECT_NE(Load(table, path).find("permission denied"), std::string::npos);
+    EXPECT_NE(LoadOutcome(table, path).find("permission denied"), std::string::npos);
 }
 
 TEST(Bounded, GridDeclaringTwoBillionNodes)
@@ -149,7 +137,7 @@ TEST(Bounded, GridDeclaringTwoBillionNodes)
         WriteBytes(path, c.file);
         PointTable table;
         auto start = std::chrono::steady_clock::now();
-        std::string err = Load(table, path);
+        std::string err = LoadOutcome(table, path);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         EXPECT_EQ(table.CurrItems(), c.rows);
         if (*c.error == 0) EXPECT_EQ(err, "");
@@ -164,7 +152,7 @@ TEST(Bounded, GridTextFieldOfFiftyMegabytes)
     WriteBytes(path, "0,0,1,1,1,1\r\n" + std::string(50u << 20, 'x') + "\r\n2,3,4\r\n");
     long growth = ChildPeakGrowthMiB([&] {
         PointTable table;
-        if (!Load(table, path).empty() || table.CurrItems() != 4) ::_exit(1);
+        if (!LoadOutcome(table, path).empty() || table.CurrItems() != 4) ::_exit(1);
         if (CellText(table.Get(ColElevation, 0)).size() != (50u << 20)) ::_exit(1);
     });
     ASSERT_GE(growth, 0) << "the load did not complete as expected";
@@ -178,6 +166,6 @@ TEST(Bounded, SurveyorOneCountBeyondSixteenBitsFailsBeforeReading)
     // 32768 records of 26 bytes: the count does not fit, whatever the bytes.
     WriteBytes(path, std::string(26 * 32768, '\0'));
     PointTable table;
-    EXPECT_NE(Load(table, path).find("32767"), std::string::npos);
+    EXPECT_NE(LoadOutcome(table, path).find("32767"), std::string::npos);
     EXPECT_EQ(table.CurrItems(), 0);
 }

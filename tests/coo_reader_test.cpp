@@ -17,12 +17,7 @@ struct CooFixture : ::testing::Test {
     {
         auto path = dir.Path("job.coo");
         WriteBytes(path, bytes);
-        try {
-            ReadCooFile(table, path);
-            return "";
-        } catch (const Error& e) {
-            return e.what();
-        }
+        return LoadOutcome(table, path);
     }
 };
 const std::string kBlock = CooBlock("12", "IP FOUND", "407.000", "503.25", "101.50 ft");

@@ -21,12 +21,7 @@ struct Cr5Fixture : ::testing::Test {
         WriteBytes(path, bytes);
         table.Clear();  // a table full from the last case would refuse the marker row
         table.AddPoint({"old", "", "", "", ""});
-        try {
-            ReadCr5File(table, path);
-            return "";
-        } catch (const Error& e) {
-            return e.what();
-        }
+        return LoadOutcome(table, path);
     }
 };
 const Cr5Point kPoint{1, 10, 20, 30, "P"};

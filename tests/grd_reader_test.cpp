@@ -21,12 +21,7 @@ struct GrdFixture : ::testing::Test {
         WriteBytes(path, text);
         table.Clear();  // a table full from the last case would refuse the marker row
         table.AddPoint({"old", "", "", "", ""});
-        try {
-            ReadGrdFile(table, path);
-            return "";
-        } catch (const Error& e) {
-            return e.what();
-        }
+        return LoadOutcome(table, path);
     }
     std::vector<std::string> Column(int16_t col) const
     {

@@ -25,12 +25,7 @@ struct SurveyorFixture : ::testing::Test {
         if (companion) WriteBytes(path + "W", *companion);
         table.Clear();  // a table full from the last case would refuse the marker row
         table.AddPoint({"old", "1", "1", "", ""});
-        try {
-            ReadSurveyorOneFile(table, path);
-            return "";
-        } catch (const Error& e) {
-            return e.what();
-        }
+        return LoadOutcome(table, path);
     }
     std::vector<std::string> PointNumbers() const
     {

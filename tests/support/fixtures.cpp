@@ -1,5 +1,8 @@
 #include "support/fixtures.h"
 
+#include "formats/readers.h"
+#include "platform/error.h"
+
 #include <bit>
 #include <cmath>
 #include <fstream>
@@ -163,6 +166,16 @@ std::string CooBlock(std::string_view number, std::string_view description, std:
         out += "\r\n";
     }
     return out;
+}
+
+std::string LoadOutcome(PointTable& table, const std::string& file)
+{
+    try {
+        ChooseReader(file).read(table, file);
+        return "";
+    } catch (const Error& e) {
+        return e.what();
+    }
 }
 
 std::vector<std::string> RowTexts(const PointTable& table, int32_t row)

@@ -81,6 +81,10 @@ std::string SurveyorOneFile(const std::vector<SurveyorPoint>& points, bool three
 // A companion description file: each text padded with blanks to 32 bytes.
 std::string SurveyorDescriptions(const std::vector<std::string>& texts);
 
+// Loads FILE with the reader its name chooses: "" for a complete load, the
+// error message for a failed one.
+std::string LoadOutcome(PointTable& table, const std::string& file);
+
 // The five cells of a row as the writer would show them ("" for empty, the
 // number text for a number).
 std::vector<std::string> RowTexts(const PointTable& table, int32_t row);
