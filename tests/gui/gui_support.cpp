@@ -63,6 +63,12 @@ void TypeIntoFileDialog(QWidget* dialog, const QString& name)
 {
     auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     if (!edit) return;
+    // The dialog reads its folder in the background and, once it has, puts
+    // the name it offers back into the field: wait for that, as a user would.
+    if (auto* list = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"))) {
+        WaitFor([list] { return list->model()->rowCount(list->rootIndex()) > 0; }, 3000);
+        Pump(50);
+    }
     // Typed over the name offered; an empty field would select the folder.
     edit->selectAll();
     QTest::keyClicks(edit, name);

@@ -49,7 +49,10 @@ struct GridTest : ::testing::Test {
 
     void SetUp() override
     {
-        for (int32_t r = 0; r < table.RowCapacity(); ++r) table.Set(ColPoint, r, "p" + std::to_string(r));
+        for (int32_t r = 0; r < table.RowCapacity(); ++r) {
+            std::string text = "p";
+            table.Set(ColPoint, r, text += std::to_string(r));
+        }
         grid = new UnboundGrid(&window);
         grid->setGeometry(0, 0, 480, 300);
         next = new QLineEdit(&window);

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <algorithm>
 #include <exception>
 
@@ -366,6 +367,19 @@ QVariant UnboundGridModel::headerData(int section, Qt::Orientation orientation, 
 
 // ---------------------------------------------------------------- view
 
+namespace {
+// Dark grey lines between the rows and the columns.
+class GridLineStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override
+    {
+        if (hint == QStyle::SH_Table_GridLineColor) return static_cast<int>(QColor(Qt::darkGray).rgba());
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+}  // namespace
+
 // Keeps track of the editor so that the grid can read its text and hear its
 // key releases.
 class UnboundGrid::Delegate : public QStyledItemDelegate {
@@ -410,7 +424,9 @@ UnboundGrid::UnboundGrid(QWidget* parent)
     pal.setColor(QPalette::Base, Qt::white);
     pal.setColor(QPalette::Text, Qt::black);
     setPalette(pal);
-    setStyleSheet(QStringLiteral("QTableView { gridline-color: #808080; }"));  // dark grey row dividers
+    auto* lines = new GridLineStyle;
+    lines->setParent(this);
+    setStyle(lines);
 
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setHighlightSections(false);
