@@ -104,7 +104,9 @@ std::string CooBlock(std::string_view number, std::string_view description, std:
         t.resize(std::max(w, t.size()), ' ');
         return t;
     };
-    std::string out = " " + pad(number, 8) + std::string(description) + "\r\n";
+    // Built by appending: GCC 12 at -O3 warns (falsely) about " " + string.
+    std::string out(1, ' ');
+    out += pad(number, 8) + std::string(description) + "\r\n";
     out += pad("EASTING", 16) + std::string(easting) + "\r\n";
     out += pad("NORTHING", 16) + std::string(northing) + "\r\n";
     out += pad("ELEVATION", 16) + std::string(elevation) + "\r\n";
