@@ -437,3 +437,13 @@ TEST_F(GridTest, AFailingCallbackIsReportedAndTheGridCarriesOn)
     EXPECT_EQ(spy.count(), 2);
     EXPECT_EQ(Shown(4, 0), "p4");
 }
+
+TEST_F(GridTest, SizingOneRowSizesEveryRowAndTheScreenfulRead)
+{
+    QHeaderView* rows = grid->verticalHeader();
+    const int before = rows->sectionSize(5);
+    const int page = Model()->PageSize();
+    rows->resizeSection(2, before * 2);
+    for (int r : {0, 2, 5, 9999, 10000}) EXPECT_EQ(rows->sectionSize(r), before * 2) << r;
+    EXPECT_LT(Model()->PageSize(), page) << "taller rows, fewer of them a screen";
+}
