@@ -1,0 +1,178 @@
+// The window's speed and size: time from starting the program to the window
+// shown and painted, time from File, Open of a 10000-point coordinate file to
+// the grid painted, and the resident memory with those points loaded.
+//
+// The start is measured in fresh processes (this program started again with
+// --start); the rest in this process. Run it on a display (scripts/bench
+// starts Xvfb when there is none).
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "app/points_window.h"
+#include "support/fixtures.h"
+
+using namespace tessaly;
+
+namespace {
+constexpr int kPoints = 10000;
+constexpr int kStarts = 5;
+constexpr int kOpens = 20;
+
+int64_t MonotonicNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Notes when the grid has painted.
+class PaintWatch : public QObject {
+public:
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) painted = true;
+        return false;
+    }
+};
+
+void WaitForPaint(PaintWatch& watch)
+{
+    watch.painted = false;
+    while (!watch.painted) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // The paint event itself runs after the filter saw it.
+    QCoreApplication::processEvents();
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// --start: show the window and print the milliseconds since the parent's
+// clock reading in TESSALY_BENCH_T0.
+int StartChild(int argc, char** argv)
+{
+    const char* t0 = std::getenv("TESSALY_BENCH_T0");
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    (void)argc;
+    PointsWindow window;
+    PaintWatch watch;
+    window.DBGrid1->viewport()->installEventFilter(&watch);
+    window.show();
+    WaitForPaint(watch);
+    const double ms = static_cast<double>(MonotonicNs() - std::strtoll(t0 ? t0 : "0", nullptr, 10)) / 1e6;
+    std::printf("%.3f\n", ms);
+    return 0;
+}
+
+// Starts this program with --start and reads the time it reports.
+std::optional<double> TimeOneStart(const char* self)
+{
+    int fds[2];
+    if (pipe(fds) != 0) return std::nullopt;
+    const std::string t0 = std::to_string(MonotonicNs());
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+        setenv("TESSALY_BENCH_T0", t0.c_str(), 1);
+        execl(self, self, "--start", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[64];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0) out.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || out.empty()) return std::nullopt;
+    return std::strtod(out.c_str(), nullptr);
+}
+
+double ResidentMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    return -1;
+}
+
+void Report(const char* what, double value, const char* unit, double target, const std::string& note)
+{
+    std::printf("%-42s %8.1f %-2s  target < %.0f %s%s  %s\n", what, value, unit, target, unit,
+                value < target ? "" : "  OVER TARGET", note.c_str());
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "--start") == 0) return StartChild(argc, argv);
+
+    std::vector<double> starts;
+    TimeOneStart("/proc/self/exe");  // the first start also fills the font caches
+    for (int i = 0; i < kStarts; ++i)
+        if (auto ms = TimeOneStart("/proc/self/exe")) starts.push_back(*ms);
+
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    test::TempDir dir;
+    const std::string file = dir.Path("SITE.CRD");
+    std::vector<test::CrdPoint> points;
+    for (int i = 1; i <= kPoints; ++i)
+        points.push_back({5000 + i * 0.125, 1000 + i * 0.5, 100 + (i % 100) * 0.01, "PT" + std::to_string(i)});
+    test::WriteBytes(file, test::CrdNumeric(kPoints, points));
+
+    PointsWindow window;
+    PaintWatch watch;
+    window.DBGrid1->viewport()->installEventFilter(&watch);
+    window.CommonDialog1.SetAnswerer(
+        [&file](const FileDialogRequest&) { return std::optional(QString::fromStdString(file)); });
+    window.show();
+    WaitForPaint(watch);
+
+    std::vector<double> opens;
+    for (int i = 0; i < kOpens; ++i) {
+        QElapsedTimer t;
+        t.start();
+        window.mnuOpen_Click();
+        WaitForPaint(watch);
+        opens.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    if (window.PointData.CurrItems() != kPoints) {
+        std::fprintf(stderr, "gui_bench: %d points loaded, not %d\n", window.PointData.CurrItems(), kPoints);
+        return 1;
+    }
+    const double rss = ResidentMegabytes();
+
+    std::printf("Window (%s platform)\n", qPrintable(QGuiApplication::platformName()));
+    if (starts.empty()) std::printf("start to window shown: could not be measured\n");
+    else
+        Report("start to window shown and painted", Median(starts), "ms", 300,
+               "(median of " + std::to_string(starts.size()) + " starts, min " +
+                   std::to_string(static_cast<int>(*std::min_element(starts.begin(), starts.end()))) + " ms)");
+    Report("Open of a 10000-point .crd to grid painted", Median(opens), "ms", 50,
+           "(median of " + std::to_string(kOpens) + ", max " +
+               std::to_string(static_cast<int>(*std::max_element(opens.begin(), opens.end()))) + " ms)");
+    Report("resident memory with 10000 points loaded", rss, "MB", 80, "");
+    return 0;
+}

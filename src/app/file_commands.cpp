@@ -1,0 +1,108 @@
+// The File menu: Open, Save, Exit.
+#include <QCoreApplication>
+#include <QFile>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "app/points_window.h"
+#include "formats/readers.h"
+
+namespace tessaly {
+
+namespace {
+QString Native(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
+
+QString Points(int32_t n) { return n == 1 ? QStringLiteral("1 point") : QStringLiteral("%1 points").arg(n); }
+
+// What the chosen reader takes the file for, as the status bar says it.
+QString FormatOf(const ReaderChoice& reader)
+{
+    const char* name = reader.name;
+    if (std::strcmp(name, "ReadCooFile") == 0) return QStringLiteral("a COGO points file");
+    if (std::strcmp(name, "ReadCr5File") == 0) return QStringLiteral("a TDS coordinate file");
+    if (std::strcmp(name, "ReadCrdFile") == 0) return QStringLiteral("an Orvelle coordinate file");
+    if (std::strcmp(name, "ReadGrdFile") == 0) return QStringLiteral("an Orvelle grid file");
+    if (std::strcmp(name, "ReadMdbFile") == 0) return QStringLiteral("an LDD point database");
+    return QStringLiteral("a Surveyor One coordinate file");
+}
+}  // namespace
+
+void PointsWindow::mnuOpen_Click()
+{
+    std::string filter = "All Files (*.*)|*.*|";
+    filter += "Autodesk LDD Point Database (*.mdb)|*.mdb|";
+    filter += "Marrowby COGO Points (*.coo)|*.coo|";
+    filter += "Orvelle Coordinate Files (*.crd)|*.crd|";
+    filter += "Orvelle Grid Files (*.grd)|*.grd|";
+    filter += "Surveyor One Coordinates (*.*)|*.*|";
+    filter += "TDS Coordinate Files (*.cr5)|*.cr5|";
+    CommonDialog1.CancelError = true;
+    try {
+        CommonDialog1.Filter = filter;
+        CommonDialog1.ShowOpen();
+        const std::string name = CommonDialog1.FileName;
+        if (name.empty()) return;
+        LoadPoints(name);
+    } catch (const DialogCancelled&) {
+        // Cancel ends the command; nothing changes.
+    } catch (const std::exception& e) {
+        ShowStatus(QStringLiteral("Open failed: %1").arg(Native(e.what())));
+    }
+}
+
+// Runs the reader that the name's last three characters choose. Whatever the
+// outcome, the grid shows the table as the reader left it, and the status bar
+// says what happened.
+void PointsWindow::LoadPoints(const std::string& name)
+{
+    const ReaderChoice reader = ChooseReader(name);
+    try {
+        reader.read(PointData, name);
+    } catch (const std::exception& e) {
+        DBGrid1->Refresh();
+        ShowStatus(QStringLiteral("Load stopped: %1 (read as %2; %3 in the table)")
+                       .arg(Native(e.what()), FormatOf(reader), Points(PointData.CurrItems())));
+        return;
+    }
+    DBGrid1->Refresh();
+    ShowStatus(QStringLiteral("%1 loaded from %2 (read as %3)")
+                   .arg(Points(PointData.CurrItems()), Native(name), FormatOf(reader)));
+}
+
+void PointsWindow::mnuSave_Click()
+{
+    // The row being edited belongs to what is saved.
+    DBGrid1->Update();
+
+    std::string filter = "All Files (*.*)|*.*|";
+    filter += "ASCII PNEZD Coordinates (*.asc)|*.asc|";
+    CommonDialog1.CancelError = true;
+    try {
+        CommonDialog1.Filter = filter;
+        CommonDialog1.Flags = FileDialog::OverwritePrompt;
+        CommonDialog1.ShowSave();
+        const std::string name = CommonDialog1.FileName;
+        if (name.empty()) return;
+        if (IsAscName(name)) SavePoints(name);
+        else ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc").arg(Native(name)));
+    } catch (const DialogCancelled&) {
+        // Cancel ends the command; nothing is written.
+    } catch (const std::exception& e) {
+        ShowStatus(QStringLiteral("Save failed: %1").arg(Native(e.what())));
+    }
+}
+
+void PointsWindow::SavePoints(const std::string& name)
+{
+    WriteAscFile(PointData, name);
+    ShowStatus(QStringLiteral("%1 saved to %2").arg(Points(PointData.CurrItems()), Native(name)));
+}
+
+void PointsWindow::mnuExit_Click()
+{
+    // Ends the program at once: no question, nothing saved.
+    QCoreApplication::exit(0);
+}
+
+}  // namespace tessaly
