@@ -1,55 +1,23 @@
 #include "platform/qt/ansi_text.h"
 
-#include <array>
+#include <QByteArray>
+
+#include "platform/codepage.h"
 
 namespace tessaly {
 
-namespace {
-// Bytes 0x80 to 0x9F. The five bytes Windows-1252 leaves unassigned (0x81,
-// 0x8D, 0x8F, 0x90, 0x9D) stand for the control characters of the same code,
-// as Windows itself maps them; everything else from 0xA0 up is Latin-1.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-char EncodeOne(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (size_t i = 0; i < kHigh.size(); ++i)
-        if (kHigh[i] == c) return static_cast<char>(0x80 + i);
-    return '?';
-}
-}  // namespace
-
 QString AnsiToQString(std::string_view bytes)
 {
-    QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    QChar* p = out.data();
-    for (char b : bytes) {
-        auto u = static_cast<unsigned char>(b);
-        *p++ = QChar(u >= 0x80 && u < 0xA0 ? kHigh[u - 0x80] : char16_t{u});
-    }
-    return out;
+    const std::string utf8 = Cp1252ToUtf8(bytes);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 std::string QStringToAnsi(QStringView text)
 {
-    std::string out;
-    out.reserve(static_cast<size_t>(text.size()));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            out += '?';  // one character outside the Basic Multilingual Plane, one "?"
-            ++i;
-        } else if (c.isSurrogate()) {
-            out += '?';
-        } else {
-            out += EncodeOne(c.unicode());
-        }
-    }
-    return out;
+    // A lone surrogate comes out of toUtf8 as U+FFFD, which the code page
+    // cannot hold either: it becomes "?" like any other such character.
+    const QByteArray utf8 = text.toUtf8();
+    return Utf8ToCp1252(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
 }  // namespace tessaly
