@@ -238,8 +238,13 @@ std::string DatabaseControl::FieldText(std::string_view field)
 {
     Position();
     if (eof_) throw Error(file_ + ": no current record");
+    for (const auto& [name, index] : resolved_)
+        if (name == field) return current_[index];
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (SameName(fields_[i], field)) return current_[i];
+        if (SameName(fields_[i], field)) {
+            resolved_.emplace_back(field, i);
+            return current_[i];
+        }
     throw Error(file_ + ": field " + std::string(field) + " is not bound");
 }
 

@@ -72,6 +72,8 @@ private:
 
     std::string source_;
     std::vector<std::string> fields_;
+    // Field names as the caller spells them, resolved once to their index.
+    std::vector<std::pair<std::string, size_t>> resolved_;
     DatabaseOptions options_;
 
     std::string file_;
