@@ -101,6 +101,9 @@ TEST(LeadingNumber, TakesTheNumberAtTheStart)
         {"1,5", 1},
         {"1e999", HUGE_VAL},
         {"1e-999", 0},
+        {"+.5", 0.5},
+        {"  -7 .5", -7.5},
+        {"-.", 0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value) << '"' << c.text << '"';
 }

@@ -124,8 +124,34 @@ bool Skippable(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool Digit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
+namespace {
+// The usual case: "-123.456" or "1.5E-3" with no blank, tab or line feed
+// inside it. Parses straight from the text; false when the general rule is
+// needed.
+bool PlainLeadingNumber(std::string_view text, double& value)
+{
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    const size_t start = i;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    const size_t body = i;
+    while (i < text.size() && Digit(text[i])) ++i;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && Digit(text[i])) ++i;
+    }
+    if (i == body || (i == body + 1 && text[body] == '.')) return false;
+    if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) return false;
+    if (i < text.size() && (Skippable(text[i]) || text[i] == '.')) return false;
+    const char* first = text.data() + (text[start] == '+' ? body : start);
+    auto res = std::from_chars(first, text.data() + i, value);
+    return res.ec == std::errc();
+}
+}  // namespace
+
 double LeadingNumber(std::string_view text)
 {
+    if (double value = 0; PlainLeadingNumber(text, value)) return value;
     // Gather the characters that make up the number, dropping the skippable
     // ones, then let from_chars (locale independent) do the arithmetic.
     std::string num;
