@@ -121,6 +121,7 @@ TEST(PointTable, RemoveMovesLaterRowsUp)
     EXPECT_EQ(t.CurrItems(), 3);
     EXPECT_EQ(RowTexts(t, 1)[0], "2");
     EXPECT_EQ(RowTexts(t, 2)[0], "after");
+    EXPECT_TRUE(IsEmpty(t.Get(0, 3))) << "row 3 received the empty row 4";
     EXPECT_EQ(t.AllocatedRows(), 10000);
 }
 

@@ -44,13 +44,22 @@ public:
 
     int32_t CurrItems() const { return CurrItems_; }
     int32_t RowCapacity() const { return RowCapacity_; }
-    int32_t AllocatedRows() const { return static_cast<int32_t>(PointData.size() / TotCols); }
+    int32_t AllocatedRows() const { return AllocatedRows_; }
     bool Full() const { return CurrItems_ >= AllocatedRows(); }
 
 private:
     size_t Index(int16_t col, int32_t row) const;
 
-    std::vector<Cell> PointData;  // row-major: cell (col, row) at row * TotCols + col
+    // Makes rows 0 to ROW - 1 hold real cells.
+    void Materialise(int32_t rows);
+
+    // Row-major: cell (col, row) at row * TotCols + col. Only the rows up to
+    // the last one ever written are held; the rest of the allocated rows are
+    // empty and read as such. The memory of a cleared table is kept, so a
+    // load neither asks the system for memory nor touches the rows it does
+    // not fill.
+    std::vector<Cell> PointData;
+    int32_t AllocatedRows_ = 0;
     int32_t CurrItems_ = 0;
     int32_t RowCapacity_ = 0;
 };
