@@ -1,5 +1,7 @@
 // Hostile input: counts and lengths that come from a file never make a reader
-// loop, allocate or block beyond what the file and the table allow.
+// loop, allocate or block beyond what the file and the table allow. A reader
+// that loops or blocks anyway runs into the test's time limit (set in
+// CMakeLists.txt), far above what these loads take.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -8,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
 
 #include "formats/readers.h"
@@ -94,9 +95,7 @@ TEST(Bounded, OnlyOrdinaryFilesAreRead)
             ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
             PointTable table;
             table.AddPoint();
-            auto start = std::chrono::steady_clock::now();
             std::string err = LoadOutcome(table, link);
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << link;
             EXPECT_FALSE(err.empty()) << link << " loaded";
             // A database that cannot be opened leaves the table as it was;
             // every other reader has cleared it before opening the file.
@@ -136,9 +135,7 @@ TEST(Bounded, GridDeclaringTwoBillionNodes)
     for (const auto& c : cases) {
         WriteBytes(path, c.file);
         PointTable table;
-        auto start = std::chrono::steady_clock::now();
         std::string err = LoadOutcome(table, path);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         EXPECT_EQ(table.CurrItems(), c.rows);
         if (*c.error == 0) EXPECT_EQ(err, "");
         else EXPECT_NE(err.find(c.error), std::string::npos) << err;
