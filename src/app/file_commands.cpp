@@ -1,7 +1,6 @@
 // The File menu: Open, Save, Exit.
 #include <QCoreApplication>
 #include <QFile>
-#include <cstring>
 #include <exception>
 #include <string>
 
@@ -16,16 +15,7 @@ QString Native(const std::string& text) { return QFile::decodeName(QByteArray::f
 QString Points(int32_t n) { return n == 1 ? QStringLiteral("1 point") : QStringLiteral("%1 points").arg(n); }
 
 // What the chosen reader takes the file for, as the status bar says it.
-QString FormatOf(const ReaderChoice& reader)
-{
-    const char* name = reader.name;
-    if (std::strcmp(name, "ReadCooFile") == 0) return QStringLiteral("a COGO points file");
-    if (std::strcmp(name, "ReadCr5File") == 0) return QStringLiteral("a TDS coordinate file");
-    if (std::strcmp(name, "ReadCrdFile") == 0) return QStringLiteral("an Orvelle coordinate file");
-    if (std::strcmp(name, "ReadGrdFile") == 0) return QStringLiteral("an Orvelle grid file");
-    if (std::strcmp(name, "ReadMdbFile") == 0) return QStringLiteral("an LDD point database");
-    return QStringLiteral("a Surveyor One coordinate file");
-}
+QString FormatOf(const ReaderChoice& reader) { return QString::fromLatin1(reader.format); }
 }  // namespace
 
 void PointsWindow::mnuOpen_Click()

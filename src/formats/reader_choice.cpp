@@ -17,12 +17,12 @@ std::string LastThreeUpper(const std::string& name)
 ReaderChoice ChooseReader(const std::string& file)
 {
     const std::string tail = LastThreeUpper(file);
-    if (tail == "COO") return {ReadCooFile, "ReadCooFile"};
-    if (tail == "CR5") return {ReadCr5File, "ReadCr5File"};
-    if (tail == "CRD") return {ReadCrdFile, "ReadCrdFile"};
-    if (tail == "GRD") return {ReadGrdFile, "ReadGrdFile"};
-    if (tail == "MDB") return {ReadMdbFile, "ReadMdbFile"};
-    return {ReadSurveyorOneFile, "ReadSurveyorOneFile"};
+    if (tail == "COO") return {ReadCooFile, "ReadCooFile", "a COGO points file"};
+    if (tail == "CR5") return {ReadCr5File, "ReadCr5File", "a TDS coordinate file"};
+    if (tail == "CRD") return {ReadCrdFile, "ReadCrdFile", "an Orvelle coordinate file"};
+    if (tail == "GRD") return {ReadGrdFile, "ReadGrdFile", "an Orvelle grid file"};
+    if (tail == "MDB") return {ReadMdbFile, "ReadMdbFile", "an LDD point database"};
+    return {ReadSurveyorOneFile, "ReadSurveyorOneFile", "a Surveyor One coordinate file"};
 }
 
 bool IsAscName(const std::string& file) { return LastThreeUpper(file) == "ASC"; }

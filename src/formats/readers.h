@@ -19,7 +19,8 @@ using ReaderFn = void (*)(PointTable&, const std::string&);
 
 struct ReaderChoice {
     ReaderFn read;
-    const char* name;  // the reader's name, for messages and tests
+    const char* name;    // the reader's name, for tests
+    const char* format;  // what the reader takes the file for: "a COGO points file", ...
 };
 
 // The reader for a file, chosen by the last three characters of its name in
