@@ -86,11 +86,6 @@ void BinaryFile::ReadExact(void* out, size_t n)
                     std::to_string(n) + " bytes read at byte " + std::to_string(start));
 }
 
-int16_t LeInt16(const unsigned char* p)
-{
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
-
 int32_t LeInt32(const unsigned char* p)
 {
     uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;

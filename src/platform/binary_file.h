@@ -48,7 +48,6 @@ private:
 };
 
 // Little-endian decoding of raw bytes, whatever the host.
-int16_t LeInt16(const unsigned char* p);
 int32_t LeInt32(const unsigned char* p);
 double LeDouble(const unsigned char* p);
 

@@ -39,7 +39,6 @@ public:
     // when it is missing, not a database, lacks the table or one of the
     // fields, or is damaged in a way seen before any record is read.
     void SetDatabaseName(const std::string& file);
-    const std::string& DatabaseName() const { return file_; }
 
     // The current record's text of a bound field (Windows-1252). Fails when
     // there is no current record or the field is not bound.

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "platform/binary_file.h"
 #include "platform/error.h"
 #include "platform/text_rules.h"
 
@@ -12,33 +11,16 @@ namespace {
 // No number needs more characters than this (leading zeros are not kept);
 // the rest of a longer numeric field is read and dropped.
 constexpr size_t kNumberKeep = 1024;
-constexpr size_t kBuffer = 1 << 16;
 
 bool Blank(int c) { return c == ' ' || c == '\t'; }
 bool LineEnd(int c) { return c == '\r' || c == '\n'; }
 bool Separator(int c) { return c == ',' || LineEnd(c); }
 }  // namespace
 
-FieldReader::FieldReader(const std::string& name) : name_(name), file_(OpenForReading(name)), buf_(kBuffer, '\0') {}
-
-FieldReader::~FieldReader()
-{
-    if (file_) std::fclose(file_);
-}
-
-bool FieldReader::Fill()
-{
-    if (pos_ < end_) return true;
-    pos_ = 0;
-    end_ = std::fread(buf_.data(), 1, buf_.size(), file_);
-    if (end_ == 0 && std::ferror(file_))
-        throw Error(name_ + ": read error in line " + std::to_string(line_));
-    return end_ > 0;
-}
-
 void FieldReader::Advance()
 {
-    const int c = static_cast<unsigned char>(buf_[pos_++]);
+    const int c = static_cast<unsigned char>(*in_.Begin());
+    in_.Skip(1);
     if (c == '\r' || (c == '\n' && last_ != '\r')) ++line_;
     last_ = c;
 }
@@ -77,7 +59,7 @@ void FieldReader::ReadField(Kind kind, std::string& out, size_t keep)
     SkipBlanks();
     int c = Peek();
     if (c < 0)
-        throw Error(name_ + ": the file ends in line " + std::to_string(line_) + ", before field " +
+        throw Error(Name() + ": the file ends in line " + std::to_string(line_) + ", before field " +
                     std::to_string(fields_ + 1));
     ++fields_;
     fieldLine_ = line_;
@@ -128,7 +110,7 @@ int32_t FieldReader::ReadInt32()
     const double value = ReadNumber();
     const double whole = RoundHalfEven(value);
     if (!(whole >= -2147483648.0 && whole <= 2147483647.0))
-        throw Overflow(name_ + ": field " + std::to_string(fields_) + " (line " + std::to_string(fieldLine_) +
+        throw Overflow(Name() + ": field " + std::to_string(fields_) + " (line " + std::to_string(fieldLine_) +
                        ") holds " + NumberText(value) + ", outside the 32-bit integer range");
     return static_cast<int32_t>(whole);
 }

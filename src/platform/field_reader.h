@@ -25,16 +25,15 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/text_file.h"
+
 namespace tessaly {
 
 class FieldReader {
 public:
     // Opens NAME for reading (never creates it; folders and devices are
     // refused).
-    explicit FieldReader(const std::string& name);
-    ~FieldReader();
-    FieldReader(const FieldReader&) = delete;
-    FieldReader& operator=(const FieldReader&) = delete;
+    explicit FieldReader(const std::string& name) : in_(name) {}
 
     // Reads the next field as text into OUT, keeping at most KEEP bytes of it
     // (the rest is read and dropped, so a huge field costs no memory).
@@ -48,7 +47,7 @@ public:
     // Fields read so far, and the line (from 1) the last one started on.
     int64_t FieldNumber() const { return fields_; }
     int64_t FieldLine() const { return fieldLine_; }
-    const std::string& Name() const { return name_; }
+    const std::string& Name() const { return in_.Name(); }
 
 private:
     enum class Kind { Text, Number };
@@ -56,14 +55,10 @@ private:
     void EndField();
     void SkipBlanks();
     void SkipLineEnd();
-    bool Fill();
-    int Peek() { return pos_ < end_ || Fill() ? static_cast<unsigned char>(buf_[pos_]) : -1; }
+    int Peek() { return in_.Fill(line_) ? static_cast<unsigned char>(*in_.Begin()) : -1; }
     void Advance();
 
-    std::string name_;
-    std::FILE* file_ = nullptr;
-    std::string buf_;
-    size_t pos_ = 0, end_ = 0;
+    BufferedInput in_;
     int64_t line_ = 1;
     int last_ = -1;  // the byte consumed last, for counting CR LF as one line end
     int64_t fields_ = 0;

@@ -13,45 +13,42 @@
 
 namespace tessaly {
 
-TextLineReader::TextLineReader(const std::string& name) : name_(name), file_(OpenForReading(name)) {}
+BufferedInput::BufferedInput(const std::string& name)
+    : name_(name), file_(OpenForReading(name)), buf_(size_t{1} << 16, '\0')
+{
+}
 
-TextLineReader::~TextLineReader()
+BufferedInput::~BufferedInput()
 {
     if (file_) std::fclose(file_);
 }
 
-// Refills the buffer when it is used up; false at the end of the file.
-bool TextLineReader::Fill()
+bool BufferedInput::Refill(int64_t line)
 {
-    if (pos_ < buf_.size()) return true;
-    buf_.resize(1 << 16);
-    size_t got = std::fread(buf_.data(), 1, buf_.size(), file_);
-    if (got == 0 && std::ferror(file_))
-        throw Error(name_ + ": read error after line " + std::to_string(line_));
-    buf_.resize(got);
     pos_ = 0;
-    return got > 0;
+    end_ = std::fread(buf_.data(), 1, buf_.size(), file_);
+    if (end_ == 0 && std::ferror(file_)) throw Error(name_ + ": read error in line " + std::to_string(line));
+    return end_ > 0;
 }
 
-bool TextLineReader::AtEnd() { return !Fill(); }
+bool TextLineReader::AtEnd() { return !in_.Fill(line_ + 1); }
 
 void TextLineReader::ReadLine(std::string& line, size_t keep)
 {
     line.clear();
     if (AtEnd())
-        throw Error(name_ + ": the file ends before line " + std::to_string(line_ + 1));
+        throw Error(Name() + ": the file ends before line " + std::to_string(line_ + 1));
     ++line_;
-    while (Fill()) {
-        const char* begin = buf_.data() + pos_;
-        const char* end = buf_.data() + buf_.size();
-        const void* cr = std::memchr(begin, '\r', static_cast<size_t>(end - begin));
-        const char* stop = cr ? static_cast<const char*>(cr) : end;
+    while (in_.Fill(line_)) {
+        const char* begin = in_.Begin();
+        const void* cr = std::memchr(begin, '\r', static_cast<size_t>(in_.End() - begin));
+        const char* stop = cr ? static_cast<const char*>(cr) : in_.End();
         size_t n = static_cast<size_t>(stop - begin);
         if (line.size() < keep) line.append(begin, std::min(n, keep - line.size()));
-        pos_ += n;
+        in_.Skip(n);
         if (cr) {
-            ++pos_;  // the carriage return
-            if (Fill() && buf_[pos_] == '\n') ++pos_;
+            in_.Skip(1);  // the carriage return
+            if (in_.Fill(line_) && *in_.Begin() == '\n') in_.Skip(1);
             return;
         }
     }

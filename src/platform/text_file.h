@@ -7,14 +7,38 @@
 
 namespace tessaly {
 
+// Buffered sequential reading of a file's bytes, for the text readers. Opens
+// like BinaryFile: never creates a file, refuses folders, FIFOs and devices.
+class BufferedInput {
+public:
+    explicit BufferedInput(const std::string& name);
+    ~BufferedInput();
+    BufferedInput(const BufferedInput&) = delete;
+    BufferedInput& operator=(const BufferedInput&) = delete;
+
+    // Makes at least one byte available; false at the end of the file. A read
+    // error throws Error naming the file and LINE.
+    bool Fill(int64_t line) { return pos_ < end_ || Refill(line); }
+    // The bytes available now, and consuming N of them.
+    const char* Begin() const { return buf_.data() + pos_; }
+    const char* End() const { return buf_.data() + end_; }
+    void Skip(size_t n) { pos_ += n; }
+    const std::string& Name() const { return name_; }
+
+private:
+    bool Refill(int64_t line);
+
+    std::string name_;
+    std::FILE* file_ = nullptr;
+    std::string buf_;
+    size_t pos_ = 0, end_ = 0;
+};
+
 // Reads lines that end at a carriage return or a carriage return followed by
 // a line feed. A line feed on its own is an ordinary character of the line.
 class TextLineReader {
 public:
-    explicit TextLineReader(const std::string& name);
-    ~TextLineReader();
-    TextLineReader(const TextLineReader&) = delete;
-    TextLineReader& operator=(const TextLineReader&) = delete;
+    explicit TextLineReader(const std::string& name) : in_(name) {}
 
     // True when no byte is left to read.
     bool AtEnd();
@@ -27,16 +51,11 @@ public:
 
     // Number of lines read so far.
     int64_t LineNumber() const { return line_; }
-    const std::string& Name() const { return name_; }
+    const std::string& Name() const { return in_.Name(); }
 
 private:
-    bool Fill();
-
-    std::string name_;
-    std::FILE* file_ = nullptr;
+    BufferedInput in_;
     int64_t line_ = 0;
-    std::string buf_;
-    size_t pos_ = 0;
 };
 
 // Writes a file so that the target is replaced only once every byte is on
