@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;

@@ -14,7 +14,7 @@
 
 #include "formats/readers.h"
 #include "platform/error.h"
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 
 using namespace tessaly;
 

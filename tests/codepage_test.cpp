@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 using namespace tessaly;
 using namespace std::string_literals;

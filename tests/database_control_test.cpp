@@ -10,7 +10,7 @@
 
 #include <sys/wait.h>
 
-#include "platform/database_control.h"
+#include "platform/database/database_control.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "platform/database_text.h"
+#include "mdb_helper/database_text.h"
 
 using namespace tessaly;
 

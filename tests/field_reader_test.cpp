@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/field_reader.h"
-#include "platform/text_rules.h"
+#include "platform/files/field_reader.h"
+#include "platform/text/text_rules.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;

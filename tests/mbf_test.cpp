@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "platform/binary_file.h"
-#include "platform/mbf.h"
+#include "platform/files/binary_file.h"
+#include "platform/files/mbf.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;

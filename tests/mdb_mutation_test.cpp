@@ -7,7 +7,7 @@
 #include <chrono>
 #include <random>
 
-#include "platform/database_control.h"
+#include "platform/database/database_control.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

@@ -8,7 +8,7 @@
 
 #include "formats/readers.h"
 #include "platform/error.h"
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;

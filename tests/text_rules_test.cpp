@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "formats/strip_nul.h"
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 
 using namespace tessaly;
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "formats/readers.h"
-#include "platform/text_file.h"
-#include "platform/text_rules.h"
+#include "platform/files/text_file.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

@@ -10,8 +10,8 @@
 
 #include "formats/load_error.h"
 #include "formats/readers.h"
-#include "platform/text_file.h"
-#include "platform/text_rules.h"
+#include "platform/files/text_file.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

@@ -16,8 +16,8 @@
 
 #include "formats/load_error.h"
 #include "formats/readers.h"
-#include "platform/binary_file.h"
-#include "platform/text_rules.h"
+#include "platform/files/binary_file.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

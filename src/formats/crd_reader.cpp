@@ -14,8 +14,8 @@
 #include "formats/load_error.h"
 #include "formats/readers.h"
 #include "formats/strip_nul.h"
-#include "platform/binary_file.h"
-#include "platform/text_rules.h"
+#include "platform/files/binary_file.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

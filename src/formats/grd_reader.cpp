@@ -1,5 +1,5 @@
 // Orvelle grid files (*.grd): a regular grid of elevations as free-format
-// text fields (see platform/field_reader.h for the field syntax).
+// text fields (see platform/files/field_reader.h for the field syntax).
 //   N0, E0      northing of the first row, easting of the first column
 //   N1, E1      northing of the last row, easting of the last column
 //   CE, CN      intervals along the easting and along the northing
@@ -16,8 +16,8 @@
 
 #include "formats/load_error.h"
 #include "formats/readers.h"
-#include "platform/field_reader.h"
-#include "platform/text_rules.h"
+#include "platform/files/field_reader.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

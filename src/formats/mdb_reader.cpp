@@ -7,7 +7,7 @@
 // checked, in the order the table gives its records.
 #include "formats/load_error.h"
 #include "formats/readers.h"
-#include "platform/database_control.h"
+#include "platform/database/database_control.h"
 
 namespace tessaly {
 

@@ -1,6 +1,6 @@
 #include "formats/strip_nul.h"
 
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

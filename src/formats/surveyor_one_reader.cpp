@@ -23,10 +23,10 @@
 
 #include "formats/load_error.h"
 #include "formats/readers.h"
-#include "platform/binary_file.h"
+#include "platform/files/binary_file.h"
 #include "platform/error.h"
-#include "platform/mbf.h"
-#include "platform/text_rules.h"
+#include "platform/files/mbf.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/error.h"
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

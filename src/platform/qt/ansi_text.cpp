@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 namespace tessaly {
 

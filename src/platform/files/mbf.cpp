@@ -1,9 +1,9 @@
-#include "platform/mbf.h"
+#include "platform/files/mbf.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "platform/binary_file.h"
+#include "platform/files/binary_file.h"
 
 namespace tessaly {
 

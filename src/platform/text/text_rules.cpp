@@ -1,4 +1,4 @@
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 
 #include <algorithm>
 #include <array>

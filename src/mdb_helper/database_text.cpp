@@ -1,4 +1,4 @@
-#include "platform/database_text.h"
+#include "mdb_helper/database_text.h"
 
 #include <array>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

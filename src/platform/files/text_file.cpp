@@ -1,4 +1,4 @@
-#include "platform/text_file.h"
+#include "platform/files/text_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/binary_file.h"
+#include "platform/files/binary_file.h"
 #include "platform/error.h"
 
 namespace tessaly {

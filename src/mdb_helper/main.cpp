@@ -1,7 +1,7 @@
 // tessaly-mdb-reader FILE TABLE FIELD...
 //
 // Reads one table of a Microsoft Access database with mdbtools and writes its
-// records to standard output in the frames of platform/database_frames.h:
+// records to standard output in the frames of platform/database/database_frames.h:
 // per record, the text of each named field. It runs as a process of its own
 // because mdbtools can crash on a damaged file and formats numbers by the
 // process locale; the database component starts it with LC_ALL=C and turns a
@@ -30,10 +30,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/database_frames.h"
-#include "platform/database_text.h"
-#include "platform/text_rules.h"
+#include "platform/text/codepage.h"
+#include "platform/database/database_frames.h"
+#include "mdb_helper/database_text.h"
+#include "platform/text/text_rules.h"
 
 namespace {
 

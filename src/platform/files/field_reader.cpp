@@ -1,9 +1,9 @@
-#include "platform/field_reader.h"
+#include "platform/files/field_reader.h"
 
 #include <cmath>
 
 #include "platform/error.h"
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 

@@ -1,4 +1,4 @@
-#include "platform/binary_file.h"
+#include "platform/files/binary_file.h"
 
 #include <bit>
 #include <cerrno>

@@ -25,7 +25,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/text_file.h"
+#include "platform/files/text_file.h"
 
 namespace tessaly {
 

@@ -1,4 +1,4 @@
-#include "platform/database_control.h"
+#include "platform/database/database_control.h"
 
 #include <cerrno>
 #include <csignal>
@@ -13,10 +13,10 @@
 #include <unistd.h>
 #include <utility>
 
-#include "platform/binary_file.h"
-#include "platform/database_frames.h"
+#include "platform/files/binary_file.h"
+#include "platform/database/database_frames.h"
 #include "platform/error.h"
-#include "platform/text_rules.h"
+#include "platform/text/text_rules.h"
 
 extern char** environ;
 
