@@ -1,7 +1,7 @@
 // Loads of 10000-point files of each format, and the writer on 10000 points.
 #include <benchmark/benchmark.h>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;

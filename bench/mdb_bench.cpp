@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 
 namespace {
 void BM_LoadMdb(benchmark::State& state)

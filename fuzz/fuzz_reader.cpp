@@ -12,7 +12,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
 #include "platform/text/text_rules.h"
 

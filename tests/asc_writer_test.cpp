@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

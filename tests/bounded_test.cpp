@@ -12,7 +12,7 @@
 
 #include <functional>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

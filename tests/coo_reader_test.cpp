@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

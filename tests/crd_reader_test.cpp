@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "platform/files/binary_file.h"
+#include "platform/files/byte_order.h"
 #include "platform/files/mbf.h"
 #include "support/fixtures.h"
 

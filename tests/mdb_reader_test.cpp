@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sys/wait.h>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
 #include "platform/text/text_rules.h"
 #include "support/fixtures.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/points_window.h"
-#include "formats/readers.h"
+#include "formats/formats.h"
 
 namespace tessaly {
 
@@ -15,7 +15,7 @@ QString Native(const std::string& text) { return QFile::decodeName(QByteArray::f
 QString Points(int32_t n) { return n == 1 ? QStringLiteral("1 point") : QStringLiteral("%1 points").arg(n); }
 
 // What the chosen reader takes the file for, as the status bar says it.
-QString FormatOf(const ReaderChoice& reader) { return QString::fromLatin1(reader.format); }
+QString FormatOf(const Format& reader) { return QString::fromLatin1(reader.name); }
 }  // namespace
 
 void PointsWindow::mnuOpen_Click()
@@ -46,7 +46,7 @@ void PointsWindow::mnuOpen_Click()
 // says what happened.
 void PointsWindow::LoadPoints(const std::string& name)
 {
-    const ReaderChoice reader = ChooseReader(name);
+    const Format& reader = ChooseReader(name);
     try {
         reader.read(PointData, name);
     } catch (const std::exception& e) {
@@ -74,8 +74,7 @@ void PointsWindow::mnuSave_Click()
         CommonDialog1.ShowSave();
         const std::string name = CommonDialog1.FileName;
         if (name.empty()) return;
-        if (IsAscName(name)) SavePoints(name);
-        else ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc").arg(Native(name)));
+        SavePoints(name);
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing is written.
     } catch (const std::exception& e) {
@@ -85,7 +84,12 @@ void PointsWindow::mnuSave_Click()
 
 void PointsWindow::SavePoints(const std::string& name)
 {
-    WriteAscFile(PointData, name);
+    const Format* writer = ChooseWriter(name);
+    if (!writer) {
+        ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc").arg(Native(name)));
+        return;
+    }
+    writer->write(PointData, name);
     ShowStatus(QStringLiteral("%1 saved to %2").arg(Points(PointData.CurrItems()), Native(name)));
 }
 

@@ -1,36 +1,71 @@
 // tessaly-convert INPUT OUTPUT: reads a point file with the reader its name
 // chooses and writes the points as ASCII PNEZD text.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
 
 namespace {
 
-const char kUsage[] =
-    "Usage: tessaly-convert INPUT OUTPUT.asc\n"
-    "\n"
-    "Reads the points of INPUT and writes them to OUTPUT as ASCII PNEZD text\n"
-    "(point,northing,easting,elevation,description; CR LF line ends).\n"
-    "\n"
-    "The reader is chosen by the last three characters of INPUT, in any case:\n"
-    "  *.coo  COGO points          *.crd  Orvelle coordinate file\n"
-    "  *.cr5  TDS coordinate file  *.grd  Orvelle grid file\n"
-    "  *.mdb  LDD point database   other  Surveyor One coordinate file\n"
-    "OUTPUT must end in .asc (any case).\n"
-    "\n"
-    "Exit status: 0 converted, 1 the input could not be read or the output\n"
-    "not written, 2 wrong usage.\n";
+using tessaly::Format;
+using tessaly::Formats;
+
+// The usage text; the formats come from the format table.
+std::string Usage()
+{
+    std::string text =
+        "Usage: tessaly-convert INPUT OUTPUT.asc\n"
+        "       tessaly-convert --list-formats | --help | --version\n"
+        "\n"
+        "Reads the points of INPUT and writes them to OUTPUT as ASCII PNEZD text\n"
+        "(point,northing,easting,elevation,description; CR LF line ends).\n"
+        "\n"
+        "The reader is chosen by the last three characters of INPUT, in any case:\n";
+    std::string writers;
+    for (const Format& format : Formats()) {
+        const std::string patterns = tessaly::Patterns(format);
+        if (format.read) {
+            std::string line = "  " + (patterns == "*" ? std::string("other") : patterns);
+            line.resize(std::max<size_t>(line.size() + 2, 9), ' ');
+            text += line;
+            text += tessaly::Description(format);
+            text += '\n';
+        }
+        if (format.write) writers += (writers.empty() ? "" : " or ") + patterns.substr(1);
+    }
+    text += "OUTPUT must end in " + writers + " (any case).\n"
+            "\n"
+            "--list-formats prints one line a format: its short name, read and/or\n"
+            "write, its name patterns and what it is, separated by tabs.\n"
+            "\n"
+            "Exit status: 0 converted, 1 the input could not be read or the output\n"
+            "not written, 2 wrong usage.\n";
+    return text;
+}
+
+void ListFormats()
+{
+    for (const Format& format : Formats()) {
+        const char* modes = format.read && format.write ? "read,write" : format.read ? "read" : "write";
+        std::printf("%s\t%s\t%s\t%.*s\n", format.id, modes, tessaly::Patterns(format).c_str(),
+                    static_cast<int>(tessaly::Description(format).size()), tessaly::Description(format).data());
+    }
+}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
+        std::fputs(Usage().c_str(), stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--list-formats") == 0) {
+        ListFormats();
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -38,12 +73,13 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc != 3) {
-        std::fputs(kUsage, stderr);
+        std::fputs(Usage().c_str(), stderr);
         return 2;
     }
     const std::string input = argv[1];
     const std::string output = argv[2];
-    if (!tessaly::IsAscName(output)) {
+    const Format* writer = tessaly::ChooseWriter(output);
+    if (!writer) {
         std::fprintf(stderr, "tessaly-convert: %s: the output name must end in .asc; nothing written\n",
                      output.c_str());
         return 2;
@@ -58,7 +94,7 @@ int main(int argc, char** argv)
         return 1;
     }
     try {
-        tessaly::WriteAscFile(table, output);
+        writer->write(table, output);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tessaly-convert: %s\n", e.what());
         return 1;

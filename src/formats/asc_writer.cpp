@@ -4,7 +4,7 @@
 // place of the leading blank).
 #include <string>
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"
 

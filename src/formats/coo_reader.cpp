@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "formats/load_error.h"
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"
 

@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "formats/load_error.h"
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/files/binary_file.h"
+#include "platform/files/byte_order.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {

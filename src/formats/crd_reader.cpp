@@ -12,9 +12,10 @@
 #include <string>
 
 #include "formats/load_error.h"
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "formats/strip_nul.h"
 #include "platform/files/binary_file.h"
+#include "platform/files/byte_order.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {

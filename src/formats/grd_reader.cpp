@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "formats/load_error.h"
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/files/field_reader.h"
 #include "platform/text/text_rules.h"
 

@@ -6,7 +6,7 @@
 // as text; every cell is stored exactly as presented, nothing trimmed or
 // checked, in the order the table gives its records.
 #include "formats/load_error.h"
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/database/database_control.h"
 
 namespace tessaly {

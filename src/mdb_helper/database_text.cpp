@@ -1,7 +1,6 @@
 #include "mdb_helper/database_text.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -13,13 +12,7 @@ namespace tessaly {
 std::string SingleText(float value)
 {
     if (!std::isfinite(value) || value == 0) return NumberText(value);
-    std::array<char, 40> buf{};
-    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), static_cast<double>(value),
-                             std::chars_format::general, 7);
-    std::string text(buf.data(), res.ptr);
-    for (char& c : text)
-        if (c == 'e') c = 'E';
-    return text;
+    return GeneralForm(value, 7);
 }
 
 namespace {

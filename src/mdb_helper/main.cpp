@@ -30,9 +30,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/text/codepage.h"
-#include "platform/database/database_frames.h"
 #include "mdb_helper/database_text.h"
+#include "platform/database/database_frames.h"
+#include "platform/files/byte_order.h"
+#include "platform/text/codepage.h"
 #include "platform/text/text_rules.h"
 
 namespace {
@@ -84,30 +85,6 @@ bool HasAccessSignature(const char* file)
     std::fclose(f);
     if (got != sizeof head) return false;
     return std::memcmp(head + 4, "Standard Jet DB", 16) == 0 || std::memcmp(head + 4, "Standard ACE DB", 16) == 0;
-}
-
-int64_t LeSigned(const unsigned char* p, int bytes)
-{
-    uint64_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-    if (bytes < 8 && (v >> (8 * bytes - 1)) & 1) v |= ~uint64_t{0} << (8 * bytes);
-    return static_cast<int64_t>(v);
-}
-
-double LeDouble(const unsigned char* p)
-{
-    double d;
-    uint64_t v = static_cast<uint64_t>(LeSigned(p, 8));
-    std::memcpy(&d, &v, sizeof d);
-    return d;
-}
-
-float LeSingle(const unsigned char* p)
-{
-    float f;
-    uint32_t v = static_cast<uint32_t>(LeSigned(p, 4));
-    std::memcpy(&f, &v, sizeof f);
-    return f;
 }
 
 // Numbers and dates are taken from the stored bytes, which mdbtools leaves

@@ -1,7 +1,8 @@
 #include "support/fixtures.h"
 
-#include "formats/readers.h"
+#include "formats/formats.h"
 #include "platform/error.h"
+#include "platform/files/byte_order.h"
 
 #include <bit>
 #include <cmath>
@@ -52,23 +53,19 @@ std::string ReadBytes(const std::string& path)
 
 Bytes& Bytes::I16(int16_t v)
 {
-    auto u = static_cast<uint16_t>(v);
-    bytes_ += static_cast<char>(u & 0xff);
-    bytes_ += static_cast<char>(u >> 8);
+    AppendLe(bytes_, static_cast<uint16_t>(v), 2);
     return *this;
 }
 
 Bytes& Bytes::I32(int32_t v)
 {
-    auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) bytes_ += static_cast<char>((u >> (8 * i)) & 0xff);
+    AppendLe(bytes_, static_cast<uint32_t>(v), 4);
     return *this;
 }
 
 Bytes& Bytes::F64(double v)
 {
-    auto u = std::bit_cast<uint64_t>(v);
-    for (int i = 0; i < 8; ++i) bytes_ += static_cast<char>((u >> (8 * i)) & 0xff);
+    AppendLeDouble(bytes_, v);
     return *this;
 }
 
@@ -101,9 +98,7 @@ std::string MbfBytes(double v)
     const int exponent = static_cast<int>((bits >> 52) & 0x7ff) - 894;
     if (exponent < 1 || exponent > 255) throw std::invalid_argument("outside the MBF range");
     const uint64_t fraction = (bits & ((uint64_t{1} << 52) - 1)) << 3;  // 55 bits
-    for (int i = 0; i < 7; ++i) out[static_cast<size_t>(i)] = static_cast<char>((fraction >> (8 * i)) & 0xff);
-    out[6] = static_cast<char>((static_cast<unsigned char>(out[6]) & 0x7f) | ((bits >> 63) << 7));
-    out[7] = static_cast<char>(exponent);
+    StoreLe(out.data(), uint64_t(exponent) << 56 | (bits >> 63) << 55 | fraction, 8);
     return out;
 }
 

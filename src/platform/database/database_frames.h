@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files/byte_order.h"
+
 namespace tessaly::frames {
 
 constexpr char kReady = 'H';
@@ -27,17 +29,10 @@ constexpr size_t kHeaderSize = 5;
 // No frame is larger: a length beyond it means the stream is garbage.
 constexpr uint32_t kMaxPayload = 64u << 20;
 
-inline void AppendU32(std::string& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
+inline void AppendU32(std::string& out, uint32_t v) { AppendLe(out, v, 4); }
 
-inline uint32_t U32(std::string_view bytes, size_t at)
-{
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
-    return v;
-}
+// The count at byte AT of BYTES (which must hold four bytes there).
+inline uint32_t U32(std::string_view bytes, size_t at) { return LeUint32(bytes.data() + at); }
 
 inline void AppendFrame(std::string& out, char tag, std::string_view payload)
 {

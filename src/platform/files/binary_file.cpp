@@ -1,6 +1,5 @@
 #include "platform/files/binary_file.h"
 
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -84,19 +83,6 @@ void BinaryFile::ReadExact(void* out, size_t n)
     if (ReadZeroFilled(out, n) < n)
         throw Error(name_ + ": the file ends at byte " + std::to_string(length_) + ", inside the " +
                     std::to_string(n) + " bytes read at byte " + std::to_string(start));
-}
-
-int32_t LeInt32(const unsigned char* p)
-{
-    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    return static_cast<int32_t>(v);
-}
-
-double LeDouble(const unsigned char* p)
-{
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-    return std::bit_cast<double>(v);
 }
 
 }  // namespace tessaly

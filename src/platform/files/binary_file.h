@@ -47,8 +47,4 @@ private:
     int64_t position_ = 0;
 };
 
-// Little-endian decoding of raw bytes, whatever the host.
-int32_t LeInt32(const unsigned char* p);
-double LeDouble(const unsigned char* p);
-
 }  // namespace tessaly

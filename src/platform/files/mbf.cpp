@@ -3,21 +3,21 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/files/binary_file.h"
+#include "platform/files/byte_order.h"
 
 namespace tessaly {
 
 void MbfToIeee(unsigned char* bytes)
 {
-    const unsigned exponent = bytes[7];
+    const uint64_t mbf = LeUnsigned(bytes, 8);
+    const uint64_t exponent = mbf >> 56;
     uint64_t ieee = 0;  // E = 0: zero, positive
     if (exponent != 0) {
-        const uint64_t sign = bytes[6] >> 7;
-        uint64_t fraction = bytes[6] & 0x7fu;
-        for (int i = 5; i >= 0; --i) fraction = (fraction << 8) | bytes[i];
-        ieee = sign << 63 | uint64_t(exponent + 894) << 52 | fraction >> 3;
+        const uint64_t sign = (mbf >> 55) & 1;
+        const uint64_t fraction = mbf & ((uint64_t{1} << 55) - 1);
+        ieee = sign << 63 | (exponent + 894) << 52 | fraction >> 3;
     }
-    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(ieee >> (8 * i));
+    StoreLe(bytes, ieee, 8);
 }
 
 double MbfValue(const unsigned char* bytes)

@@ -10,17 +10,17 @@
 
 namespace tessaly {
 
-namespace {
-// printf("%.15G") through to_chars: exact but slow.
-std::string GeneralForm15(double value)
+std::string GeneralForm(double value, int digits)
 {
     std::array<char, 40> buf{};
-    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 15);
+    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, digits);
     std::string text(buf.data(), res.ptr);
     for (char& c : text)
         if (c == 'e') c = 'E';
     return text;
 }
+
+namespace {
 
 // Most coordinates are short decimals (5000.125). When some r / 10^k, with r
 // a whole number below 10^15, is exactly the double VALUE, that decimal has at
@@ -71,7 +71,7 @@ std::string NumberText(double value)
     // lies within half a unit in the last place of them, closer than any
     // other 15-digit decimal), so only the layout is left to do. Subnormal
     // numbers carry fewer bits than that argument needs.
-    if (std::fabs(value) < std::numeric_limits<double>::min()) return GeneralForm15(value);
+    if (std::fabs(value) < std::numeric_limits<double>::min()) return GeneralForm(value, 15);
     std::array<char, 40> buf{};
     auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific);
     const char* p = buf.data();
@@ -81,10 +81,10 @@ std::string NumberText(double value)
     int n = 0;
     for (; *p != 'e'; ++p) {
         if (*p == '.') continue;
-        if (n == 17) return GeneralForm15(value);
+        if (n == 17) return GeneralForm(value, 15);
         digits[n++] = *p;
     }
-    if (n > 15) return GeneralForm15(value);
+    if (n > 15) return GeneralForm(value, 15);
     int exp = 0;
     std::from_chars(p + (p[1] == '+' ? 2 : 1), res.ptr, exp);
 

@@ -12,6 +12,10 @@ namespace tessaly {
 // "Infinity" and "-Infinity".
 std::string NumberText(double value);
 
+// VALUE as printf("%.<DIGITS>G") shows it in the C locale, finite values
+// only: exact, but slower than NumberText's short cuts.
+std::string GeneralForm(double value, int digits);
+
 // The value of the number at the start of a text: optional sign, digits with
 // at most one ".", optional exponent (E or e). Blanks, tabs and line feeds
 // are skipped wherever they stand. Anything else ends the number; a text that

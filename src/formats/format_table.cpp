@@ -1,0 +1,89 @@
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "formats/formats.h"
+
+namespace tessaly {
+
+namespace {
+const Format kFormats[] = {
+    {"crd", "an Orvelle coordinate file", "crd", ReadCrdFile, nullptr},
+    {"coo", "a COGO points file", "coo", ReadCooFile, nullptr},
+    {"cr5", "a TDS coordinate file", "cr5", ReadCr5File, nullptr},
+    {"grd", "an Orvelle grid file", "grd", ReadGrdFile, nullptr},
+    {"mdb", "an LDD point database", "mdb", ReadMdbFile, nullptr},
+    {"s1", "a Surveyor One coordinate file", "", ReadSurveyorOneFile, nullptr},
+    {"asc", "an ASCII PNEZD coordinate file", "asc", nullptr, WriteAscFile},
+};
+
+bool EndsWithIgnoringCase(std::string_view name, std::string_view ending)
+{
+    if (name.size() < ending.size()) return false;
+    return std::equal(ending.begin(), ending.end(), name.end() - static_cast<std::ptrdiff_t>(ending.size()),
+                      [](char a, char b) {
+                          return std::toupper(static_cast<unsigned char>(a)) ==
+                                 std::toupper(static_cast<unsigned char>(b));
+                      });
+}
+
+// Calls F with each ending of FORMAT.
+template <typename F>
+void ForEachEnding(const Format& format, F f)
+{
+    std::string_view rest = format.endings;
+    while (!rest.empty()) {
+        const size_t end = std::min(rest.find(' '), rest.size());
+        if (end > 0) f(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+}
+
+bool Claims(const Format& format, const std::string& file)
+{
+    bool named = *format.endings == '\0';
+    ForEachEnding(format, [&](std::string_view ending) { named = named || EndsWithIgnoringCase(file, ending); });
+    return named && (!format.claims || format.claims(file));
+}
+}  // namespace
+
+std::span<const Format> Formats() { return kFormats; }
+
+std::string_view Description(const Format& format)
+{
+    std::string_view name = format.name;
+    return name.substr(name.find(' ') + 1);
+}
+
+std::string Patterns(const Format& format)
+{
+    std::string out;
+    ForEachEnding(format, [&](std::string_view ending) {
+        if (!out.empty()) out += ' ';
+        out += "*.";
+        out += ending;
+    });
+    return out.empty() ? "*" : out;
+}
+
+const Format& ChooseReader(const std::string& file)
+{
+    // The last reading row (Surveyor One) claims every name, so the loop
+    // always returns; its row is the fallback all the same.
+    const Format* last = nullptr;
+    for (const Format& format : kFormats) {
+        if (!format.read) continue;
+        if (Claims(format, file)) return format;
+        last = &format;
+    }
+    return *last;
+}
+
+const Format* ChooseWriter(const std::string& file)
+{
+    for (const Format& format : kFormats)
+        if (format.write && Claims(format, file)) return &format;
+    return nullptr;
+}
+
+}  // namespace tessaly
