@@ -4,11 +4,12 @@
 #include <string>
 
 #include "formats/formats.h"
+#include "support/fixtures.h"
 
 namespace {
 void BM_LoadMdb(benchmark::State& state)
 {
-    const std::string path = std::string(TESSALY_TEST_DATA) + "/points-10000.mdb";
+    const std::string path = tessaly::test::TestData("points-10000.mdb");
     tessaly::PointTable table;
     for (auto _ : state) {
         tessaly::ReadMdbFile(table, path);

@@ -35,6 +35,8 @@ TempDir::~TempDir()
 
 std::string TempDir::Path(std::string_view name) const { return (root_ / name).string(); }
 
+std::string TestData(const std::string& name) { return std::string(TESSALY_TEST_DATA) + "/" + name; }
+
 void WriteBytes(const std::string& path, std::string_view bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -163,10 +165,10 @@ std::string CooBlock(std::string_view number, std::string_view description, std:
     return out;
 }
 
-std::string LoadOutcome(PointTable& table, const std::string& file)
+std::string LoadOutcome(PointTable& table, const std::string& file, ReaderFn read)
 {
     try {
-        ChooseReader(file).read(table, file);
+        (read ? read : ChooseReader(file).read)(table, file);
         return "";
     } catch (const Error& e) {
         return e.what();

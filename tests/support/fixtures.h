@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/formats.h"
 #include "table/point_table.h"
 
 namespace tessaly::test {
@@ -23,6 +24,9 @@ public:
 private:
     std::filesystem::path root_;
 };
+
+// The path of NAME in tests/data, the reference files kept with the tests.
+std::string TestData(const std::string& name);
 
 void WriteBytes(const std::string& path, std::string_view bytes);
 std::string ReadBytes(const std::string& path);
@@ -81,9 +85,9 @@ std::string SurveyorOneFile(const std::vector<SurveyorPoint>& points, bool three
 // A companion description file: each text padded with blanks to 32 bytes.
 std::string SurveyorDescriptions(const std::vector<std::string>& texts);
 
-// Loads FILE with the reader its name chooses: "" for a complete load, the
-// error message for a failed one.
-std::string LoadOutcome(PointTable& table, const std::string& file);
+// Loads FILE with READ, or with the reader its name chooses when READ is
+// null: "" for a complete load, the error message for a failed one.
+std::string LoadOutcome(PointTable& table, const std::string& file, ReaderFn read = nullptr);
 
 // The five cells of a row as the writer would show them ("" for empty, the
 // number text for a number).

@@ -5,27 +5,21 @@
 #include "formats/formats.h"
 #include "platform/error.h"
 #include "platform/text/text_rules.h"
-#include "support/fixtures.h"
+#include "support/reader_fixture.h"
 
 using namespace tessaly;
 using namespace tessaly::test;
 using Row = std::vector<std::string>;
 
 namespace {
-struct SurveyorFixture : ::testing::Test {
-    TempDir dir;
-    PointTable table;
+struct SurveyorFixture : ReaderFixture {
     std::string path = dir.Path("job.pt");
-    // Loads BYTES (and a companion file when given); returns the error
-    // message, or "" for a complete load.
+    // Loads BYTES (and a companion file when given).
     std::string Load(std::string_view bytes, const std::string* companion = nullptr)
     {
-        WriteBytes(path, bytes);
         std::filesystem::remove(path + "W");
         if (companion) WriteBytes(path + "W", *companion);
-        table.Clear();  // a table full from the last case would refuse the marker row
-        table.AddPoint({"old", "1", "1", "", ""});
-        return LoadOutcome(table, path);
+        return LoadBytes("job.pt", bytes);
     }
     std::vector<std::string> PointNumbers() const
     {

@@ -2,23 +2,15 @@
 
 #include "formats/formats.h"
 #include "platform/error.h"
-#include "support/fixtures.h"
+#include "support/reader_fixture.h"
 
 using namespace tessaly;
 using namespace tessaly::test;
 using Row = std::vector<std::string>;
 
 namespace {
-struct CooFixture : ::testing::Test {
-    TempDir dir;
-    PointTable table;
-    // Loads BYTES; returns the error message, or "" for a complete load.
-    std::string Load(std::string_view bytes)
-    {
-        auto path = dir.Path("job.coo");
-        WriteBytes(path, bytes);
-        return LoadOutcome(table, path);
-    }
+struct CooFixture : ReaderFixture {
+    std::string Load(std::string_view bytes) { return LoadBytes("job.coo", bytes); }
 };
 const std::string kBlock = CooBlock("12", "IP FOUND", "407.000", "503.25", "101.50 ft");
 }  // namespace

@@ -20,8 +20,6 @@ using namespace std::chrono_literals;
 using namespace std::string_literals;
 
 namespace {
-std::string Data(const std::string& name) { return std::string(TESSALY_TEST_DATA) + "/" + name; }
-
 // Frames as the reader sends them: tag, little-endian length, payload.
 std::string Frame(char tag, const std::string& payload)
 {
@@ -252,7 +250,7 @@ TEST(DatabaseControl, LeavesNoDescriptorsOrProcessesBehind)
 TEST(DatabaseControl, RealReaderPresentsDatesAndFindsFieldsInAnyCase)
 {
     DatabaseControl db("points", {"when", "Pno"});
-    db.SetDatabaseName(Data("points-types.mdb"));
+    db.SetDatabaseName(TestData("points-types.mdb"));
     EXPECT_EQ(db.DeclaredRecords(), 3);
     std::vector<std::string> seen;
     while (!db.EndOfFile()) {
@@ -277,14 +275,14 @@ TEST(DatabaseControl, RealReaderRefusals)
     for (const auto& c : cases) {
         DatabaseControl db(c.table, c.fields);
         try {
-            db.SetDatabaseName(Data(c.file));
+            db.SetDatabaseName(TestData(c.file));
             ADD_FAILURE() << c.file;
         } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()), Data(c.file) + ": " + c.error);
+            EXPECT_EQ(std::string(e.what()), TestData(c.file) + ": " + c.error);
         }
     }
     // A table other than POINTS, for the record source is a setting.
     DatabaseControl other("OTHER", {"DSC"});
-    other.SetDatabaseName(Data("no-points-table.mdb"));
+    other.SetDatabaseName(TestData("no-points-table.mdb"));
     EXPECT_EQ(other.FieldText("DSC"), "OTHER TABLE");
 }

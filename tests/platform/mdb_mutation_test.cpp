@@ -15,8 +15,6 @@ using namespace tessaly;
 using namespace tessaly::test;
 
 namespace {
-std::string Data(const std::string& name) { return std::string(TESSALY_TEST_DATA) + "/" + name; }
-
 struct Outcome {
     int complete = 0, failed = 0;
 };
@@ -49,7 +47,7 @@ TEST(MdbMutation, DamagedCopiesLoadOrFailCleanly)
     const char* sources[] = {"points-basic.mdb", "points-extra-fields.mdb", "points-v2007.accdb"};
     int files = 0;
     for (const char* source : sources) {
-        const std::string original = ReadBytes(Data(source));
+        const std::string original = ReadBytes(TestData(source));
         for (uint32_t seed = 1; seed <= 100; ++seed) {
             std::mt19937 rng(seed);
             std::string bytes = original;

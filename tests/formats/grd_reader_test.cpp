@@ -4,25 +4,15 @@
 
 #include "formats/formats.h"
 #include "platform/error.h"
-#include "support/fixtures.h"
+#include "support/reader_fixture.h"
 
 using namespace tessaly;
 using namespace tessaly::test;
 using Row = std::vector<std::string>;
 
 namespace {
-struct GrdFixture : ::testing::Test {
-    TempDir dir;
-    PointTable table;
-    // Loads TEXT; returns the error message, or "" for a complete load.
-    std::string Load(std::string_view text)
-    {
-        auto path = dir.Path("site.grd");
-        WriteBytes(path, text);
-        table.Clear();  // a table full from the last case would refuse the marker row
-        table.AddPoint({"old", "", "", "", ""});
-        return LoadOutcome(table, path);
-    }
+struct GrdFixture : ReaderFixture {
+    std::string Load(std::string_view text) { return LoadBytes("site.grd", text); }
     std::vector<std::string> Column(int16_t col) const
     {
         std::vector<std::string> out;

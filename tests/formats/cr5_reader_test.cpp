@@ -4,25 +4,15 @@
 
 #include "formats/formats.h"
 #include "platform/error.h"
-#include "support/fixtures.h"
+#include "support/reader_fixture.h"
 
 using namespace tessaly;
 using namespace tessaly::test;
 using Row = std::vector<std::string>;
 
 namespace {
-struct Cr5Fixture : ::testing::Test {
-    TempDir dir;
-    PointTable table;
-    // Loads BYTES; returns the error message, or "" for a complete load.
-    std::string Load(std::string_view bytes)
-    {
-        auto path = dir.Path("job.cr5");
-        WriteBytes(path, bytes);
-        table.Clear();  // a table full from the last case would refuse the marker row
-        table.AddPoint({"old", "", "", "", ""});
-        return LoadOutcome(table, path);
-    }
+struct Cr5Fixture : ReaderFixture {
+    std::string Load(std::string_view bytes) { return LoadBytes("job.cr5", bytes); }
 };
 const Cr5Point kPoint{1, 10, 20, 30, "P"};
 }  // namespace

@@ -6,23 +6,16 @@
 
 #include "formats/formats.h"
 #include "platform/error.h"
-#include "support/fixtures.h"
+#include "support/reader_fixture.h"
 
 using namespace tessaly;
 using namespace tessaly::test;
 using Row = std::vector<std::string>;
 
 namespace {
-struct CrdFixture : ::testing::Test {
-    TempDir dir;
-    PointTable table;
-    std::string Load(std::string_view bytes)
-    {
-        auto path = dir.Path("job.crd");
-        WriteBytes(path, bytes);
-        ReadCrdFile(table, path);
-        return path;
-    }
+struct CrdFixture : ReaderFixture {
+    // Loads BYTES, which must load completely.
+    void Load(std::string_view bytes) { EXPECT_EQ(LoadBytes("job.crd", bytes), ""); }
 };
 
 // A 104-byte header with the given signature field. Read as "Numeric" the

@@ -17,8 +17,6 @@ using Row = std::vector<std::string>;
 using Rows = std::vector<Row>;
 
 namespace {
-std::string Data(const std::string& name) { return std::string(TESSALY_TEST_DATA) + "/" + name; }
-
 Rows AllRows(const PointTable& table)
 {
     Rows rows;
@@ -27,15 +25,7 @@ Rows AllRows(const PointTable& table)
 }
 
 // Runs the reader; returns the error message, or "" for a complete load.
-std::string Load(PointTable& table, const std::string& file)
-{
-    try {
-        ReadMdbFile(table, file);
-        return "";
-    } catch (const Error& e) {
-        return e.what();
-    }
-}
+std::string Load(PointTable& table, const std::string& file) { return LoadOutcome(table, file, ReadMdbFile); }
 
 const Rows kBasic = {
     {"1", "5000", "1000", "100", "IP FOUND"},
@@ -94,7 +84,7 @@ TEST(MdbReader, ReferenceDatabases)
     for (const auto& c : cases) {
         PointTable table;
         Preload(table);
-        EXPECT_EQ(Load(table, Data(c.file)), "") << c.file;
+        EXPECT_EQ(Load(table, TestData(c.file)), "") << c.file;
         EXPECT_EQ(AllRows(table), c.rows) << c.file;
         for (int32_t r = 0; r < table.CurrItems(); ++r)
             for (int16_t col = 0; col < PointTable::TotCols; ++col)
@@ -107,7 +97,7 @@ TEST(MdbReader, EmptyTableGivesNoRows)
 {
     PointTable table;
     Preload(table);
-    EXPECT_EQ(Load(table, Data("points-empty.mdb")), "");
+    EXPECT_EQ(Load(table, TestData("points-empty.mdb")), "");
     EXPECT_EQ(table.CurrItems(), 0);
     EXPECT_TRUE(IsEmpty(table.Get(0, 0)));
 }
@@ -115,7 +105,7 @@ TEST(MdbReader, EmptyTableGivesNoRows)
 TEST(MdbReader, TenThousandRecordsFillTheTable)
 {
     PointTable table;
-    EXPECT_EQ(Load(table, Data("points-10000.mdb")), "");
+    EXPECT_EQ(Load(table, TestData("points-10000.mdb")), "");
     ASSERT_EQ(table.CurrItems(), 10000);
     for (int i = 1; i <= 10000; ++i) {
         const Row expected = {std::to_string(i), NumberText(5000 + i * 0.125), NumberText(1000 + i * 0.5),
@@ -128,8 +118,8 @@ TEST(MdbReader, TenThousandRecordsFillTheTable)
 TEST(MdbReader, MoreThanTenThousandKeepsTheFirstAndFails)
 {
     PointTable table;
-    const std::string error = Load(table, Data("points-10001.mdb"));
-    EXPECT_EQ(error, Data("points-10001.mdb") +
+    const std::string error = Load(table, TestData("points-10001.mdb"));
+    EXPECT_EQ(error, TestData("points-10001.mdb") +
                          ": the file holds more than 10000 points; only the first 10000 were loaded");
     ASSERT_EQ(table.CurrItems(), 10000);
     EXPECT_EQ(RowTexts(table, 0), (Row{"1", "5000.125", "1000.5", "100.01", "PT1"}));
@@ -146,8 +136,8 @@ TEST(MdbReader, RefusedFilesLeaveTheTableAlone)
         std::string file;
         const char* error;
     } cases[] = {
-        {Data("no-points-table.mdb"), "the database has no table POINTS"},
-        {Data("damaged-crash.mdb"), "the database is damaged"},
+        {TestData("no-points-table.mdb"), "the database has no table POINTS"},
+        {TestData("damaged-crash.mdb"), "the database is damaged"},
         {dir.Path("notes.mdb"), "is not an Access database"},
         {dir.Path("empty.mdb"), "is not an Access database"},
         {dir.Path("missing.mdb"), "file not found"},
@@ -169,8 +159,8 @@ TEST(MdbReader, RecordsThatCannotBeFetchedAreAnError)
 {
     PointTable table;
     Preload(table);
-    EXPECT_EQ(Load(table, Data("damaged-truncated.mdb")),
-              Data("damaged-truncated.mdb") + ": the database is damaged: 0 of 6 records could be read");
+    EXPECT_EQ(Load(table, TestData("damaged-truncated.mdb")),
+              TestData("damaged-truncated.mdb") + ": the database is damaged: 0 of 6 records could be read");
     EXPECT_EQ(table.CurrItems(), 0);
     EXPECT_TRUE(IsEmpty(table.Get(0, 0)));
 }
@@ -178,12 +168,12 @@ TEST(MdbReader, RecordsThatCannotBeFetchedAreAnError)
 TEST(MdbReader, SecondDatabaseReplacesTheFirst)
 {
     PointTable table;
-    EXPECT_EQ(Load(table, Data("points-basic.mdb")), "");
-    EXPECT_EQ(Load(table, Data("points-extra-fields.mdb")), "");
+    EXPECT_EQ(Load(table, TestData("points-basic.mdb")), "");
+    EXPECT_EQ(Load(table, TestData("points-extra-fields.mdb")), "");
     ASSERT_EQ(table.CurrItems(), 3);
     EXPECT_EQ(RowTexts(table, 0)[0], "101");
     for (int16_t col = 0; col < PointTable::TotCols; ++col) EXPECT_TRUE(IsEmpty(table.Get(col, 3)));
-    EXPECT_EQ(Load(table, Data("points-basic.mdb")), "");
+    EXPECT_EQ(Load(table, TestData("points-basic.mdb")), "");
     EXPECT_EQ(AllRows(table), kBasic);
 }
 
@@ -201,7 +191,7 @@ TEST(MdbReader, GermanLocaleStillUsesThePoint)
     std::snprintf(buf, sizeof buf, "%.1f", 2.5);
     const std::string localeShows = buf;
     PointTable table;
-    const std::string error = Load(table, Data("points-basic.mdb"));
+    const std::string error = Load(table, TestData("points-basic.mdb"));
     std::setlocale(LC_ALL, "C");
     if (old) ::setenv("LC_ALL", saved.c_str(), 1);
     else ::unsetenv("LC_ALL");
@@ -209,28 +199,4 @@ TEST(MdbReader, GermanLocaleStillUsesThePoint)
     EXPECT_EQ(localeShows, "2,5");  // the locale really was German
     EXPECT_EQ(error, "");
     EXPECT_EQ(AllRows(table), kBasic);
-}
-
-TEST(MdbReader, ConverterEndToEnd)
-{
-    TempDir dir;
-    auto run = [&](const std::string& in, const std::string& out) {
-        const std::string cmd = std::string(TESSALY_CONVERT) + " '" + in + "' '" + out + "' 2>'" +
-                                dir.Path("err.txt") + "'";
-        const int rc = std::system(cmd.c_str());
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    };
-    EXPECT_EQ(run(Data("points-basic.mdb"), dir.Path("out.asc")), 0) << ReadBytes(dir.Path("err.txt"));
-    EXPECT_EQ(ReadBytes(dir.Path("out.asc")),
-              "1,5000,1000,100,IP FOUND\r\n"
-              "2,5012.345,1020.5,101.25,  FENCE COR  \r\n"
-              "3,-12.25,7.5,0,LOT 4, BLOCK 2\r\n"
-              "17,123456.789012,654321.123456,1234.5678,CAF\xC9\r\n"
-              "20,0,0,0,\r\n"
-              "21,,,,\r\n");
-
-    EXPECT_EQ(run(Data("damaged-truncated.mdb"), dir.Path("bad.asc")), 1);
-    const std::string err = ReadBytes(dir.Path("err.txt"));
-    EXPECT_NE(err.find("the database is damaged: 0 of 6 records could be read"), std::string::npos) << err;
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("bad.asc")));
 }

@@ -1,0 +1,105 @@
+// The converter binary, end to end. Every reference pair in
+// tests/data/reference, NAME.EXT and NAME.EXT.asc, must convert to exactly the
+// bytes of NAME.EXT.asc: a new format adds a pair of files, not code.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sys/wait.h>
+
+#include "support/fixtures.h"
+
+using namespace tessaly::test;
+
+namespace {
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+// Runs the converter with ARGS (already quoted), standard output and error
+// going to files in DIR.
+Outcome RunConverter(const TempDir& dir, const std::string& args)
+{
+    auto outPath = dir.Path("stdout.txt"), errPath = dir.Path("stderr.txt");
+    std::string cmd = std::string(TESSALY_CONVERT) + " " + args + " >" + outPath + " 2>" + errPath;
+    int rc = std::system(cmd.c_str());
+    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ReadBytes(outPath), ReadBytes(errPath)};
+}
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+Outcome Convert(const TempDir& dir, const std::string& input, const std::string& output)
+{
+    return RunConverter(dir, Q(input) + " " + Q(output));
+}
+}  // namespace
+
+TEST(Convert, ReferencePairsByteExact)
+{
+    TempDir dir;
+    int pairs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(TestData("reference"))) {
+        const std::string input = entry.path().string();
+        if (input.ends_with(".asc") || !std::filesystem::exists(input + ".asc")) continue;
+        ++pairs;
+        const std::string output = dir.Path("out.asc");
+        Outcome r = Convert(dir, input, output);
+        EXPECT_EQ(r.status, 0) << input << ": " << r.err;
+        EXPECT_EQ(r.out, "") << input;
+        EXPECT_EQ(ReadBytes(output), ReadBytes(input + ".asc")) << input;
+        std::filesystem::remove(output);
+    }
+    EXPECT_GE(pairs, 7);
+}
+
+TEST(Convert, FailedLoadsWriteNothing)
+{
+    TempDir dir;
+    WriteBytes(dir.Path("cut.coo"), CooBlock("1", "", "1", "2", "3") + "\r\n");
+    WriteBytes(dir.Path("empty.pts"), "");
+    WriteBytes(dir.Path("short.cr5"), std::string(20, 'x'));
+    WriteBytes(dir.Path("cut.grd"), "0,0,1,1,1,1\r\n5,6,7");
+    const struct {
+        std::string input;
+        std::vector<std::string> message;  // parts of the one line on standard error
+    } cases[] = {
+        {dir.Path("cut.coo"), {"cut.coo", "line 5", "1 points read"}},
+        {dir.Path("missing.crd"), {"missing.crd", "file not found"}},
+        {dir.Path("empty.pts"), {"empty.pts", "no point record"}},
+        {dir.Path("short.cr5"), {"short.cr5", "byte 20"}},
+        {dir.Path("cut.grd"), {"cut.grd", "field 10"}},
+        {TestData("damaged-truncated.mdb"), {"the database is damaged: 0 of 6 records could be read"}},
+    };
+    for (const auto& c : cases) {
+        Outcome r = Convert(dir, c.input, dir.Path("out.asc"));
+        EXPECT_EQ(r.status, 1) << c.input;
+        for (const auto& part : c.message) EXPECT_NE(r.err.find(part), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.Path("out.asc"))) << c.input;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("missing.crd")));
+}
+
+TEST(Convert, UsageErrors)
+{
+    TempDir dir;
+    WriteBytes(dir.Path("job.crd"), CrdNumeric(0, {}));
+    Outcome r = Convert(dir, dir.Path("job.crd"), dir.Path("out.txt"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.txt")));
+    EXPECT_EQ(RunConverter(dir, "").status, 2);
+    r = RunConverter(dir, "--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage"), std::string::npos);
+    EXPECT_NE(r.out.find("  *.cr5  TDS coordinate file\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  other  Surveyor One coordinate file\n"), std::string::npos) << r.out;
+    r = RunConverter(dir, "--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("tessaly-convert"), std::string::npos);
+    r = RunConverter(dir, "--list-formats");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("crd\tread\t*.crd\tOrvelle coordinate file\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("asc\twrite\t*.asc\t"), std::string::npos) << r.out;
+}
