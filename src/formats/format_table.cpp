@@ -66,24 +66,23 @@ std::string Patterns(const Format& format)
     return out.empty() ? "*" : out;
 }
 
-const Format& ChooseReader(const std::string& file)
-{
-    // The last reading row (Surveyor One) claims every name, so the loop
-    // always returns; its row is the fallback all the same.
-    const Format* last = nullptr;
-    for (const Format& format : kFormats) {
-        if (!format.read) continue;
-        if (Claims(format, file)) return format;
-        last = &format;
-    }
-    return *last;
-}
-
-const Format* ChooseWriter(const std::string& file)
+namespace {
+// The first row that has the function FN and claims FILE, or null.
+template <typename Fn>
+const Format* FirstClaiming(const std::string& file, Fn Format::*fn)
 {
     for (const Format& format : kFormats)
-        if (format.write && Claims(format, file)) return &format;
+        if (format.*fn && Claims(format, file)) return &format;
     return nullptr;
 }
+}  // namespace
+
+const Format& ChooseReader(const std::string& file)
+{
+    // The Surveyor One row claims every name: a reader is always found.
+    return *FirstClaiming(file, &Format::read);
+}
+
+const Format* ChooseWriter(const std::string& file) { return FirstClaiming(file, &Format::write); }
 
 }  // namespace tessaly

@@ -24,7 +24,6 @@
 #include "formats/load_error.h"
 #include "formats/formats.h"
 #include "platform/files/binary_file.h"
-#include "platform/files/byte_order.h"
 #include "platform/error.h"
 #include "platform/files/mbf.h"
 #include "platform/text/text_rules.h"
@@ -44,12 +43,6 @@ int64_t RoundedCount(int64_t length)
     int64_t q = length / kRecord2D, r = length % kRecord2D;
     if (r > kRecord2D / 2 || (r == kRecord2D / 2 && q % 2 == 1)) ++q;
     return q;
-}
-
-double Coordinate(unsigned char* field)
-{
-    MbfToIeee(field);
-    return LeDouble(field);
 }
 
 void ReadDescriptions(PointTable& table, const std::string& companion, int32_t count)
@@ -92,10 +85,10 @@ void ReadSurveyorOneFile(PointTable& table, const std::string& file)
             const int64_t n = std::min<int64_t>(kChunk, count - first + 1);
             in.ReadZeroFilled(chunk.data(), static_cast<size_t>(n * size));
             for (int64_t r = 0; r < n; ++r) {
-                unsigned char* rec = chunk.data() + r * size;  // bytes 0..1 are not used
-                const double northing = Coordinate(rec + 2);
-                const double easting = Coordinate(rec + 10);
-                Cell elevation = threeD ? Cell(NumberText(Coordinate(rec + 18))) : Cell(0.0);
+                const unsigned char* rec = chunk.data() + r * size;  // bytes 0..1 are not used
+                const double northing = MbfValue(rec + 2);
+                const double easting = MbfValue(rec + 10);
+                Cell elevation = threeD ? Cell(NumberText(MbfValue(rec + 18))) : Cell(0.0);
                 AddPointOf(table, file,
                            {std::to_string(first + r), NumberText(northing), NumberText(easting),
                             std::move(elevation), std::string()});
