@@ -4,8 +4,10 @@
 #include <exception>
 #include <string>
 
+#include "app/load_progress.h"
 #include "app/points_window.h"
 #include "formats/readers.h"
+#include "platform/error.h"
 
 namespace tessaly {
 
@@ -33,6 +35,7 @@ void PointsWindow::mnuOpen_Click()
         CommonDialog1.ShowOpen();
         const std::string name = CommonDialog1.FileName;
         if (name.empty()) return;
+        const LoadProgress progress(this);
         LoadPoints(name);
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing changes.
@@ -57,7 +60,7 @@ void PointsWindow::LoadPoints(const std::string& name)
     }
     DBGrid1->Refresh();
     ShowStatus(QStringLiteral("%1 loaded from %2 (read as %3)")
-                   .arg(Points(PointData.CurrItems()), Native(name), FormatOf(reader)));
+                   .arg(Points(PointData.CurrItems()), Native(QuotedName(name)), FormatOf(reader)));
 }
 
 void PointsWindow::mnuSave_Click()
@@ -75,7 +78,7 @@ void PointsWindow::mnuSave_Click()
         const std::string name = CommonDialog1.FileName;
         if (name.empty()) return;
         if (IsAscName(name)) SavePoints(name);
-        else ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc").arg(Native(name)));
+        else ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc").arg(Native(QuotedName(name))));
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing is written.
     } catch (const std::exception& e) {
@@ -86,7 +89,7 @@ void PointsWindow::mnuSave_Click()
 void PointsWindow::SavePoints(const std::string& name)
 {
     WriteAscFile(PointData, name);
-    ShowStatus(QStringLiteral("%1 saved to %2").arg(Points(PointData.CurrItems()), Native(name)));
+    ShowStatus(QStringLiteral("%1 saved to %2").arg(Points(PointData.CurrItems()), Native(QuotedName(name))));
 }
 
 void PointsWindow::mnuExit_Click()

@@ -11,7 +11,7 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: tessaly-convert INPUT OUTPUT.asc\n"
+    "Usage: tessaly-convert [--] INPUT OUTPUT.asc\n"
     "\n"
     "Reads the points of INPUT and writes them to OUTPUT as ASCII PNEZD text\n"
     "(point,northing,easting,elevation,description; CR LF line ends).\n"
@@ -20,7 +20,8 @@ const char kUsage[] =
     "  *.coo  COGO points          *.crd  Orvelle coordinate file\n"
     "  *.cr5  TDS coordinate file  *.grd  Orvelle grid file\n"
     "  *.mdb  LDD point database   other  Surveyor One coordinate file\n"
-    "OUTPUT must end in .asc (any case).\n"
+    "OUTPUT must end in .asc (any case). \"--\" ends the options, for names\n"
+    "that start with \"-\".\n"
     "\n"
     "Exit status: 0 converted, 1 the input could not be read or the output\n"
     "not written, 2 wrong usage.\n";
@@ -37,30 +38,31 @@ int main(int argc, char** argv)
         std::printf("tessaly-convert %s\n", TESSALY_VERSION);
         return 0;
     }
-    if (argc != 3) {
+    const int first = argc > 1 && std::strcmp(argv[1], "--") == 0 ? 2 : 1;
+    if (argc - first != 2) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    const std::string input = argv[1];
-    const std::string output = argv[2];
+    const std::string input = argv[first];
+    const std::string output = argv[first + 1];
     if (!tessaly::IsAscName(output)) {
-        std::fprintf(stderr, "tessaly-convert: %s: the output name must end in .asc; nothing written\n",
-                     output.c_str());
+        std::fprintf(stderr, "tessaly-convert: %s; nothing written\n",
+                     tessaly::FileMessage(output, "the output name must end in .asc").c_str());
         return 2;
     }
 
     tessaly::PointTable table;
     try {
         tessaly::ChooseReader(input).read(table, input);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessaly-convert: %s (%d points read before the stop); nothing written\n", e.what(),
-                     table.CurrItems());
+    } catch (...) {
+        std::fprintf(stderr, "tessaly-convert: %s (%d points read before the stop); nothing written\n",
+                     tessaly::FailureMessage(input).c_str(), table.CurrItems());
         return 1;
     }
     try {
         tessaly::WriteAscFile(table, output);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessaly-convert: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tessaly-convert: %s\n", tessaly::FailureMessage(output).c_str());
         return 1;
     }
     return 0;
