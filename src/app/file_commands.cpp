@@ -4,8 +4,10 @@
 #include <exception>
 #include <string>
 
+#include "app/load_progress.h"
 #include "app/points_window.h"
 #include "formats/formats.h"
+#include "platform/error.h"
 
 namespace tessaly {
 
@@ -33,6 +35,7 @@ void PointsWindow::mnuOpen_Click()
         CommonDialog1.ShowOpen();
         const std::string name = CommonDialog1.FileName;
         if (name.empty()) return;
+        const LoadProgress progress(this);
         LoadPoints(name);
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing changes.
@@ -49,15 +52,15 @@ void PointsWindow::LoadPoints(const std::string& name)
     const Format& reader = ChooseReader(name);
     try {
         reader.read(PointData, name);
-    } catch (const std::exception& e) {
+    } catch (...) {
         DBGrid1->Refresh();
         ShowStatus(QStringLiteral("Load stopped: %1 (read as %2; %3 in the table)")
-                       .arg(Native(e.what()), FormatOf(reader), Points(PointData.CurrItems())));
+                       .arg(Native(FailureMessage(name)), FormatOf(reader), Points(PointData.CurrItems())));
         return;
     }
     DBGrid1->Refresh();
     ShowStatus(QStringLiteral("%1 loaded from %2 (read as %3)")
-                   .arg(Points(PointData.CurrItems()), Native(name), FormatOf(reader)));
+                   .arg(Points(PointData.CurrItems()), Native(QuotedName(name)), FormatOf(reader)));
 }
 
 void PointsWindow::mnuSave_Click()
@@ -86,11 +89,11 @@ void PointsWindow::SavePoints(const std::string& name)
 {
     const Format* writer = ChooseWriter(name);
     if (!writer) {
-        ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc").arg(Native(name)));
+        ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc").arg(Native(QuotedName(name))));
         return;
     }
     writer->write(PointData, name);
-    ShowStatus(QStringLiteral("%1 saved to %2").arg(Points(PointData.CurrItems()), Native(name)));
+    ShowStatus(QStringLiteral("%1 saved to %2").arg(Points(PointData.CurrItems()), Native(QuotedName(name))));
 }
 
 void PointsWindow::mnuExit_Click()

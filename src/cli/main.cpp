@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <string>
 
 #include "formats/formats.h"
@@ -18,7 +17,7 @@ using tessaly::Formats;
 std::string Usage()
 {
     std::string text =
-        "Usage: tessaly-convert INPUT OUTPUT.asc\n"
+        "Usage: tessaly-convert [--] INPUT OUTPUT.asc\n"
         "       tessaly-convert --list-formats | --help | --version\n"
         "\n"
         "Reads the points of INPUT and writes them to OUTPUT as ASCII PNEZD text\n"
@@ -37,7 +36,8 @@ std::string Usage()
         }
         if (format.write) writers += (writers.empty() ? "" : " or ") + patterns.substr(1);
     }
-    text += "OUTPUT must end in " + writers + " (any case).\n"
+    text += "OUTPUT must end in " + writers + " (any case). \"--\" ends the options, for\n"
+            "names that start with \"-\".\n"
             "\n"
             "--list-formats prints one line a format: its short name, read and/or\n"
             "write, its name patterns and what it is, separated by tabs.\n"
@@ -72,31 +72,32 @@ int main(int argc, char** argv)
         std::printf("tessaly-convert %s\n", TESSALY_VERSION);
         return 0;
     }
-    if (argc != 3) {
+    const int first = argc > 1 && std::strcmp(argv[1], "--") == 0 ? 2 : 1;
+    if (argc - first != 2) {
         std::fputs(Usage().c_str(), stderr);
         return 2;
     }
-    const std::string input = argv[1];
-    const std::string output = argv[2];
+    const std::string input = argv[first];
+    const std::string output = argv[first + 1];
     const Format* writer = tessaly::ChooseWriter(output);
     if (!writer) {
-        std::fprintf(stderr, "tessaly-convert: %s: the output name must end in .asc; nothing written\n",
-                     output.c_str());
+        std::fprintf(stderr, "tessaly-convert: %s; nothing written\n",
+                     tessaly::FileMessage(output, "the output name must end in .asc").c_str());
         return 2;
     }
 
     tessaly::PointTable table;
     try {
         tessaly::ChooseReader(input).read(table, input);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessaly-convert: %s (%d points read before the stop); nothing written\n", e.what(),
-                     table.CurrItems());
+    } catch (...) {
+        std::fprintf(stderr, "tessaly-convert: %s (%d points read before the stop); nothing written\n",
+                     tessaly::FailureMessage(input).c_str(), table.CurrItems());
         return 1;
     }
     try {
         writer->write(table, output);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tessaly-convert: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tessaly-convert: %s\n", tessaly::FailureMessage(output).c_str());
         return 1;
     }
     return 0;

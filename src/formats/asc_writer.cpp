@@ -5,6 +5,7 @@
 #include <string>
 
 #include "formats/formats.h"
+#include "platform/error.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"
 
@@ -24,7 +25,7 @@ void AppendField(std::string& out, const Cell& cell)
 }  // namespace
 
 void WriteAscFile(const PointTable& table, const std::string& file)
-{
+try {
     ReplacingFileWriter out(file);
     std::string chunk;
     chunk.reserve(1 << 16);
@@ -40,6 +41,10 @@ void WriteAscFile(const PointTable& table, const std::string& file)
     }
     out.Write(chunk);
     out.Commit();
+} catch (const Error&) {
+    throw;
+} catch (...) {
+    throw Error(FailureMessage(file));
 }
 
 }  // namespace tessaly

@@ -42,8 +42,8 @@ void ReadCooFile(PointTable& table, const std::string& file)
             in.ReadLine(l4, kUsedWidth);
         } catch (const Error&) {
             if (!in.AtEnd()) throw;  // a read error, not the end of the file
-            if (in.LineNumber() == 0) FailLoad(file, "the file is empty");
-            FailLoad(file, "the file ends inside the point block that starts at line " + std::to_string(first) +
+            if (in.LineNumber() == 0) FailFile(file, "the file is empty");
+            FailFile(file, "the file ends inside the point block that starts at line " + std::to_string(first) +
                                " (line " + std::to_string(in.LineNumber() + 1) + " is missing)");
         }
         AddPointOf(table, file,

@@ -49,7 +49,7 @@ void ReadCr5File(PointTable& table, const std::string& file)
     BinaryFile in(file);
     const int64_t length = in.Length();
     if (length < kHeaderTexts)
-        FailLoad(file, "the file ends at byte " + std::to_string(length) + ", inside the " +
+        FailFile(file, "the file ends at byte " + std::to_string(length) + ", inside the " +
                            std::to_string(kHeaderTexts) + "-byte header text");
     if (length < kHeader) return;
 

@@ -48,7 +48,7 @@ void ReadCrdFile(PointTable& table, const std::string& file)
         bool fits = (length - kHeaderSize) % kAlphaRecord == 0;
         alpha = signature && fits;
         if (alpha && (length - kHeaderSize) / kAlphaRecord > 32767)
-            FailLoad(file, "the file holds " + std::to_string((length - kHeaderSize) / kAlphaRecord) +
+            FailFile(file, "the file holds " + std::to_string((length - kHeaderSize) / kAlphaRecord) +
                                " records, more than the 32767 this format allows");
     }
     if (length <= 0 || alpha) return;
@@ -58,7 +58,7 @@ void ReadCrdFile(PointTable& table, const std::string& file)
     in.ReadZeroFilled(rec.data(), rec.size());
     const double count = RoundHalfEven(LeDouble(rec.data()));
     if (!(count >= -32768 && count <= 32767))
-        FailLoad(file, "the point count " + NumberText(LeDouble(rec.data())) +
+        FailFile(file, "the point count " + NumberText(LeDouble(rec.data())) +
                            " at byte 0 is outside -32768 to 32767");
     const int32_t n = static_cast<int32_t>(count);
 

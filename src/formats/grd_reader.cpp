@@ -9,7 +9,9 @@
 // elevation is the value's text exactly as written. Coordinates advance by
 // adding the step (N1 - N0) / CN or (E1 - E0) / CE once per node, so they
 // carry the rounding of repeated addition, as the program that made the grid
-// computed them. Nothing after the last node value is read.
+// computed them. Nothing after the last node value is read. A value keeps
+// its first 256 characters; the rest of a longer field is skipped, so a
+// hostile file costs no memory beyond that.
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -22,9 +24,11 @@
 namespace tessaly {
 
 namespace {
+constexpr size_t kValueKeep = 256;
+
 [[noreturn]] void FailNoIntervals(const FieldReader& in, const char* name, const char* along, int64_t field)
 {
-    FailLoad(in.Name(), std::string("the interval count ") + name + " (field " + std::to_string(field) +
+    FailFile(in.Name(), std::string("the interval count ") + name + " (field " + std::to_string(field) +
                             ") is 0: a grid needs at least one interval along the " + along);
 }
 }  // namespace
@@ -55,7 +59,7 @@ void ReadGrdFile(PointTable& table, const std::string& file)
         double easting = e0;
         const std::string northingText = NumberText(northing);
         for (int64_t j = 0; j < columns; ++j) {
-            in.ReadText(value);
+            in.ReadText(value, kValueKeep);
             AddPointOf(table, file, {std::string(), northingText, NumberText(easting), std::move(value), std::string()});
             easting += se;
         }

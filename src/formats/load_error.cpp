@@ -4,13 +4,11 @@
 
 namespace tessaly {
 
-void FailLoad(const std::string& file, const std::string& what) { throw Error(file + ": " + what); }
-
 namespace {
 [[noreturn]] void FailFull(const PointTable& table, const std::string& file)
 {
     auto n = std::to_string(table.AllocatedRows());
-    FailLoad(file, "the file holds more than " + n + " points; only the first " + n + " were loaded");
+    FailFile(file, "the file holds more than " + n + " points; only the first " + n + " were loaded");
 }
 }  // namespace
 

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers the readers share for failing a load with a message a surveyor can
-// act on: the file, what went wrong, and where.
+// act on: the file, what went wrong, and where (FailFile in platform/error.h
+// builds the message).
 #include <array>
 #include <cstdint>
 #include <string>
@@ -9,8 +10,6 @@
 #include "table/point_table.h"
 
 namespace tessaly {
-
-[[noreturn]] void FailLoad(const std::string& file, const std::string& what);
 
 // Adds a point to the table; a full table becomes an error that names the
 // file and says that only the first 10000 points were loaded.

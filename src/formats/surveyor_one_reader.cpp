@@ -68,13 +68,13 @@ void ReadSurveyorOneFile(PointTable& table, const std::string& file)
     const int64_t length = FileLength(file);
     if (length < 0) {
         BinaryFile probe(file);  // throws with the reason: missing, a folder, ...
-        FailLoad(file, "file not found");
+        FailFile(file, "file not found");
     }
     const bool threeD = length % kRecord3D == 0;
     const int64_t size = threeD ? kRecord3D : kRecord2D;
     const int64_t count = threeD ? length / kRecord3D : RoundedCount(length);
     if (count > kMaxRecords)
-        throw Overflow(file + ": the file is " + std::to_string(length) + " bytes long, " + std::to_string(count) +
+        FailFile<Overflow>(file, "the file is " + std::to_string(length) + " bytes long, " + std::to_string(count) +
                        " records of " + std::to_string(size) + " bytes, more than the " +
                        std::to_string(kMaxRecords) + " this format allows");
 
@@ -100,7 +100,7 @@ void ReadSurveyorOneFile(PointTable& table, const std::string& file)
     if (FileExists(companion)) ReadDescriptions(table, companion, table.CurrItems());
 
     if (table.CurrItems() == 0)
-        throw OutOfRange(file + ": the file is " + std::to_string(length) + " bytes long and holds no point record");
+        FailFile<OutOfRange>(file, "the file is " + std::to_string(length) + " bytes long and holds no point record");
     for (int16_t c = 0; c < PointTable::TotCols; ++c) table.Set(c, table.CurrItems() - 1, std::string());
     table.CompactPoints();
 }

@@ -26,6 +26,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <new>
+#include <sys/resource.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -73,6 +75,19 @@ private:
     int fd_;
     std::string buf_;
 };
+
+// The failure sent when memory runs out where the reader can see it: the
+// database component starts the reader under a limit of address space sized
+// from the file, and a damaged database can make mdbtools allocate without
+// end (mdbtools itself mostly crashes then, which the component reports).
+std::string OutOfMemory()
+{
+    struct rlimit as {};
+    std::string limit;
+    if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY)
+        limit = " of " + std::to_string(as.rlim_cur >> 20) + " MB";
+    return "the database is damaged: reading it used up the memory" + limit + " a database of its size may take";
+}
 
 bool HasAccessSignature(const char* file)
 {
@@ -166,9 +181,9 @@ std::string Present(MdbHandle* mdb, const BoundField& f)
     return Utf8ToCp1252(bound);
 }
 
-int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldNames, int fieldCount)
+// Opens the database and finds the table in it, in any letter case.
+MdbTableDef* OpenTable(const char* file, const std::string& table)
 {
-    const std::string table = tableName;
     if (!HasAccessSignature(file)) throw Failure{"is not an Access database"};
     MdbHandle* mdb = mdb_open(file, MDB_NOFLAGS);
     if (!mdb) throw Failure{"is not an Access database"};
@@ -179,13 +194,19 @@ int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldN
     MdbCatalogEntry* entry = nullptr;
     for (unsigned i = 0; i < mdb->num_catalog && !entry; ++i) {
         auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (e->object_type == MDB_TABLE && g_ascii_strcasecmp(e->object_name, tableName) == 0) entry = e;
+        if (e->object_type == MDB_TABLE && g_ascii_strcasecmp(e->object_name, table.c_str()) == 0) entry = e;
     }
     if (!entry) throw Failure{"the database has no table " + table};
     MdbTableDef* t = mdb_read_table(entry);
     if (!t) throw Failure{"the database is damaged: table " + table + " cannot be read"};
     if (!mdb_read_columns(t)) throw Failure{"the database is damaged: the fields of table " + table + " cannot be read"};
+    return t;
+}
 
+// Finds each named field, in any letter case, and binds a text buffer to
+// those whose text mdbtools makes.
+std::vector<BoundField> BindFields(MdbTableDef* t, const std::string& table, char** fieldNames, int fieldCount)
+{
     for (unsigned i = 0; i < t->num_cols; ++i) {
         auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
         c->bind_ptr = nullptr;
@@ -205,7 +226,7 @@ int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldN
         if (NeedsBoundText(found->col_type) && !found->bind_ptr) {
             // mdbtools writes up to the bind size into a bound buffer.
             BoundField& f = fields.back();
-            f.text.reset(new char[mdb->bind_size + 1]);
+            f.text.reset(new char[t->entry->mdb->bind_size + 1]);
             f.text[0] = '\0';
             mdb_bind_column(t, number, f.text.get(), &f.len);
         }
@@ -213,7 +234,13 @@ int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldN
     // mdbtools 1.0 follows a null pointer when a table has no page map.
     if (!t->usage_map || t->map_sz == 0)
         throw Failure{"the database is damaged: table " + table + " has no page map"};
+    return fields;
+}
 
+// The ready frame, a frame per record and the end frame.
+void StreamRecords(FrameWriter& out, MdbTableDef* t, const std::vector<BoundField>& fields)
+{
+    MdbHandle* mdb = t->entry->mdb;
     std::string payload;
     frames::AppendU32(payload, frames::kVersion);
     frames::AppendU32(payload, t->num_rows);
@@ -236,7 +263,16 @@ int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldN
     frames::AppendU32(payload, sent);
     out.Send(frames::kEnd, payload);
     out.Flush();
+}
 
+int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldNames, int fieldCount)
+{
+    const std::string table = tableName;
+    MdbTableDef* t = OpenTable(file, table);
+    std::vector<BoundField> fields = BindFields(t, table, fieldNames, fieldCount);
+    StreamRecords(out, t, fields);
+
+    MdbHandle* mdb = t->entry->mdb;
     for (BoundField& f : fields) f.col->bind_ptr = nullptr, f.col->len_ptr = nullptr;
     mdb_free_tabledef(t);
     mdb_close(mdb);
@@ -265,11 +301,15 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_DFL);
 
     FrameWriter out(fd);
+    std::string failure;
     try {
         return Run(out, argv[1], argv[2], argv + 3, argc - 3);
     } catch (const Failure& f) {
-        out.Send(tessaly::frames::kFailure, f.what);
-        out.Flush();
-        return 1;
+        failure = f.what;
+    } catch (const std::bad_alloc&) {
+        failure = OutOfMemory();
     }
+    out.Send(tessaly::frames::kFailure, failure);
+    out.Flush();
+    return 1;
 }

@@ -4,6 +4,7 @@
 // message says what went wrong and where.
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tessaly {
 
@@ -24,5 +25,28 @@ class Overflow : public Error {
 public:
     using Error::Error;
 };
+
+// A file name as messages show it: unchanged, unless it holds a control
+// character (a line feed, an escape), which would break the one-line message
+// or act on the terminal. Such a name is quoted the way the shell reads it
+// back, as ls and rm show it: 'a'$'\n''b'.
+std::string QuotedName(std::string_view name);
+
+// The form of every message about a file: "NAME: WHAT", the name quoted as
+// above.
+std::string FileMessage(std::string_view file, std::string_view what);
+
+// Throws E (Error, or one of the kinds above) with a message about FILE.
+template <class E = Error>
+[[noreturn]] void FailFile(std::string_view file, std::string_view what)
+{
+    throw E(FileMessage(file, what));
+}
+
+// Inside a catch block: the message for the exception being handled. An
+// Error keeps its own; anything else (no memory left, a length beyond what a
+// string can hold) becomes a message about FILE rather than the bare name of
+// the exception.
+std::string FailureMessage(std::string_view file);
 
 }  // namespace tessaly

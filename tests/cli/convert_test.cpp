@@ -102,4 +102,29 @@ TEST(Convert, UsageErrors)
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("crd\tread\t*.crd\tOrvelle coordinate file\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("asc\twrite\t*.asc\t"), std::string::npos) << r.out;
+    // "--" ends the options, for names that start with "-".
+    r = RunConverter(dir, "-- " + Q(dir.Path("job.crd")) + " " + Q(dir.Path("out.asc")));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.Path("out.asc")));
+    EXPECT_EQ(RunConverter(dir, "-- " + Q(dir.Path("job.crd"))).status, 2);
+}
+
+TEST(Convert, HostileSurroundings)
+{
+    TempDir dir;
+    std::vector<CrdPoint> many(5000, {5000.125, 1000.5, 100.25, "A DESCRIPTION"});
+    WriteBytes(dir.Path("big.crd"), CrdNumeric(5000, many));
+    WriteBytes(dir.Path("out.asc"), "OLD");
+    // A file-size limit: the write fails with a message, the old file stays.
+    const std::string cmd = "(ulimit -f 100; " + std::string(TESSALY_CONVERT) + " " + Q(dir.Path("big.crd")) + " " +
+                            Q(dir.Path("out.asc")) + " 2>" + Q(dir.Path("err.txt")) + ")";
+    const int rc = std::system(cmd.c_str());
+    EXPECT_EQ(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, 1);
+    EXPECT_NE(ReadBytes(dir.Path("err.txt")).find("File too large"), std::string::npos) << ReadBytes(dir.Path("err.txt"));
+    EXPECT_EQ(ReadBytes(dir.Path("out.asc")), "OLD");
+    // A name holding a line feed and an escape is quoted: one line.
+    Outcome r = Convert(dir, dir.Path("a\nb\x1b.crd"), dir.Path("out.asc"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("'$'\\n''b'$'\\033''.crd': file not found"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "formats/formats.h"
+#include "platform/files/binary_file.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 
@@ -151,18 +152,61 @@ TEST(Bounded, GridDeclaringTwoBillionNodes)
     }
 }
 
-TEST(Bounded, GridTextFieldOfFiftyMegabytes)
+TEST(Bounded, GridTextFieldsKeepABoundedPart)
 {
     TempDir dir;
-    auto path = dir.Path("job.grd");
-    WriteBytes(path, "0,0,1,1,1,1\r\n" + std::string(50u << 20, 'x') + "\r\n2,3,4\r\n");
-    long growth = ChildPeakGrowthMiB([&] {
-        PointTable table;
-        if (!LoadOutcome(table, path).empty() || table.CurrItems() != 4) ::_exit(1);
-        if (CellText(table.Get(ColElevation, 0)).size() != (50u << 20)) ::_exit(1);
-    });
-    ASSERT_GE(growth, 0) << "the load did not complete as expected";
-    EXPECT_LT(growth, 4 * 50) << "MiB of memory for a 50 MiB field";
+    const struct {
+        std::string head;
+        int64_t size;       // the file's length: a sparse file, NULs after HEAD
+        std::string tail;   // written after the hole
+        const char* error;  // "": a complete load
+    } cases[] = {
+        {"0,0,1,1,1,1\r\n" + std::string(1000, 'x'), 50 << 20, "\r\n2,3,4\r\n", ""},
+        {"0,0,1,1,1,1\r\n", int64_t{128} << 20, "", "before field 8"},
+    };
+    for (const auto& c : cases) {
+        auto path = dir.Path("job.grd");
+        WriteBytes(path, c.head);
+        ASSERT_EQ(::truncate(path.c_str(), c.size), 0);
+        {
+            std::FILE* f = std::fopen(path.c_str(), "ab");
+            std::fwrite(c.tail.data(), 1, c.tail.size(), f);
+            std::fclose(f);
+        }
+        long growth = ChildPeakGrowthMiB([&] {
+            PointTable table;
+            if (LoadOutcome(table, path).find(c.error) == std::string::npos) ::_exit(1);
+            if (CellText(table.Get(ColElevation, 0)).size() != 256) ::_exit(1);
+        });
+        ASSERT_GE(growth, 0) << "the load did not end as expected: " << c.size;
+        EXPECT_LT(growth, 16) << "MiB of memory for a field of " << c.size << " bytes";
+    }
+}
+
+TEST(Bounded, AFileCutShortWhileReadSaysWhereItEnded)
+{
+    TempDir dir;
+    auto path = dir.Path("job.cr5");
+    WriteBytes(path, std::string(100000, 'x'));
+    BinaryFile in(path);
+    ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
+    const struct {
+        int64_t at;
+        const char* error;
+    } cases[] = {
+        {500, "the file ends at byte 1000, inside the 4096 bytes read at byte 500"},
+        {5000, "the file ends at byte 1000, inside the 4096 bytes read at byte 5000"},
+    };
+    std::vector<char> buf(4096);
+    for (const auto& c : cases) {
+        in.Seek(c.at);
+        try {
+            in.ReadExact(buf.data(), buf.size());
+            ADD_FAILURE() << c.at;
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), path + ": " + c.error);
+        }
+    }
 }
 
 TEST(Bounded, SurveyorOneCountBeyondSixteenBitsFailsBeforeReading)

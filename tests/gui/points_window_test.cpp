@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -381,4 +383,26 @@ TEST_F(WindowTest, ExitEndsTheProgramAtOnceWithoutAQuestion)
     watchdog.start(3000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_FALSE(asked);
+}
+
+TEST_F(WindowTest, ASlowDatabaseLoadShowsProgressAndCancelEndsIt)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    std::filesystem::copy_file(TestData("hostile-zeroed-page.mdb"), dir.Path("hostile.mdb"));
+    QString shown;
+    WhenModalShown([&](QWidget* modal) {
+        auto* progress = qobject_cast<QProgressDialog*>(modal);
+        if (!progress) return;
+        shown = progress->labelText();
+        if (auto* cancel = progress->findChild<QPushButton*>()) QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    Open("hostile.mdb");
+    EXPECT_EQ(shown, "Reading the database...");
+    EXPECT_EQ(Status(), "Load stopped: " + dir.Path("hostile.mdb") +
+                            ": the load was cancelled (read as an LDD point database; 5 points in the table)");
+    // Naming the database failed: the table keeps what it had.
+    EXPECT_EQ(w.PointData.CurrItems(), 5);
+    EXPECT_EQ(Shown(0, 4), "IP FOUND");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

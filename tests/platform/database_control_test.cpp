@@ -6,9 +6,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <csignal>
+#include <functional>
 #include <optional>
+#include <thread>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/database/database_control.h"
 #include "platform/error.h"
@@ -285,4 +289,67 @@ TEST(DatabaseControl, RealReaderRefusals)
     DatabaseControl other("OTHER", {"DSC"});
     other.SetDatabaseName(TestData("no-points-table.mdb"));
     EXPECT_EQ(other.FieldText("DSC"), "OTHER TABLE");
+}
+
+namespace {
+// True once process PID has ended (gone, or a zombie nobody has collected).
+bool Ended(pid_t pid)
+{
+    std::string stat;
+    try {
+        stat = ReadBytes("/proc/" + std::to_string(pid) + "/stat");
+    } catch (const std::exception&) {
+        return true;
+    }
+    const size_t paren = stat.rfind(')');
+    return paren == std::string::npos || stat.compare(paren + 2, 1, "Z") == 0;
+}
+
+bool WaitUntil(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 500 && !condition(); ++i) std::this_thread::sleep_for(10ms);
+    return condition();
+}
+}  // namespace
+
+TEST(DatabaseControl, TheReaderEndsWithTheProgramThatStartedIt)
+{
+    for (int sig : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
+        FakeReader fake("", "");
+        const std::string pidFile = fake.dir.Path("reader.pid");
+        WriteBytes(fake.path, "#!/bin/sh\necho $$ > '" + pidFile + ".part'\nmv '" + pidFile + ".part' '" + pidFile +
+                                  "'\nexec sleep 30\n");
+        const pid_t program = ::fork();
+        if (program == 0) {
+            DatabaseControl db("POINTS", {"A"}, {fake.path, 60s});
+            try {
+                db.SetDatabaseName(fake.database);
+            } catch (const Error&) {
+            }
+            ::_exit(0);
+        }
+        ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(pidFile); })) << sig;
+        const pid_t reader = std::stoi(ReadBytes(pidFile));
+        ::kill(program, sig);
+        int status = 0;
+        ::waitpid(program, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        EXPECT_TRUE(WaitUntil([&] { return Ended(reader); })) << "signal " << sig << " left the reader running";
+        ::kill(reader, SIGKILL);
+    }
+}
+
+TEST(DatabaseControl, AWaitHookCanCancel)
+{
+    FakeReader fake(Ready(3) + Record({"1", "x"}), "exec sleep 30");
+    int calls = 0;
+    const DatabaseWaitHook hook([&] { return ++calls < 3; });
+    DatabaseControl db("POINTS", {"A", "B"}, {fake.path, 20s});
+    const auto start = std::chrono::steady_clock::now();
+    Walk w = WalkAll(db, fake.database);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(w.a.size(), 1u);
+    ASSERT_TRUE(w.error);
+    EXPECT_EQ(*w.error, fake.database + ": the load was cancelled");
 }

@@ -1,13 +1,15 @@
 #include "platform/database/database_control.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <strings.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include "platform/files/binary_file.h"
 #include "platform/database/database_frames.h"
 #include "platform/error.h"
+#include "platform/signal_cleanup.h"
 #include "platform/text/text_rules.h"
 
 extern char** environ;
@@ -70,7 +73,99 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
     p.push_back(nullptr);
     return p;
 }
+
+// The reader's limits. A table of 10000 points needs a few megabytes and a
+// fraction of a second: the reader runs in 24 MB of address space, libraries
+// and bind buffers included. Damaged files on which
+// mdbtools spins and allocates without end then fail within seconds: the
+// reader is killed and the database reported damaged.
+struct ReaderLimits {
+    rlim_t addressSpace;  // bytes; 0 for no limit
+    rlim_t cpuSeconds;
+};
+
+// AddressSanitizer reserves terabytes of address space for its shadow
+// memory, so a reader built with it cannot run under an address-space limit:
+// the sanitizer's own check of resident memory bounds it instead, with room
+// for its shadow and quarantine, and it gets ten times the processor time,
+// for it runs that much slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+ReaderLimits LimitsFor(int64_t fileSize)
+{
+    const auto size = static_cast<rlim_t>(std::max<int64_t>(fileSize, 0));
+    ReaderLimits limits{};
+    limits.addressSpace = kSanitized ? 0 : (rlim_t{64} << 20) + 4 * size;
+    limits.cpuSeconds = (2 + size / (rlim_t{16} << 20)) * (kSanitized ? 10 : 1);
+    return limits;
+}
+
+void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
+{
+    if (!kSanitized) return;
+    const std::string limit = "hard_rss_limit_mb=" + std::to_string(256 + 4 * (std::max<int64_t>(fileSize, 0) >> 20));
+    for (auto& v : env)
+        if (v.starts_with("ASAN_OPTIONS=")) {
+            v += ":" + limit;
+            return;
+        }
+    env.push_back("ASAN_OPTIONS=" + limit);
+}
+
+// In the child between fork and exec: async-signal-safe calls only.
+[[noreturn]] void RunReaderInChild(const char* reader, char* const* argv, char* const* envp, ReaderLimits limits,
+                                   pid_t parent, int output, int devNull)
+{
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) ::sigaction(sig, &dfl, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // The reader goes with its parent, even one killed outright; a parent
+    // gone before this line is caught by the check after it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    if (limits.addressSpace > 0) {
+        const struct rlimit as {limits.addressSpace, limits.addressSpace};
+        ::setrlimit(RLIMIT_AS, &as);
+    }
+    // SIGXCPU at the soft limit, SIGKILL a second later.
+    const struct rlimit cpu {limits.cpuSeconds, limits.cpuSeconds + 1};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+    const struct rlimit noCore {0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    if (::dup2(devNull, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 ||
+        ::dup2(devNull, STDERR_FILENO) < 0)
+        ::_exit(127);
+    ::execve(reader, argv, envp);
+    ::_exit(127);
+}
+
+std::function<bool()>& WaitHook()
+{
+    static std::function<bool()> hook;
+    return hook;
+}
+constexpr auto kHookInterval = std::chrono::milliseconds(50);
 }  // namespace
+
+DatabaseWaitHook::DatabaseWaitHook(std::function<bool()> hook) : previous_(std::move(WaitHook()))
+{
+    WaitHook() = std::move(hook);
+}
+
+DatabaseWaitHook::~DatabaseWaitHook() { WaitHook() = std::move(previous_); }
 
 std::string ProgramBesideThisOne(std::string_view name)
 {
@@ -106,7 +201,7 @@ void DatabaseControl::Close()
 
 void DatabaseControl::Fail(const std::string& what)
 {
-    failure_ = file_ + ": " + what;
+    failure_ = FileMessage(file_, what);
     StopReader();
     throw Error(failure_);
 }
@@ -124,56 +219,64 @@ void DatabaseControl::SetDatabaseName(const std::string& file)
         failure_ = e.what();
         throw;
     }
-    Start();
+    Start(FileLength(file));
 }
 
-void DatabaseControl::Start()
+void DatabaseControl::Start(int64_t fileSize)
 {
     const std::string reader = options_.reader.empty() ? ProgramBesideThisOne(kReaderName) : options_.reader;
     if (::access(reader.c_str(), X_OK) != 0)
         Fail("the database reader " + reader + " is missing or cannot be run");
+    Spawn(reader, fileSize);
+    ReadReady();
+}
 
+void DatabaseControl::Spawn(const std::string& reader, int64_t fileSize)
+{
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
     const int readEnd = AboveStandard(fds[0]);
     const int writeEnd = AboveStandard(fds[1]);
-    if (readEnd < 0 || writeEnd < 0) {
-        if (readEnd >= 0) ::close(readEnd);
-        if (writeEnd >= 0) ::close(writeEnd);
+    const int devNull = AboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    if (readEnd < 0 || writeEnd < 0 || devNull < 0) {
+        for (int fd : {readEnd, writeEnd, devNull})
+            if (fd >= 0) ::close(fd);
         Fail("cannot start the database reader: no free file descriptor");
     }
 
+    // Everything the child needs is made before the fork: between fork and
+    // exec it makes only calls that are safe in a copy of a process that
+    // may have other threads.
     std::vector<std::string> args = {reader, file_, source_};
     args.insert(args.end(), fields_.begin(), fields_.end());
     std::vector<std::string> env = ReaderEnvironment();
+    LimitSanitizedMemory(env, fileSize);
     std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+    const ReaderLimits limits = LimitsFor(fileSize);
+    cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
+    const pid_t parent = ::getpid();
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd, STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, pipe;
-    sigemptyset(&none);
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &pipe);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, reader.c_str(), &actions, &attr, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
+    int err = 0;
+    {
+        cleanup::SignalsHeld held;
+        pid = ::fork();
+        if (pid < 0) err = errno;
+        if (pid == 0) RunReaderInChild(reader.c_str(), argv.data(), envp.data(), limits, parent, writeEnd, devNull);
+        if (pid > 0) cleanup::AddProcess(pid);
+    }
     ::close(writeEnd);
-    if (rc != 0) {
+    ::close(devNull);
+    if (pid < 0) {
         ::close(readEnd);
-        Fail("the database reader " + reader + " cannot be started: " + std::strerror(rc));
+        Fail("the database reader " + reader + " cannot be started: " + std::strerror(err));
     }
     pid_ = pid;
     fd_ = readEnd;
+}
 
+void DatabaseControl::ReadReady()
+{
     char tag = 0;
     std::string payload;
     NextFrame(tag, payload);
@@ -237,7 +340,7 @@ void DatabaseControl::Advance()
 std::string DatabaseControl::FieldText(std::string_view field)
 {
     Position();
-    if (eof_) throw Error(file_ + ": no current record");
+    if (eof_) FailFile(file_, "no current record");
     for (const auto& [name, index] : resolved_)
         if (name == field) return current_[index];
     for (size_t i = 0; i < fields_.size(); ++i)
@@ -245,13 +348,13 @@ std::string DatabaseControl::FieldText(std::string_view field)
             resolved_.emplace_back(field, i);
             return current_[i];
         }
-    throw Error(file_ + ": field " + std::string(field) + " is not bound");
+    FailFile(file_, "field " + std::string(field) + " is not bound");
 }
 
 void DatabaseControl::MoveNext()
 {
     Position();
-    if (eof_) throw Error(file_ + ": no current record");
+    if (eof_) FailFile(file_, "no current record");
     Advance();
 }
 
@@ -289,8 +392,14 @@ void DatabaseControl::Need(size_t bytes, Clock::time_point deadline)
     while (buf_.size() - pos_ < bytes) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) ReaderTimedOut();
+        const bool hooked = static_cast<bool>(WaitHook());
+        if (hooked && Clock::now() - lastHook_ >= kHookInterval) {
+            lastHook_ = Clock::now();
+            if (!WaitHook()()) Fail("the load was cancelled");
+        }
         pollfd p{fd_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 60 * 60 * 1000)));
+        const int64_t wait = std::min<int64_t>(left.count(), hooked ? kHookInterval.count() : 60 * 60 * 1000);
+        const int ready = ::poll(&p, 1, static_cast<int>(wait));
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) Fail(std::string("cannot read from the database reader: ") + std::strerror(errno));
         if (ready == 0) continue;  // the deadline is checked at the top
@@ -312,8 +421,14 @@ void DatabaseControl::ReaderStopped()
     int status = 0;
     bool ended = false;
     while (pid_ > 0) {
-        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
+        // Seen ended but not yet collected, so that the number is forgotten
+        // before it can be given to another process.
+        siginfo_t info{};
+        const int r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (r == 0 && info.si_pid == pid_) {
+            cleanup::RemoveProcess(pid_);
+            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
             ended = true;
             pid_ = -1;
             break;
@@ -324,6 +439,8 @@ void DatabaseControl::ReaderStopped()
     }
     std::string how;
     if (!ended) how = "the database reader closed its output but did not end";
+    else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
+        how = "the database reader used up its " + std::to_string(cpuSeconds_) + " seconds of processor time";
     else if (WIFSIGNALED(status))
         how = "the database reader crashed (" + std::string(::strsignal(WTERMSIG(status))) + ")";
     else if (WEXITSTATUS(status) != 0)
@@ -343,6 +460,7 @@ void DatabaseControl::StopReader()
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     if (pid_ > 0) {
+        cleanup::RemoveProcess(pid_);
         ::kill(pid_, SIGKILL);
         while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
         }

@@ -8,8 +8,14 @@
 // and streams the records over a pipe. A reader that crashes, stops
 // answering or reports a failure becomes an Error here, so nothing a
 // database holds can bring the calling program down.
+//
+// The reader runs under limits of address space and processor time sized
+// from the file, so a damaged file on which mdbtools spins and allocates
+// fails within seconds; it ends when the program that started it ends, by a
+// parent-death signal and through platform/signal_cleanup.h.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -23,6 +29,21 @@ struct DatabaseOptions {
     std::string reader;
     // How long the reader may go without sending anything.
     std::chrono::milliseconds timeout = std::chrono::seconds(60);
+};
+
+// While a component waits for its reader, it calls the hook set here about
+// every 50 milliseconds (from the thread it runs on). A hook that returns
+// false cancels: the reader is stopped and the operation fails with "the load
+// was cancelled". The hook is set for the life of the object.
+class DatabaseWaitHook {
+public:
+    explicit DatabaseWaitHook(std::function<bool()> hook);
+    ~DatabaseWaitHook();
+    DatabaseWaitHook(const DatabaseWaitHook&) = delete;
+    DatabaseWaitHook& operator=(const DatabaseWaitHook&) = delete;
+
+private:
+    std::function<bool()> previous_;
 };
 
 class DatabaseControl {
@@ -59,7 +80,9 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& what);
-    void Start();
+    void Start(int64_t fileSize);
+    void Spawn(const std::string& reader, int64_t fileSize);
+    void ReadReady();
     void Position();
     void Advance();
     void NextFrame(char& tag, std::string& payload);
@@ -80,6 +103,8 @@ private:
     int fd_ = -1;
     std::string buf_;
     size_t pos_ = 0;
+    std::chrono::steady_clock::time_point lastHook_{};
+    int64_t cpuSeconds_ = 0;  // the reader's processor-time limit
 
     bool named_ = false;
     bool positioned_ = false;

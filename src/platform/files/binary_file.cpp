@@ -17,22 +17,22 @@ std::FILE* OpenForReading(const std::string& name)
     int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         int err = errno;
-        if (err == ENOENT || err == ENOTDIR) throw Error(name + ": file not found");
-        if (err == EACCES) throw Error(name + ": permission denied");
-        throw Error(name + ": cannot open: " + std::strerror(err));
+        if (err == ENOENT || err == ENOTDIR) FailFile(name, "file not found");
+        if (err == EACCES) FailFile(name, "permission denied");
+        FailFile(name, std::string("cannot open: ") + std::strerror(err));
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         bool dir = S_ISDIR(st.st_mode);
         ::close(fd);
-        throw Error(name + (dir ? ": is a folder, not a file" : ": is not an ordinary file"));
+        FailFile(name, dir ? "is a folder, not a file" : "is not an ordinary file");
     }
     int flags = ::fcntl(fd, F_GETFL);
     ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     std::FILE* f = ::fdopen(fd, "rb");
     if (!f) {
         ::close(fd);
-        throw Error(name + ": cannot open: " + std::strerror(errno));
+        FailFile(name, std::string("cannot open: ") + std::strerror(errno));
     }
     return f;
 }
@@ -61,7 +61,7 @@ BinaryFile::~BinaryFile()
 void BinaryFile::Seek(int64_t offset)
 {
     if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
-        throw Error(name_ + ": cannot seek to byte " + std::to_string(offset));
+        FailFile(name_, "cannot seek to byte " + std::to_string(offset));
     position_ = offset;
 }
 
@@ -70,7 +70,7 @@ size_t BinaryFile::ReadZeroFilled(void* out, size_t n)
     size_t got = position_ < length_ ? std::fread(out, 1, n, file_) : 0;
     if (got < n) {
         if (std::ferror(file_))
-            throw Error(name_ + ": read error at byte " + std::to_string(position_ + got));
+            FailFile(name_, "read error at byte " + std::to_string(position_ + got));
         std::memset(static_cast<unsigned char*>(out) + got, 0, n - got);
     }
     position_ += static_cast<int64_t>(n);
@@ -79,10 +79,16 @@ size_t BinaryFile::ReadZeroFilled(void* out, size_t n)
 
 void BinaryFile::ReadExact(void* out, size_t n)
 {
-    int64_t start = position_;
-    if (ReadZeroFilled(out, n) < n)
-        throw Error(name_ + ": the file ends at byte " + std::to_string(length_) + ", inside the " +
-                    std::to_string(n) + " bytes read at byte " + std::to_string(start));
+    // The end is where reading stopped, not the length the file had when it
+    // was opened: a file cut short meanwhile ends earlier.
+    const int64_t start = position_;
+    const size_t got = ReadZeroFilled(out, n);
+    if (got == n) return;
+    int64_t end = start + static_cast<int64_t>(got);
+    struct stat st {};
+    if (::fstat(::fileno(file_), &st) == 0 && st.st_size < end) end = st.st_size;  // cut below START
+    FailFile(name_, "the file ends at byte " + std::to_string(end) + ", inside the " + std::to_string(n) +
+                        " bytes read at byte " + std::to_string(start));
 }
 
 }  // namespace tessaly

@@ -59,7 +59,7 @@ void FieldReader::ReadField(Kind kind, std::string& out, size_t keep)
     SkipBlanks();
     int c = Peek();
     if (c < 0)
-        throw Error(Name() + ": the file ends in line " + std::to_string(line_) + ", before field " +
+        FailFile(Name(), "the file ends in line " + std::to_string(line_) + ", before field " +
                     std::to_string(fields_ + 1));
     ++fields_;
     fieldLine_ = line_;
@@ -110,7 +110,7 @@ int32_t FieldReader::ReadInt32()
     const double value = ReadNumber();
     const double whole = RoundHalfEven(value);
     if (!(whole >= -2147483648.0 && whole <= 2147483647.0))
-        throw Overflow(Name() + ": field " + std::to_string(fields_) + " (line " + std::to_string(fieldLine_) +
+        FailFile<Overflow>(Name(), "field " + std::to_string(fields_) + " (line " + std::to_string(fieldLine_) +
                        ") holds " + NumberText(value) + ", outside the 32-bit integer range");
     return static_cast<int32_t>(whole);
 }

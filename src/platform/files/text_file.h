@@ -60,8 +60,12 @@ private:
 
 // Writes a file so that the target is replaced only once every byte is on
 // disk: the text goes to a temporary file in the same folder, and Commit()
-// renames it over the target. Without Commit() (a failure on the way) the
-// temporary file is removed and an existing target stays as it was.
+// renames it over the target. Without Commit() (a failure on the way, or
+// SIGTERM, SIGINT or SIGHUP) the temporary file is removed and an existing
+// target stays as it was. A symbolic link is written through (the file it
+// leads to is replaced, the link stays); a replaced file keeps its owner,
+// group and permissions, set-id bits excepted; a write-protected target is
+// refused.
 class ReplacingFileWriter {
 public:
     explicit ReplacingFileWriter(const std::string& target);
@@ -74,9 +78,12 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& what);
+    void Discard();
 
     std::string target_;
+    std::string path_;  // the file replaced: the target with its links followed
     std::string temp_;
+    int slot_ = -1;  // the temporary's place in platform/signal_cleanup.h
     std::FILE* file_ = nullptr;
     bool committed_ = false;
 };
