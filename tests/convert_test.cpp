@@ -59,6 +59,17 @@ TEST(Convert, FailedLoadWritesNothing)
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
     EXPECT_FALSE(std::filesystem::exists(dir.Path("out.asc")));
 
+    // The Alpha layout of coordinate files holds points that are not read.
+    std::string alpha(104 + 66 * 2, '\x01');
+    alpha.replace(72, 32, std::string("New CRD Format") + std::string(18, '\0'));
+    WriteBytes(dir.Path("alpha.crd"), alpha);
+    r = Convert(dir, Q(dir.Path("alpha.crd")) + " " + Q(dir.Path("out.asc")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("alpha.crd: the points are in the Alpha layout, which is not read (2 records); nothing written"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.asc")));
+
     r = Convert(dir, Q(dir.Path("missing.crd")) + " " + Q(dir.Path("out.asc")));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("file not found"), std::string::npos) << r.err;

@@ -57,6 +57,10 @@ int main(int argc, char** argv)
                      table.CurrItems());
         return 1;
     }
+    if (!table.PointsNotRead().empty()) {
+        std::fprintf(stderr, "tessaly-convert: %s; nothing written\n", table.PointsNotRead().c_str());
+        return 1;
+    }
     try {
         tessaly::WriteAscFile(table, output);
     } catch (const std::exception& e) {

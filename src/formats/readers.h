@@ -32,7 +32,7 @@ ReaderChoice ChooseReader(const std::string& file);
 // only names the writer is given.
 bool IsAscName(const std::string& file);
 
-// Writes rows 0 to CurrItems - 1 as ASCII PNEZD text.
+// Writes the rows that PointTable::RowsToSave names as ASCII PNEZD text.
 void WriteAscFile(const PointTable& table, const std::string& file);
 
 }  // namespace tessaly
