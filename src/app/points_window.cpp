@@ -268,26 +268,32 @@ void PointsWindow::Push(QUndoCommand* command)
     EditHistory.push(command);
 }
 
-// After an undo or redo: the grid reads the table again and shows the row.
+// After an undo or redo: the grid reads the table again, once for a step
+// of many rows, and shows the row changed last.
 void PointsWindow::TableChangedAt(int32_t row)
 {
+    changedRow_ = row;
+    if (replaying_) return;
     DBGrid1->Reread();
     DBGrid1->GoTo(std::min(row, PointData.RowCapacity()), std::max(0, DBGrid1->Col()));
     FitNumbers(row, row + 1);
     UpdateSummary();
+    changedRow_ = -1;
 }
 
-void PointsWindow::mnuUndo_Click()
+void PointsWindow::Replay(bool undo)
 {
     DBGrid1->Update();  // the row being edited is a step of its own
-    EditHistory.undo();
+    replaying_ = true;
+    if (undo) EditHistory.undo();
+    else EditHistory.redo();
+    replaying_ = false;
+    if (changedRow_ >= 0) TableChangedAt(changedRow_);
 }
 
-void PointsWindow::mnuRedo_Click()
-{
-    DBGrid1->Update();
-    EditHistory.redo();
-}
+void PointsWindow::mnuUndo_Click() { Replay(true); }
+
+void PointsWindow::mnuRedo_Click() { Replay(false); }
 
 void PointsWindow::mnuFind_Click()
 {

@@ -112,6 +112,7 @@ private:
     void FitNumbers(int32_t from, int32_t to);
     void TableChangedAt(int32_t row);
     void Push(QUndoCommand* command);
+    void Replay(bool undo);
     void DockStatusBar();
     int TwipsAcross(int32_t twips) const;
     int TwipsDown(int32_t twips) const;
@@ -124,6 +125,8 @@ private:
     QString tableFile_;  // the file the table came from or was saved to
     std::optional<QString> macro_;  // a change of several rows under way
     bool macroOpen_ = false;        // ... whose first row is in the history
+    bool replaying_ = false;        // an undo or redo is under way
+    int32_t changedRow_ = -1;       // the row it changed last
 };
 
 }  // namespace tessaly

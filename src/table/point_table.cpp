@@ -153,9 +153,13 @@ void PointTable::InsertRow(int32_t r, std::array<Cell, TotCols> cells, bool type
         throw OutOfRange("row " + std::to_string(r) + " is outside the " + std::to_string(RowCapacity_) +
                          " rows shown");
     if (RowCapacity_ >= AllocatedRows_) AllocatedRows_ = RowCapacity_ + 1;
+    // Rows r to RowCapacity - 1 move down by one; past the held rows all
+    // are empty, so only the held part moves.
+    const int32_t held = static_cast<int32_t>(PointData.size() / TotCols);
+    const int32_t last = std::min(RowCapacity_ - 1, held - 1);
     ++RowCapacity_;
-    Materialise(RowCapacity_);
-    for (int32_t s = RowCapacity_ - 1; s > r; --s)
+    Materialise(std::max(last + 2, r + 1));
+    for (int32_t s = last + 1; s > r; --s)
         for (int16_t c = 0; c < TotCols; ++c) PointData[Index(c, s)] = std::move(PointData[Index(c, s - 1)]);
     for (int16_t c = 0; c < TotCols; ++c) PointData[Index(c, r)] = std::move(cells[static_cast<size_t>(c)]);
 

@@ -679,7 +679,7 @@ QString UnboundGrid::SelectionText() const
     }
     QString out;
     for (int r : rows) {
-        if (r >= model_->AddNewRow() && !model_->HasPendingRow()) continue;
+        if (r >= model_->AddNewRow()) continue;  // the add-new row holds nothing
         bool first = true;
         for (int c : cols) {
             if (!first) out += u'\t';
