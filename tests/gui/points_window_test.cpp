@@ -594,6 +594,7 @@ TEST_F(WindowTest, UndoAndRedoTakeBackEditsPastesDeletionsAndAdditions)
          "9,2,1040,104,LOT 4, BLOCK 2\r\n"},
         {"a deletion of two rows",
          [&] { ClickSelector(0); ClickSelector(1, Qt::ShiftModifier); Key(Qt::Key_Delete); }, "3,5020,1020,102,CP\r\n"},
+        {"a deletion of every row", [&] { Key(Qt::Key_A, Qt::ControlModifier); Key(Qt::Key_Delete); }, ""},
         {"a row typed after the points", [&] { w.DBGrid1->GoTo(7, 0); Keys("77"); Key(Qt::Key_Return); }, "77,,,,\r\n"},
         {"a new row at the end",
          [&] { w.DBGrid1->GoTo(w.DBGrid1->Model()->AddNewRow(), 0); Keys("88"); Key(Qt::Key_Return); }, "88,,,,\r\n"},
@@ -707,3 +708,4 @@ TEST_F(WindowTest, AnAlphaCoordinateFileSaysItsPointsAreNotRead)
     EXPECT_EQ(Status(), "No points loaded: " + dir.Path("alpha.crd") +
                             ": the points are in the Alpha layout, which is not read (3 records)");
 }
+
