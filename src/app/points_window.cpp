@@ -1,8 +1,11 @@
 #include "app/points_window.h"
 
+#include <QCloseEvent>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -11,8 +14,10 @@
 #include <array>
 #include <limits>
 
+#include "app/edit_commands.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/screen_units.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 
@@ -39,8 +44,9 @@ int16_t Int16Of(int value)
 
 PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1(this)
 {
-    // The design: caption, icon, menu, grid, status bar.
-    setWindowTitle(QStringLiteral("Tessaly"));
+    // The design: caption, icon, menu, grid, status bar. The caption carries
+    // the marker of unsaved changes.
+    setWindowTitle(QStringLiteral("Tessaly[*]"));
     QIcon icon;
     icon.addFile(QStringLiteral(":/tessaly/tessaly-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/tessaly/tessaly-32.png"), QSize(32, 32));
@@ -54,6 +60,28 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     connect(mnuOpen, &QAction::triggered, this, &PointsWindow::mnuOpen_Click);
     connect(mnuSave, &QAction::triggered, this, &PointsWindow::mnuSave_Click);
     connect(mnuExit, &QAction::triggered, this, &PointsWindow::mnuExit_Click);
+    mnuOpen->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    mnuSave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    mnuExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+
+    mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    mnuUndo = mnuEdit->addAction(QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")), this,
+                                 &PointsWindow::mnuUndo_Click);
+    mnuRedo = mnuEdit->addAction(QStringLiteral("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")), this,
+                                 &PointsWindow::mnuRedo_Click);
+    mnuEdit->addSeparator();
+    mnuCopy = mnuEdit->addAction(QStringLiteral("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")), this,
+                                 [this] { DBGrid1->Copy(); });
+    mnuPaste = mnuEdit->addAction(QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")), this,
+                                  [this] { DBGrid1->Paste(); });
+    mnuEdit->addSeparator();
+    mnuFind = mnuEdit->addAction(QStringLiteral("&Find point..."), QKeySequence(QStringLiteral("Ctrl+F")), this,
+                                 &PointsWindow::mnuFind_Click);
+    connect(&EditHistory, &QUndoStack::cleanChanged, this, [this](bool clean) {
+        setWindowModified(!clean);
+        UpdateSummary();
+    });
+    connect(&EditHistory, &QUndoStack::indexChanged, this, [this] { UpdateSummary(); });
 
     client_ = new QWidget(this);
     setCentralWidget(client_);
@@ -79,15 +107,31 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     connect(DBGrid1, &UnboundGrid::KeyUp, this,
             [this](int key, Qt::KeyboardModifiers shift) { DBGrid1_KeyUp(key, static_cast<int>(shift.toInt())); });
     connect(DBGrid1, &UnboundGrid::CallbackFailed, this, &PointsWindow::ShowStatus);
+    // A change of several rows is one step; it starts with its first row.
+    connect(DBGrid1, &UnboundGrid::EditsBegin, this, [this](const QString& what) { macro_ = what; });
+    connect(DBGrid1, &UnboundGrid::EditsEnd, this, [this] {
+        if (macroOpen_) EditHistory.endMacro();
+        macroOpen_ = false;
+        macro_.reset();
+    });
 
     StatusBar = new QStatusBar(client_);
     statusPanel_ = new QLabel(StatusBar);
     statusPanel_->setMinimumWidth(1);
     statusPanel_->setTextFormat(Qt::PlainText);
     StatusBar->addWidget(statusPanel_, 1);
+    fileLabel_ = new QLabel(StatusBar);
+    countLabel_ = new QLabel(StatusBar);
+    modifiedLabel_ = new QLabel(QStringLiteral("modified"), StatusBar);
+    for (QLabel* l : {fileLabel_, countLabel_, modifiedLabel_}) {
+        l->setTextFormat(Qt::PlainText);
+        StatusBar->addPermanentWidget(l);
+    }
     StatusBar->setFixedHeight(TwipsDown(kStatusBarHeight));
 
     resize(TwipsAcross(kClientWidth), TwipsDown(kClientHeight) + menuBar()->sizeHint().height());
+    // Room for the menu, a few rows and the status bar.
+    setMinimumSize(TwipsAcross(40 * kCharCellWidth), TwipsDown(12 * kCharCellHeight));
 
     Form_Load();
 }
@@ -97,7 +141,9 @@ int PointsWindow::TwipsDown(int32_t twips) const { return TwipsToPixels(twips, l
 
 void PointsWindow::Form_Load()
 {
-    // 1. Centre the window on the screen.
+    // 1. Centre the window on the screen, after shrinking it to the free
+    // area of the screen when it is larger.
+    FitInto(this->screen()->availableGeometry());
     const QRect screen = this->screen()->geometry();
     const QRect outer = frameGeometry();
     const int32_t left = CentredEdge(PixelsToTwips(screen.width(), logicalDpiX()),
@@ -105,6 +151,7 @@ void PointsWindow::Form_Load()
     const int32_t top = CentredEdge(PixelsToTwips(screen.height(), logicalDpiY()),
                                     PixelsToTwips(outer.height(), logicalDpiY()));
     move(screen.x() + TwipsAcross(left), screen.y() + TwipsDown(top));
+    FitInto(this->screen()->availableGeometry());
 
     // 2. The point table: 10000 empty rows of five columns.
     PointData.Initialise();
@@ -118,7 +165,23 @@ void PointsWindow::Form_Load()
         DBGrid1->SetColumnCaption(k, QString::fromLatin1(kColumns[static_cast<size_t>(k)].caption));
         DBGrid1->SetColumnVisible(k, true);
         DBGrid1->SetColumnWidth(k, TwipsAcross(kColumns[static_cast<size_t>(k)].width * kCharCellWidth));
+        DBGrid1->SetColumnNumeric(k, k == ColNorthing || k == ColEasting || k == ColElevation);
     }
+    UpdateSummary();
+}
+
+void PointsWindow::FitInto(const QRect& available)
+{
+    // The frame around the window (title bar, borders) counts.
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room = available.size() - frame;
+    const QSize fitted(std::max(minimumWidth(), std::min(width(), room.width())),
+                       std::max(minimumHeight(), std::min(height(), room.height())));
+    if (fitted != size()) resize(fitted);
+    const QRect outer = frameGeometry();
+    const int x = std::clamp(outer.x(), available.left(), std::max(available.left(), available.right() + 1 - outer.width()));
+    const int y = std::clamp(outer.y(), available.top(), std::max(available.top(), available.bottom() + 1 - outer.height()));
+    if (x != outer.x() || y != outer.y()) move(x, y);
 }
 
 void PointsWindow::Form_Resize()
@@ -164,19 +227,139 @@ void PointsWindow::DBGrid1_UnboundReadData(RowBuf& buf, std::optional<std::strin
     tessaly::DBGrid1_UnboundReadData(PointData, buf, StartLocation, ReadPriorRows);
 }
 
+// Edits, additions and deletions go into the table as undo steps.
 void PointsWindow::DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view WriteLocation)
 {
-    tessaly::DBGrid1_UnboundWriteData(PointData, buf, WriteLocation);
+    const int32_t r = BookmarkRow(WriteLocation);
+    TableRow before = RowOf(PointData, r);
+    TableRow after = before;
+    if (!buf.rows.empty())
+        for (size_t j = 0; j < after.size(); ++j)
+            if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
+    Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, std::move(before),
+                            PointData.Typed(r), std::move(after), false));
+    FitNumbers(r, r + 1);
 }
 
 void PointsWindow::DBGrid1_UnboundAddData(const RowBuf& buf, int32_t& NewRowBookmark)
 {
-    tessaly::DBGrid1_UnboundAddData(PointData, buf, NewRowBookmark);
+    const int32_t r = PointData.RowCapacity();
+    TableRow after;
+    if (!buf.rows.empty())
+        for (size_t j = 0; j < after.size(); ++j)
+            if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
+    Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, TableRow{}, false,
+                            std::move(after), true));
+    NewRowBookmark = r;
+    FitNumbers(r, r + 1);
 }
 
 void PointsWindow::DBGrid1_UnboundDeleteRow(std::string_view Bookmark)
 {
-    tessaly::DBGrid1_UnboundDeleteRow(PointData, Bookmark);
+    Push(new RowDeleteCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, BookmarkRow(Bookmark)));
+}
+
+void PointsWindow::Push(QUndoCommand* command)
+{
+    if (macro_ && !macroOpen_) {
+        EditHistory.beginMacro(*macro_);
+        macroOpen_ = true;
+    }
+    EditHistory.push(command);
+}
+
+// After an undo or redo: the grid reads the table again, once for a step
+// of many rows, and shows the row changed last.
+void PointsWindow::TableChangedAt(int32_t row)
+{
+    changedRow_ = row;
+    if (replaying_) return;
+    DBGrid1->Reread();
+    DBGrid1->GoTo(std::min(row, PointData.RowCapacity()), std::max(0, DBGrid1->Col()));
+    FitNumbers(row, row + 1);
+    UpdateSummary();
+    changedRow_ = -1;
+}
+
+void PointsWindow::Replay(bool undo)
+{
+    DBGrid1->Update();  // the row being edited is a step of its own
+    replaying_ = true;
+    if (undo) EditHistory.undo();
+    else EditHistory.redo();
+    replaying_ = false;
+    if (changedRow_ >= 0) TableChangedAt(changedRow_);
+}
+
+void PointsWindow::mnuUndo_Click() { Replay(true); }
+
+void PointsWindow::mnuRedo_Click() { Replay(false); }
+
+void PointsWindow::mnuFind_Click()
+{
+    bool ok = false;
+    const QString number = QInputDialog::getText(this, QStringLiteral("Find point"), QStringLiteral("Point number:"),
+                                                 QLineEdit::Normal, QString(), &ok);
+    if (!ok || number.trimmed().isEmpty()) return;
+    if (!FindPoint(number)) ShowStatus(QStringLiteral("Point %1 not found").arg(number.trimmed()));
+}
+
+bool PointsWindow::FindPoint(const QString& number)
+{
+    DBGrid1->Update();
+    const std::string wanted(TrimBlanks(QStringToAnsi(number)));
+    const int32_t rows = PointData.RowCapacity();
+    if (wanted.empty() || rows == 0) return false;
+    const int32_t from = std::max(0, DBGrid1->Row() + 1);
+    for (int32_t k = 0; k < rows; ++k) {
+        const int32_t r = (from + k) % rows;
+        if (TrimBlanks(CellText(PointData.Get(ColPoint, r))) == wanted) {
+            DBGrid1->setFocus();
+            DBGrid1->GoTo(r, ColPoint);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The coordinate columns widen to their longest number, so that no number
+// is ever cut.
+void PointsWindow::FitNumbers(int32_t from, int32_t to)
+{
+    for (int16_t c : {ColNorthing, ColEasting, ColElevation}) {
+        std::string longest;
+        for (int32_t r = std::max(0, from); r < std::min(to, PointData.AllocatedRows()); ++r) {
+            std::string text = CellText(PointData.Get(c, r));
+            if (text.size() > longest.size()) longest = std::move(text);
+        }
+        if (!longest.empty()) DBGrid1->FitColumnTo(c, AnsiToQString(longest));
+    }
+}
+
+void PointsWindow::UpdateSummary()
+{
+    if (!countLabel_) return;
+    const QString name = QFileInfo(tableFile_).fileName();
+    fileLabel_->setText(name);
+    fileLabel_->setToolTip(tableFile_);
+    fileLabel_->setVisible(!name.isEmpty());
+    const auto n = static_cast<int>(PointData.RowsToSave().size());
+    countLabel_->setText(n == 1 ? QStringLiteral("1 point") : QStringLiteral("%1 points").arg(n));
+    modifiedLabel_->setVisible(!EditHistory.isClean());
+}
+
+QString PointsWindow::StatusSummary() const
+{
+    QStringList parts;
+    for (QLabel* l : {fileLabel_, countLabel_, modifiedLabel_})
+        if (!l->isHidden()) parts << l->text();
+    return parts.join(QStringLiteral(" | "));
+}
+
+void PointsWindow::closeEvent(QCloseEvent* event)
+{
+    if (MayDiscardChanges()) event->accept();
+    else event->ignore();
 }
 
 void PointsWindow::DBGrid1_KeyUp(int /*KeyCode*/, int /*Shift*/)

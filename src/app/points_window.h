@@ -3,6 +3,7 @@
 // command: the grid callbacks, the File menu and the layout. It is created at
 // start-up and lives until the program ends.
 #include <QMainWindow>
+#include <QUndoStack>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,6 +45,12 @@ public:
     QAction* mnuSave = nullptr;
     QAction* mnuDash1 = nullptr;
     QAction* mnuExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuPaste = nullptr;
+    QAction* mnuFind = nullptr;
     UnboundGrid* DBGrid1 = nullptr;
     QStatusBar* StatusBar = nullptr;
     FileDialog CommonDialog1;
@@ -57,6 +64,24 @@ public:
     void mnuSave_Click();
     void mnuExit_Click();
 
+    // The Edit menu. Every change made through the grid since the last load
+    // can be taken back; the table differs from the last load or save while
+    // the history is away from its clean state.
+    QUndoStack EditHistory;
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    void mnuFind_Click();
+    // Goes to the next row (after the current one, wrapping) whose point
+    // number is NUMBER; false when there is none.
+    bool FindPoint(const QString& number);
+
+    // Unsaved changes: asks whether to save them first. False when the user
+    // cancelled (or the save did not happen); true when it is fine to go on.
+    bool MayDiscardChanges();
+    // Shrinks the window to fit AVAILABLE (a screen's free area) and moves
+    // it inside; never below the minimum size.
+    void FitInto(const QRect& available);
+
     // The grid's callbacks and its key-release handler.
     void DBGrid1_UnboundReadData(RowBuf& buf, std::optional<std::string_view> StartLocation, bool ReadPriorRows);
     void DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view WriteLocation);
@@ -68,21 +93,40 @@ public:
     QWidget* ClientArea() const { return client_; }
     // The text of the status bar's one panel.
     QString StatusText() const;
+    // The status bar's right end: the file the table came from, the number
+    // of points and "modified" while there are unsaved changes.
+    QString StatusSummary() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void ShowStatus(const QString& text);
     void LoadPoints(const std::string& name);
+    bool SaveCommand();
     void SavePoints(const std::string& name);
+    void SaveFailed(const QString& text);
+    void UpdateSummary();
+    void FitNumbers(int32_t from, int32_t to);
+    void TableChangedAt(int32_t row);
+    void Push(QUndoCommand* command);
+    void Replay(bool undo);
     void DockStatusBar();
     int TwipsAcross(int32_t twips) const;
     int TwipsDown(int32_t twips) const;
 
     QWidget* client_ = nullptr;
     QLabel* statusPanel_ = nullptr;
+    QLabel* fileLabel_ = nullptr;
+    QLabel* countLabel_ = nullptr;
+    QLabel* modifiedLabel_ = nullptr;
+    QString tableFile_;  // the file the table came from or was saved to
+    std::optional<QString> macro_;  // a change of several rows under way
+    bool macroOpen_ = false;        // ... whose first row is in the history
+    bool replaying_ = false;        // an undo or redo is under way
+    int32_t changedRow_ = -1;       // the row it changed last
 };
 
 }  // namespace tessaly

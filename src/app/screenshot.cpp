@@ -2,12 +2,16 @@
 //
 // A driver for the README picture, not part of the program: it starts the
 // window, opens POINTFILE through File, Open (the dialog answered with that
-// name), lets the grid paint and saves a picture of the window.
+// name), types a text elevation into the second row (marked as not a number,
+// and the table is modified), shows that cell's tooltip and saves a picture
+// of the screen area of the window.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
+#include <QToolTip>
 #include <cstdio>
 #include <optional>
 
@@ -41,7 +45,19 @@ int main(int argc, char** argv)
     Settle(300);
     window.mnuOpen->trigger();
     Settle(300);
-    if (!window.grab().save(picture)) {
+    // An elevation typed with its unit: text, not a number.
+    tessaly::UnboundGrid* grid = window.DBGrid1;
+    const QModelIndex cell = grid->Model()->index(1, 3);
+    grid->GoTo(1, 3);
+    grid->Model()->setData(cell, QStringLiteral("100.914 ft"), Qt::EditRole);
+    grid->GoTo(2, 3);
+    Settle(200);
+    const QRect at = grid->visualRect(cell);
+    QToolTip::showText(grid->viewport()->mapToGlobal(at.center()), grid->Model()->data(cell, Qt::ToolTipRole).toString(),
+                       grid->viewport(), at);
+    Settle(500);
+    const QRect frame = window.frameGeometry();
+    if (!window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(picture)) {
         std::fprintf(stderr, "tessaly-screenshot: cannot write %s\n", argv[2]);
         return 1;
     }

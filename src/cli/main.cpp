@@ -94,6 +94,10 @@ int main(int argc, char** argv)
                      tessaly::FailureMessage(input).c_str(), table.CurrItems());
         return 1;
     }
+    if (!table.PointsNotRead().empty()) {
+        std::fprintf(stderr, "tessaly-convert: %s; nothing written\n", table.PointsNotRead().c_str());
+        return 1;
+    }
     try {
         writer->write(table, output);
     } catch (...) {

@@ -29,7 +29,7 @@ try {
     ReplacingFileWriter out(file);
     std::string chunk;
     chunk.reserve(1 << 16);
-    for (int32_t row = 0; row < table.CurrItems(); ++row) {
+    for (const int32_t row : table.RowsToSave()) {
         for (int16_t col = 0; col < PointTable::TotCols; ++col) {
             AppendField(chunk, table.Get(col, row));
             chunk += col + 1 < PointTable::TotCols ? "," : "\r\n";

@@ -6,7 +6,7 @@
 // 32-byte description. "Alpha": a 104-byte header whose signature field
 // (bytes 72..103) says "New CRD Format", then 66-byte records, and a length of
 // 104 + 66k bytes. Points are read from the "Numeric" layout only; an "Alpha"
-// file loads as an empty table.
+// file loads as an empty table, and the table says why.
 #include <array>
 #include <cmath>
 #include <string>
@@ -50,6 +50,11 @@ void ReadCrdFile(PointTable& table, const std::string& file)
         if (alpha && (length - kHeaderSize) / kAlphaRecord > 32767)
             FailFile(file, "the file holds " + std::to_string((length - kHeaderSize) / kAlphaRecord) +
                                " records, more than the 32767 this format allows");
+    }
+    if (alpha) {
+        const int64_t records = (length - kHeaderSize) / kAlphaRecord;
+        table.SetPointsNotRead(file + ": the points are in the Alpha layout, which is not read (" +
+                               std::to_string(records) + (records == 1 ? " record)" : " records)"));
     }
     if (length <= 0 || alpha) return;
 

@@ -4,7 +4,8 @@
 // One reader per input format. Each clears the point table, fills it from the
 // named file and returns normally on a complete load. A failed load throws
 // Error after storing the rows read so far; the caller refreshes the grid.
-// A writer writes rows 0 to CurrItems - 1 and replaces its target atomically.
+// A writer writes the rows that PointTable::RowsToSave names and replaces its
+// target atomically.
 #include <span>
 #include <string>
 #include <string_view>

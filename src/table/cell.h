@@ -16,4 +16,9 @@ inline bool IsNumber(const Cell& c) { return std::holds_alternative<double>(c); 
 // empty for an empty cell, the number text for a number.
 std::string CellText(const Cell& c);
 
+// True for a cell whose text is not a number: anything but blanks around an
+// optional sign, digits with at most one decimal point, and an optional
+// exponent. Empty cells, blank text and number cells are not marked.
+bool IsNonNumber(const Cell& c);
+
 }  // namespace tessaly

@@ -43,6 +43,7 @@ void DBGrid1_UnboundWriteData(PointTable& table, const RowBuf& buf, std::string_
     if (buf.rows.empty()) return;
     for (int16_t j = 0; j < PointTable::TotCols; ++j)
         if (const auto& cell = buf.rows[0].cells[static_cast<size_t>(j)]) table.Set(j, r, *cell);
+    table.SetTyped(r, true);
 }
 
 void DBGrid1_UnboundAddData(PointTable& table, const RowBuf& buf, int32_t& NewRowBookmark)
@@ -54,6 +55,7 @@ void DBGrid1_UnboundAddData(PointTable& table, const RowBuf& buf, int32_t& NewRo
         // Our columns carry no default value: an untouched column is empty.
         table.Set(j, r, cell && *cell ? **cell : Cell{});
     }
+    table.SetTyped(r, true);
 }
 
 void DBGrid1_UnboundDeleteRow(PointTable& table, std::string_view Bookmark)

@@ -31,6 +31,7 @@ struct RowBuf {
 // Row index of a bookmark; OutOfRange for text that is not a row index.
 int32_t BookmarkRow(std::string_view bookmark);
 
+// Write and add mark their row as typed by the user (see PointTable::Typed).
 void DBGrid1_UnboundReadData(const PointTable& table, RowBuf& buf,
                              std::optional<std::string_view> StartLocation, bool ReadPriorRows);
 void DBGrid1_UnboundWriteData(PointTable& table, const RowBuf& buf, std::string_view WriteLocation);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/error.h"
@@ -16,6 +17,35 @@ std::string CellText(const Cell& c)
     return {};
 }
 
+bool IsNonNumber(const Cell& c)
+{
+    const auto* s = std::get_if<std::string>(&c);
+    if (!s) return false;
+    std::string_view t = *s;
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+    if (t.empty()) return false;
+    size_t i = 0;
+    auto digits = [&] {
+        const size_t from = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+        return i - from;
+    };
+    if (t[i] == '+' || t[i] == '-') ++i;
+    size_t n = digits();
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        n += digits();
+    }
+    if (n == 0) return true;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (digits() == 0) return true;
+    }
+    return i != t.size();
+}
+
 void PointTable::Initialise() { Clear(); }
 
 void PointTable::Clear()
@@ -26,6 +56,8 @@ void PointTable::Clear()
     AllocatedRows_ = TotRows;
     CurrItems_ = 0;
     RowCapacity_ = TotRows;
+    Typed_.clear();
+    PointsNotRead_.clear();
 }
 
 void PointTable::Materialise(int32_t rows)
@@ -82,6 +114,7 @@ int32_t PointTable::AppendRow()
     // After deletes the allocation can shrink below CurrItems; rows beyond it
     // no longer exist, so they cannot be points any more.
     if (CurrItems_ > RowCapacity_) CurrItems_ = RowCapacity_;
+    Typed_.erase(std::lower_bound(Typed_.begin(), Typed_.end(), AllocatedRows_), Typed_.end());
     return RowCapacity_ - 1;
 }
 
@@ -90,20 +123,74 @@ void PointTable::RemoveRow(int32_t r)
     if (r < 0 || r >= RowCapacity_)
         throw OutOfRange("row " + std::to_string(r) + " is outside the " + std::to_string(RowCapacity_) +
                          " rows shown");
-    // Rows r + 1 to RowCapacity - 1 move up by one; the old last row keeps
-    // its contents. Rows past the held ones are empty, so only the held
-    // part moves, and the row that receives the first empty one is emptied.
+    const bool point = r < CurrItems_;
+    // Rows r + 1 to RowCapacity - 1 move up by one. Rows past the held ones
+    // are empty, so only the held part moves, and the row that receives the
+    // first empty one is emptied. The old last row keeps its contents,
+    // unless a loaded point went: then it is emptied too.
     const int32_t held = static_cast<int32_t>(PointData.size() / TotCols);
     const int32_t last = std::min(RowCapacity_ - 1, held - 1);
     for (int32_t s = r + 1; s <= last; ++s) {
         Cell* from = &PointData[Index(0, s)];
         Cell* to = &PointData[Index(0, s - 1)];
-        const bool keep = s == RowCapacity_ - 1;  // the old last row keeps its contents
+        const bool keep = s == RowCapacity_ - 1 && !point;
         for (int16_t c = 0; c < TotCols; ++c) to[c] = keep ? from[c] : std::move(from[c]);
     }
-    if (last >= r && last < RowCapacity_ - 1)
+    if (last >= r && (last < RowCapacity_ - 1 || point))
         for (int16_t c = 0; c < TotCols; ++c) PointData[Index(c, last)] = Cell{};
+
+    auto at = std::lower_bound(Typed_.begin(), Typed_.end(), r);
+    if (at != Typed_.end() && *at == r) at = Typed_.erase(at);
+    for (; at != Typed_.end(); ++at) --*at;
+
     --RowCapacity_;
+    if (point) --CurrItems_;
+}
+
+void PointTable::InsertRow(int32_t r, std::array<Cell, TotCols> cells, bool typed, bool point)
+{
+    if (r < 0 || r > RowCapacity_)
+        throw OutOfRange("row " + std::to_string(r) + " is outside the " + std::to_string(RowCapacity_) +
+                         " rows shown");
+    if (RowCapacity_ >= AllocatedRows_) AllocatedRows_ = RowCapacity_ + 1;
+    // Rows r to RowCapacity - 1 move down by one; past the held rows all
+    // are empty, so only the held part moves.
+    const int32_t held = static_cast<int32_t>(PointData.size() / TotCols);
+    const int32_t last = std::min(RowCapacity_ - 1, held - 1);
+    ++RowCapacity_;
+    Materialise(std::max(last + 2, r + 1));
+    for (int32_t s = last + 1; s > r; --s)
+        for (int16_t c = 0; c < TotCols; ++c) PointData[Index(c, s)] = std::move(PointData[Index(c, s - 1)]);
+    for (int16_t c = 0; c < TotCols; ++c) PointData[Index(c, r)] = std::move(cells[static_cast<size_t>(c)]);
+
+    auto at = std::lower_bound(Typed_.begin(), Typed_.end(), r);
+    for (auto it = at; it != Typed_.end(); ++it) ++*it;
+    if (typed) Typed_.insert(at, r);
+    if (point && CurrItems_ < RowCapacity_) ++CurrItems_;
+}
+
+bool PointTable::Typed(int32_t row) const { return std::binary_search(Typed_.begin(), Typed_.end(), row); }
+
+void PointTable::SetTyped(int32_t row, bool typed)
+{
+    auto at = std::lower_bound(Typed_.begin(), Typed_.end(), row);
+    const bool is = at != Typed_.end() && *at == row;
+    if (typed && !is) Typed_.insert(at, row);
+    else if (!typed && is) Typed_.erase(at);
+}
+
+std::vector<std::int32_t> PointTable::RowsToSave() const
+{
+    std::vector<std::int32_t> rows;
+    rows.reserve(static_cast<size_t>(CurrItems_) + Typed_.size());
+    for (int32_t r = 0; r < CurrItems_; ++r) rows.push_back(r);
+    for (auto at = std::lower_bound(Typed_.begin(), Typed_.end(), CurrItems_); at != Typed_.end(); ++at) {
+        if (*at >= RowCapacity_) break;
+        bool empty = true;
+        for (int16_t c = 0; c < TotCols && empty; ++c) empty = CellText(Get(c, *at)).empty();
+        if (!empty) rows.push_back(*at);
+    }
+    return rows;
 }
 
 void PointTable::CompactPoints()
@@ -124,6 +211,7 @@ void PointTable::CompactPoints()
         }
     }
     PointData.resize(std::min(kept, static_cast<size_t>(TotRows)) * TotCols);
+    Typed_.clear();
     AllocatedRows_ = TotRows;
     RowCapacity_ = TotRows;
     CurrItems_ = static_cast<int32_t>(std::min<size_t>(kept, static_cast<size_t>(TotRows)));

@@ -5,6 +5,7 @@
 // RowCapacity, the rows the grid shows.
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "table/cell.h"
@@ -36,8 +37,31 @@ public:
 
     // Grid append: one more shown row at the very end; returns it.
     int32_t AppendRow();
-    // Grid delete: rows after R move up by one, RowCapacity drops by one.
+    // Grid delete: rows after R move up by one, RowCapacity drops by one. A
+    // loaded point (R below CurrItems) takes CurrItems down with it, and the
+    // row that falls out at the end is emptied, so that no deleted point and
+    // no copy of a moved one is left to be saved.
     void RemoveRow(int32_t r);
+    // Puts a removed row back at R (undo of a delete): rows from R move down
+    // by one and RowCapacity grows by one; POINT counts it as a loaded point
+    // again.
+    void InsertRow(int32_t r, std::array<Cell, TotCols> cells, bool typed, bool point);
+
+    // Rows the user typed into through the grid. Only such rows at or after
+    // CurrItems are saved with the points.
+    bool Typed(int32_t row) const;
+    void SetTyped(int32_t row, bool typed);
+
+    // The rows that a writer stores, in table order: the loaded points (rows
+    // 0 to CurrItems - 1), then every row at or after CurrItems that the user
+    // typed into and that is not empty.
+    std::vector<std::int32_t> RowsToSave() const;
+
+    // Why the points of the file last read were not loaded although the file
+    // holds some (a layout that is recognised but not read); empty otherwise.
+    // Every clear forgets it.
+    const std::string& PointsNotRead() const { return PointsNotRead_; }
+    void SetPointsNotRead(std::string why) { PointsNotRead_ = std::move(why); }
 
     // Keeps the loaded rows whose northing or easting is greater than zero.
     void CompactPoints();
@@ -59,6 +83,9 @@ private:
     // load neither asks the system for memory nor touches the rows it does
     // not fill.
     std::vector<Cell> PointData;
+    // Typed rows, in ascending order.
+    std::vector<int32_t> Typed_;
+    std::string PointsNotRead_;
     int32_t AllocatedRows_ = 0;
     int32_t CurrItems_ = 0;
     int32_t RowCapacity_ = 0;

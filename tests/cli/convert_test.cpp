@@ -61,6 +61,10 @@ TEST(Convert, FailedLoadsWriteNothing)
     WriteBytes(dir.Path("empty.pts"), "");
     WriteBytes(dir.Path("short.cr5"), std::string(20, 'x'));
     WriteBytes(dir.Path("cut.grd"), "0,0,1,1,1,1\r\n5,6,7");
+    // The Alpha layout of coordinate files holds points that are not read.
+    std::string alpha(104 + 66 * 2, '\x01');
+    alpha.replace(72, 32, std::string("New CRD Format") + std::string(18, '\0'));
+    WriteBytes(dir.Path("alpha.crd"), alpha);
     const struct {
         std::string input;
         std::vector<std::string> message;  // parts of the one line on standard error
@@ -70,6 +74,7 @@ TEST(Convert, FailedLoadsWriteNothing)
         {dir.Path("empty.pts"), {"empty.pts", "no point record"}},
         {dir.Path("short.cr5"), {"short.cr5", "byte 20"}},
         {dir.Path("cut.grd"), {"cut.grd", "field 10"}},
+        {dir.Path("alpha.crd"), {"alpha.crd: the points are in the Alpha layout, which is not read (2 records)"}},
         {TestData("damaged-truncated.mdb"), {"the database is damaged: 0 of 6 records could be read"}},
     };
     for (const auto& c : cases) {

@@ -56,8 +56,13 @@ TEST_F(WriterFixture, WritesExactlyTheLoadedRows)
 {
     table.AddPoint({"1", "", "", "", ""});
     table.AddPoint({"2", "", "", "", ""});
-    table.Set(0, 2, std::string("typed after the points"));
+    table.Set(0, 2, std::string("stored after the points"));
     EXPECT_EQ(Write(), "1,,,,\r\n2,,,,\r\n");
+    // Rows the user typed into after the points are points too; empty ones are not.
+    table.Set(0, 9, std::string("9"));
+    table.SetTyped(9, true);
+    table.SetTyped(4, true);
+    EXPECT_EQ(Write(), "1,,,,\r\n2,,,,\r\n9,,,,\r\n");
     table.Clear();
     EXPECT_EQ(Write(), "") << "no points: an empty file";
 }

@@ -115,9 +115,14 @@ TEST_F(CrdFixture, AlphaLayoutNeedsSignatureAndLength)
         std::string file = c.header + std::string(66 * c.records, '\x01');
         Load(file);
         EXPECT_EQ(table.CurrItems(), c.alpha ? 0 : 1) << c.header.substr(72);
+        EXPECT_EQ(table.PointsNotRead().find("in the Alpha layout, which is not read (" + std::to_string(c.records)) !=
+                      std::string::npos,
+                  c.alpha)
+            << table.PointsNotRead();
         // A length off the 66-byte grid is always "Numeric".
         Load(file + "x");
         EXPECT_EQ(table.CurrItems(), 1);
+        EXPECT_EQ(table.PointsNotRead(), "");
     }
 }
 

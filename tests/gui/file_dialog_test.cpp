@@ -163,3 +163,28 @@ TEST(FileDialog, SaveAsksBeforeReplacingAnExistingFile)
         EXPECT_EQ(dialog.FileName, dir.Path("out.asc"));
     }
 }
+
+TEST(FileDialog, SaveAddsTheChosenEntrysExtensionToANameWithoutOne)
+{
+    const struct {
+        int entry;
+        const char* typed;
+        const char* saved;
+    } cases[] = {{1, "out", "out.asc"}, {1, "out.txt", "out.txt"}, {0, "out", "out"}, {1, "OUT2", "OUT2.asc"}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        FileDialog dialog;
+        dialog.CancelError = true;
+        dialog.Filter = "All Files (*.*)|*.*|ASCII PNEZD Coordinates (*.asc)|*.asc|";
+        dialog.FileName = dir.Path("start.asc");
+        WhenModalShown([&](QWidget* modal) {
+            // The user picks the entry in the list of types.
+            auto* types = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            ASSERT_NE(types, nullptr);
+            for (int k = 0; k < c.entry; ++k) QTest::keyClick(types, Qt::Key_Down);
+            TypeName(modal, QString::fromLatin1(c.typed));
+        });
+        EXPECT_NO_THROW(dialog.ShowSave());
+        EXPECT_EQ(dialog.FileName, dir.Path(c.saved)) << c.entry << " " << c.typed;
+    }
+}

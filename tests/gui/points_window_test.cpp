@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -76,6 +77,43 @@ struct WindowTest : ::testing::Test {
     {
         return TwipsToPixels(twips, across ? w.logicalDpiX() : w.logicalDpiY());
     }
+
+    // A user's clicks and keys, with real events.
+    void Click(int row, int col)
+    {
+        const QRect cell = w.DBGrid1->visualRect(w.DBGrid1->Model()->index(row, col));
+        QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    void Keys(const QString& text, int gapMs = 0)
+    {
+        for (QChar c : text) {
+            QWidget* f = QApplication::focusWidget();
+            QTest::keyClick(f ? f : w.DBGrid1, c.toLatin1());
+            if (gapMs) QTest::qWait(gapMs);
+        }
+    }
+    void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QWidget* f = QApplication::focusWidget();
+        QTest::keyClick(f ? f : w.DBGrid1, key, mods);
+        QCoreApplication::processEvents();
+    }
+    void ClickSelector(int row, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QHeaderView* h = w.DBGrid1->verticalHeader();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, mods,
+                          QPoint(4, h->sectionViewportPosition(row) + h->sectionSize(row) / 2));
+    }
+    // The next message box is answered with BUTTON; its text goes to TEXT.
+    void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr)
+    {
+        WhenModalShown([button, text](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) return;
+            if (text) *text = box->text();
+            box->button(button)->click();
+        });
+    }
 };
 
 std::string FivePoints()
@@ -92,7 +130,8 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 
 TEST_F(WindowTest, StartsWithCaptionMenuIconAndTheDesignedClientArea)
 {
-    EXPECT_EQ(w.windowTitle(), "Tessaly");
+    EXPECT_EQ(w.windowTitle(), "Tessaly[*]") << "the caption is Tessaly, with the marker of unsaved changes";
+    EXPECT_FALSE(w.isWindowModified());
     const QList<QSize> sizes = w.windowIcon().availableSizes();
     EXPECT_TRUE(sizes.contains(QSize(16, 16)));
     EXPECT_TRUE(sizes.contains(QSize(32, 32)));
@@ -222,9 +261,10 @@ TEST_F(WindowTest, AFailedOpenRefreshesTheGridAndSaysWhy)
     EXPECT_EQ(Shown(1, 4), "B");
     EXPECT_EQ(Shown(2, 0), "") << "no old rows left in view";
     EXPECT_EQ(Shown(4, 4), "");
-    EXPECT_TRUE(Contains(Status(), "Load stopped: " + dir.Path("cut.coo") + ": ")) << Status();
+    EXPECT_TRUE(Contains(Status(), "2 points in the table; the load stopped: " + dir.Path("cut.coo") + ": "))
+        << Status();
     EXPECT_TRUE(Contains(Status(), "line 9")) << Status();
-    EXPECT_TRUE(Contains(Status(), "(read as a COGO points file; 2 points in the table)")) << Status();
+    EXPECT_TRUE(Contains(Status(), "(read as a COGO points file)")) << Status();
 
     Open("missing.crd");
     EXPECT_TRUE(Contains(Status(), "file not found")) << Status();
@@ -299,8 +339,11 @@ TEST_F(WindowTest, SaveWritesOnlyAscNamesAndReportsTheOutcome)
     WriteBytes(dir.Path("old.asc"), "something else entirely\r\n");
     Save(std::string("old.asc"));
     EXPECT_EQ(ReadBytes(dir.Path("old.asc")), expected);
+    QString box;
+    AnswerBox(QMessageBox::Ok, &box);
     Save(std::string("no/such/folder/x.asc"));
     EXPECT_TRUE(Contains(Status(), "Save failed: " + dir.Path("no/such/folder/x.asc"))) << Status();
+    EXPECT_TRUE(box.contains(w.StatusText())) << "a failed save is said in a message box too";
 }
 
 TEST_F(WindowTest, SaveIncludesTheRowStillBeingEdited)
@@ -366,12 +409,11 @@ TEST_F(WindowTest, OpenAndSaveThroughTheRealDialog)
     EXPECT_EQ(Status(), "5 points saved to " + dir.Path("out.asc"));
 }
 
-TEST_F(WindowTest, ExitEndsTheProgramAtOnceWithoutAQuestion)
+TEST_F(WindowTest, ExitWithoutChangesEndsTheProgramAtOnceWithoutAQuestion)
 {
     WriteBytes(dir.Path("site1.crd"), FivePoints());
     Open("site1.crd");
     w.DBGrid1->setCurrentIndex(w.DBGrid1->Model()->index(0, 4));
-    QTest::keyClicks(w.DBGrid1, "unsaved");
     bool asked = false;
     QTimer::singleShot(0, &w, [this] { w.mnuExit->trigger(); });
     QTimer watchdog;
@@ -399,10 +441,278 @@ TEST_F(WindowTest, ASlowDatabaseLoadShowsProgressAndCancelEndsIt)
     });
     Open("hostile.mdb");
     EXPECT_EQ(shown, "Reading the database...");
-    EXPECT_EQ(Status(), "Load stopped: " + dir.Path("hostile.mdb") +
-                            ": the load was cancelled (read as an LDD point database; 5 points in the table)");
+    EXPECT_EQ(Status(), "5 points in the table; the load stopped: " + dir.Path("hostile.mdb") +
+                            ": the load was cancelled (read as an LDD point database)");
     // Naming the database failed: the table keeps what it had.
     EXPECT_EQ(w.PointData.CurrItems(), 5);
     EXPECT_EQ(Shown(0, 4), "IP FOUND");
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
+
+// The faults of the grid as an editor, with real clicks and keys.
+
+TEST_F(WindowTest, KeysTypedRightAfterASecondClickGoToThatCell)
+{
+    // Point 5's description starts with the first letter typed: a keyboard
+    // search would jump there.
+    std::string coo;
+    const char* descriptions[] = {"CP1", "CP2", "BM1", "LOT 4", "FENCE POST", "EP"};
+    for (int i = 0; i < 6; ++i)
+        coo += CooBlock(std::to_string(i + 1), descriptions[i], std::to_string(1000 + i), std::to_string(5000 + i),
+                        "100");
+    WriteBytes(dir.Path("site1.coo"), coo);
+    const struct {
+        int col;
+        const char* typed;
+        const char* line2;
+    } cases[] = {{4, "FENCE COR", "2,5001,1001,100,FENCE COR"}, {1, "6000.25", "2,6000.25,1001,100,CP2"}};
+    for (const auto& c : cases) {
+        Open("site1.coo");
+        w.activateWindow();
+        w.DBGrid1->setFocus();
+        Click(1, c.col);
+        QTest::qWait(1000);
+        Click(1, c.col);
+        Keys(QString::fromLatin1(c.typed), 40);  // within 0.4 s
+        Key(Qt::Key_Return);
+        Key(Qt::Key_Down);
+        Save(std::string("out.asc"));
+        std::string expected;
+        for (int i = 0; i < 6; ++i)
+            expected += i == 1 ? std::string(c.line2) + "\r\n"
+                               : std::to_string(i + 1) + "," + std::to_string(5000 + i) + "," +
+                                     std::to_string(1000 + i) + ",100," + descriptions[i] + "\r\n";
+        EXPECT_EQ(ReadBytes(dir.Path("out.asc")), expected) << c.typed;
+    }
+}
+
+TEST_F(WindowTest, DeletedPointsAreNotSaved)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    w.activateWindow();
+    ClickSelector(1);
+    ClickSelector(2, Qt::ShiftModifier);
+    Key(Qt::Key_Delete);
+    Save(std::string("out.asc"));
+    EXPECT_EQ(ReadBytes(dir.Path("out.asc")),
+              "1,5000.5,1000.25,100,IP FOUND\r\n4,5030,1030,103,CP\r\n5,5040,1040,104,LOT 4, BLOCK 2\r\n");
+    EXPECT_EQ(Status(), "3 points saved to " + dir.Path("out.asc"));
+
+    w.DBGrid1->setFocus();
+    Key(Qt::Key_A, Qt::ControlModifier);
+    Key(Qt::Key_Delete);
+    Save(std::string("out.asc"));
+    EXPECT_EQ(ReadBytes(dir.Path("out.asc")), "");
+    EXPECT_EQ(Status(), "0 points saved to " + dir.Path("out.asc"));
+}
+
+TEST_F(WindowTest, TypedPointsAreSavedAfterTheLoadedOnes)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    w.activateWindow();
+    w.DBGrid1->setFocus();
+    // Row 6 (row 5 stays empty), then the add-new row at the very end.
+    w.DBGrid1->setCurrentIndex(w.DBGrid1->Model()->index(6, 0));
+    Keys("7");
+    Key(Qt::Key_Right);
+    Keys("100");
+    Key(Qt::Key_Return);
+    Key(Qt::Key_End, Qt::ControlModifier);
+    Key(Qt::Key_Home);
+    Keys("8");
+    Key(Qt::Key_Return);
+    Save(std::string("out.asc"));
+    EXPECT_TRUE(Contains(ReadBytes(dir.Path("out.asc")), "5,5040,1040,104,LOT 4, BLOCK 2\r\n7,100,,,\r\n8,,,,\r\n"))
+        << ReadBytes(dir.Path("out.asc"));
+    EXPECT_EQ(Status(), "7 points saved to " + dir.Path("out.asc"));
+}
+
+TEST_F(WindowTest, AReadOnlyFileIsNotReplaced)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    WriteBytes(dir.Path("out.asc"), "old");
+    std::filesystem::permissions(dir.Path("out.asc"), std::filesystem::perms::owner_read |
+                                                          std::filesystem::perms::group_read |
+                                                          std::filesystem::perms::others_read);
+    QString box;
+    AnswerBox(QMessageBox::Ok, &box);
+    Save(std::string("out.asc"));
+    EXPECT_EQ(ReadBytes(dir.Path("out.asc")), "old");
+    EXPECT_EQ(Status(), "cannot save: " + dir.Path("out.asc") + " is read-only");
+    EXPECT_TRUE(box.contains(w.StatusText())) << box.toStdString();
+}
+
+TEST_F(WindowTest, UnsavedEditsAreAskedAboutBeforeOpenExitOrClose)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    WriteBytes(dir.Path("other.crd"), CrdNumeric(1, {{1, 2, 3, "OTHER"}}));
+    Open("site1.crd");
+    w.activateWindow();
+    w.DBGrid1->setFocus();
+    w.DBGrid1->setCurrentIndex(w.DBGrid1->Model()->index(0, 4));
+    Keys("X");
+    Key(Qt::Key_Return);
+    EXPECT_TRUE(w.isWindowModified());
+
+    // Open: Cancel keeps everything; Discard goes on.
+    QString question;
+    AnswerBox(QMessageBox::Cancel, &question);
+    Open("other.crd");
+    EXPECT_EQ(question, "Save the changes to the points?");
+    EXPECT_EQ(Shown(0, 4), "X");
+    EXPECT_TRUE(w.isWindowModified());
+    AnswerBox(QMessageBox::Discard);
+    Open("other.crd");
+    EXPECT_EQ(Shown(0, 4), "OTHER");
+    EXPECT_FALSE(w.isWindowModified());
+
+    // Close: Save runs the Save command; a cancelled save cancels the close.
+    w.DBGrid1->setCurrentIndex(w.DBGrid1->Model()->index(0, 4));
+    Keys("Y");
+    Key(Qt::Key_Return);
+    AnswerBox(QMessageBox::Save);
+    Answer(std::nullopt);
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    AnswerBox(QMessageBox::Save);
+    Answer(std::string("kept.asc"));
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(ReadBytes(dir.Path("kept.asc")), "1,1,2,3,Y\r\n");
+}
+
+TEST_F(WindowTest, UndoAndRedoTakeBackEditsPastesDeletionsAndAdditions)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    const std::string loaded = (Save(std::string("loaded.asc")), ReadBytes(dir.Path("loaded.asc")));
+    w.activateWindow();
+    w.DBGrid1->setFocus();
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        const char* changed;  // a line of the saved file after the change
+    } cases[] = {
+        {"an edit", [&] { w.DBGrid1->GoTo(0, 4); Keys("Q"); Key(Qt::Key_Return); }, "1,5000.5,1000.25,100,Q\r\n"},
+        {"a paste of two rows",
+         [&] { QApplication::clipboard()->setText("8\t1\n9\t2\n"); w.DBGrid1->GoTo(3, 0); Key(Qt::Key_V, Qt::ControlModifier); },
+         "9,2,1040,104,LOT 4, BLOCK 2\r\n"},
+        {"a deletion of two rows",
+         [&] { ClickSelector(0); ClickSelector(1, Qt::ShiftModifier); Key(Qt::Key_Delete); }, "3,5020,1020,102,CP\r\n"},
+        {"a deletion of every row", [&] { Key(Qt::Key_A, Qt::ControlModifier); Key(Qt::Key_Delete); }, ""},
+        {"a row typed after the points", [&] { w.DBGrid1->GoTo(7, 0); Keys("77"); Key(Qt::Key_Return); }, "77,,,,\r\n"},
+        {"a new row at the end",
+         [&] { w.DBGrid1->GoTo(w.DBGrid1->Model()->AddNewRow(), 0); Keys("88"); Key(Qt::Key_Return); }, "88,,,,\r\n"},
+    };
+    for (const auto& c : cases) {
+        c.act();
+        Save(std::string("changed.asc"));
+        const std::string changed = ReadBytes(dir.Path("changed.asc"));
+        EXPECT_TRUE(Contains(changed, c.changed)) << c.name << ":\n" << changed;
+        Key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_TRUE(w.isWindowModified()) << c.name << ": the saved state was the changed one";
+        Save(std::string("undone.asc"));
+        EXPECT_EQ(ReadBytes(dir.Path("undone.asc")), loaded) << c.name << ": one undo takes it back";
+        Key(Qt::Key_Y, Qt::ControlModifier);
+        Save(std::string("redone.asc"));
+        EXPECT_EQ(ReadBytes(dir.Path("redone.asc")), changed) << c.name;
+        Key(Qt::Key_Z, Qt::ControlModifier);
+    }
+    EXPECT_EQ(w.PointData.CurrItems(), 5);
+    EXPECT_EQ(w.PointData.RowCapacity(), 10000);
+    AnswerBox(QMessageBox::Discard);
+    Open("site1.crd");
+    EXPECT_FALSE(w.EditHistory.canUndo()) << "a load starts a new history";
+}
+
+TEST_F(WindowTest, TheStatusBarKeepsFileCountAndModified)
+{
+    EXPECT_EQ(w.StatusSummary(), "0 points");
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    EXPECT_EQ(w.StatusSummary(), "site1.crd | 5 points");
+    w.activateWindow();
+    w.DBGrid1->setFocus();
+    w.DBGrid1->GoTo(6, 0);
+    Keys("6");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(w.StatusSummary(), "site1.crd | 6 points | modified");
+    EXPECT_TRUE(w.isWindowModified());
+    Save(std::string("out.asc"));
+    EXPECT_EQ(w.StatusSummary(), "out.asc | 6 points");
+    EXPECT_FALSE(w.isWindowModified());
+}
+
+TEST_F(WindowTest, SaveCountsRowsWhoseCoordinatesAreNotNumbers)
+{
+    WriteBytes(dir.Path("site1.coo"), CooBlock("1", "A", "12ft", "5000", "100") + CooBlock("2", "B", "1000", "5001", "abc") +
+                                          CooBlock("3", "C", "1002", "5002", "100"));
+    Open("site1.coo");
+    // The COGO reader turns numbers into number text; text typed is kept.
+    w.activateWindow();
+    w.DBGrid1->setFocus();
+    w.DBGrid1->GoTo(0, 2);
+    Keys("12ft");
+    Key(Qt::Key_Return);
+    w.DBGrid1->GoTo(1, 3);
+    Keys("abc");
+    Key(Qt::Key_Return);
+    auto* m = w.DBGrid1->Model();
+    EXPECT_TRUE(m->data(m->index(0, 2), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(m->data(m->index(0, 1), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(m->data(m->index(0, 4), Qt::BackgroundRole).isValid()) << "descriptions are text";
+    Save(std::string("out.asc"));
+    EXPECT_EQ(Status(), "3 points saved to " + dir.Path("out.asc") +
+                            "; 2 rows with a northing, easting or elevation that is not a number");
+}
+
+TEST_F(WindowTest, FindPointGoesToTheRowOfAPointNumber)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    EXPECT_EQ(w.mnuFind->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
+    EXPECT_TRUE(w.FindPoint(" 4 "));
+    EXPECT_EQ(w.DBGrid1->Row(), 3);
+    EXPECT_EQ(w.DBGrid1->Col(), 0);
+    EXPECT_FALSE(w.FindPoint("44"));
+    EXPECT_EQ(w.DBGrid1->Row(), 3);
+}
+
+TEST_F(WindowTest, MenusHaveShortcutsAndTheEditMenuComesAfterFile)
+{
+    const struct {
+        QAction* action;
+        const char* keys;
+    } cases[] = {{w.mnuOpen, "Ctrl+O"}, {w.mnuSave, "Ctrl+S"}, {w.mnuExit, "Ctrl+Q"}, {w.mnuUndo, "Ctrl+Z"},
+                 {w.mnuRedo, "Ctrl+Y"}, {w.mnuCopy, "Ctrl+C"}, {w.mnuPaste, "Ctrl+V"}};
+    for (const auto& c : cases) EXPECT_EQ(c.action->shortcut(), QKeySequence(QString::fromLatin1(c.keys))) << c.keys;
+    const QList<QAction*> menus = w.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), "&File");
+    EXPECT_EQ(menus[1]->text(), "&Edit");
+}
+
+TEST_F(WindowTest, TheWindowFitsTheFreeAreaOfTheScreen)
+{
+    w.FitInto(QRect(100, 50, 400, 300));
+    EXPECT_LE(w.frameGeometry().width(), 400);
+    EXPECT_LE(w.frameGeometry().height(), 300);
+    EXPECT_TRUE(QRect(100, 50, 400, 300).contains(w.frameGeometry())) << "on the free area, not off it";
+    w.FitInto(QRect(0, 0, 100, 80));
+    EXPECT_EQ(w.size(), w.minimumSize()) << "never below the minimum size";
+    EXPECT_GE(w.minimumWidth(), w.menuBar()->sizeHint().width());
+}
+
+TEST_F(WindowTest, AnAlphaCoordinateFileSaysItsPointsAreNotRead)
+{
+    std::string alpha(104 + 66 * 3, '\x01');
+    alpha.replace(72, 32, std::string("New CRD Format") + std::string(18, '\0'));
+    WriteBytes(dir.Path("alpha.crd"), alpha);
+    Open("alpha.crd");
+    EXPECT_EQ(w.PointData.CurrItems(), 0);
+    EXPECT_EQ(Status(), "No points loaded: " + dir.Path("alpha.crd") +
+                            ": the points are in the Alpha layout, which is not read (3 records)");
+}
+

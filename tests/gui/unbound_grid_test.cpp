@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -209,13 +210,13 @@ TEST_F(GridTest, EditsGoBackOnceTheUserLeavesTheRowWithUntouchedColumnsNull)
         std::function<void(GridTest&)> act;
         W expected;
     } cases[] = {
-        {"Enter keeps the row open",
+        {"Enter commits and moves down",
          [](GridTest& t) {
              t.Go(8, 2);
              t.Type("408");
              t.Key(Qt::Key_Return);
          },
-         {}},
+         {{"8", {null, null, "408", null, null}}}},
         {"leaving the row writes it",
          [](GridTest& t) {
              t.Go(2, 2);
@@ -228,11 +229,9 @@ TEST_F(GridTest, EditsGoBackOnceTheUserLeavesTheRowWithUntouchedColumnsNull)
          [](GridTest& t) {
              t.Go(5, 1);
              t.Type("503.25");
-             t.Key(Qt::Key_Return);
              t.Key(Qt::Key_Right);
              t.Type("IP");
              t.Key(Qt::Key_Return);
-             t.Key(Qt::Key_Up);
          },
          {{"5", {null, "503.25", "IP", null, null}}}},
         {"leaving with the editor open keeps its text",
@@ -254,7 +253,7 @@ TEST_F(GridTest, EditsGoBackOnceTheUserLeavesTheRowWithUntouchedColumnsNull)
          [](GridTest& t) {
              t.Go(2, 2);
              t.Type("9");
-             t.Key(Qt::Key_Return);
+             t.Key(Qt::Key_Right);
              t.Key(Qt::Key_Escape);
              t.Key(Qt::Key_Down);
          },
@@ -263,7 +262,7 @@ TEST_F(GridTest, EditsGoBackOnceTheUserLeavesTheRowWithUntouchedColumnsNull)
          [](GridTest& t) {
              t.Go(1, 3);
              t.Type("12.5");
-             t.Key(Qt::Key_Return);
+             t.Key(Qt::Key_Right);
              const QRect cell = t.grid->visualRect(t.Model()->index(6, 0));
              QTest::mouseClick(t.grid->viewport(), Qt::LeftButton, {}, cell.center());
          },
@@ -298,7 +297,7 @@ TEST_F(GridTest, TheRowSelectorMarksCurrentEditedAndAddNewRows)
     EXPECT_EQ(Selector(3), kTriangle);
     EXPECT_EQ(Selector(10000), "*");
     Type("7");
-    Key(Qt::Key_Return);
+    Key(Qt::Key_Right);
     EXPECT_EQ(Selector(3), kPencil);
     Key(Qt::Key_Down);
     EXPECT_EQ(Selector(3), "");
@@ -311,13 +310,12 @@ TEST_F(GridTest, TypingInTheAddNewRowAddsARowThroughTheCallback)
     ASSERT_EQ(addNew, 10000);
     Go(addNew, 1);
     Type("5000");
-    Key(Qt::Key_Return);
+    Key(Qt::Key_Right);
     EXPECT_EQ(Model()->rowCount(), 10002) << "a fresh add-new row appears below the new row";
     EXPECT_EQ(Selector(addNew), kPencil);
     EXPECT_EQ(Selector(addNew + 1), "*");
-    Key(Qt::Key_Right);
     Type("1000");
-    Key(Qt::Key_Return);
+    Key(Qt::Key_Right);
     EXPECT_TRUE(adds.empty());
     Key(Qt::Key_Up);
 
@@ -337,7 +335,7 @@ TEST_F(GridTest, TypingInTheAddNewRowAddsARowThroughTheCallback)
     // Esc takes back a new row before it is added.
     Go(10001, 0);
     Type("9");
-    Key(Qt::Key_Return);
+    Key(Qt::Key_Right);
     EXPECT_EQ(Model()->rowCount(), 10003);
     Key(Qt::Key_Escape);
     EXPECT_EQ(Model()->rowCount(), 10002);
@@ -368,7 +366,6 @@ TEST_F(GridTest, DelOnSelectedRowsDeletesThemLastFirst)
     EXPECT_TRUE(deletes.empty()) << "the add-new row is not deletable";
     Go(5, 2);
     Key(Qt::Key_Delete);
-    Key(Qt::Key_Escape);
     EXPECT_TRUE(deletes.empty()) << "Del in a cell deletes no row";
 }
 
@@ -446,4 +443,75 @@ TEST_F(GridTest, SizingOneRowSizesEveryRowAndTheScreenfulRead)
     rows->resizeSection(2, before * 2);
     for (int r : {0, 2, 5, 9999, 10000}) EXPECT_EQ(rows->sectionSize(r), before * 2) << r;
     EXPECT_LT(Model()->PageSize(), page) << "taller rows, fewer of them a screen";
+}
+
+TEST_F(GridTest, KeysAndClipboardWorkAsInASpreadsheet)
+{
+    struct Expect {
+        int col, row;
+        const char* text;
+    };
+    const struct {
+        const char* name;
+        std::function<void(GridTest&)> act;
+        std::vector<Expect> table;
+        const char* clipboard;  // nullptr: not looked at
+        int currentRow;         // -1: not looked at
+    } cases[] = {
+        {"a printable key types over the cell", [](GridTest& t) { t.Go(2, 0); t.Type("Z"); t.Key(Qt::Key_Down); },
+         {{0, 2, "Z"}}, nullptr, 3},
+        {"F2 edits the text as it stands", [](GridTest& t) { t.Go(9, 0); t.Key(Qt::Key_F2); t.Type("x"); t.Key(Qt::Key_Return); },
+         {{0, 9, "p9x"}}, nullptr, 10},
+        {"Enter with no editor moves down", [](GridTest& t) { t.Go(3, 1); t.Key(Qt::Key_Return); }, {}, nullptr, 4},
+        {"Del empties the selected cells",
+         [](GridTest& t) { t.Go(4, 0); t.Key(Qt::Key_Right, Qt::ShiftModifier); t.Key(Qt::Key_Down, Qt::ShiftModifier); t.Key(Qt::Key_Delete); },
+         {{0, 4, ""}, {0, 5, ""}, {0, 6, "p6"}}, nullptr, -1},
+        {"Backspace empties the current cell", [](GridTest& t) { t.Go(7, 0); t.Key(Qt::Key_Backspace); },
+         {{0, 7, ""}}, nullptr, 7},
+        {"Ctrl+C copies cells as tab-separated text",
+         [](GridTest& t) { t.Go(10, 0); t.Key(Qt::Key_Right, Qt::ShiftModifier); t.Key(Qt::Key_Down, Qt::ShiftModifier); t.Key(Qt::Key_C, Qt::ControlModifier); },
+         {}, "p10\t\np11\t\n", -1},
+        {"Ctrl+C copies whole rows", [](GridTest& t) { t.ClickSelector(12); t.Key(Qt::Key_C, Qt::ControlModifier); },
+         {}, "p12\t\t\t\t\n", -1},
+        {"Ctrl+V pastes from the current cell on",
+         [](GridTest& t) { QApplication::clipboard()->setText("a\tb\r\nc\td\te\tf\tg\r\n"); t.Go(13, 1); t.Key(Qt::Key_V, Qt::ControlModifier); },
+         {{1, 13, "a"}, {2, 13, "b"}, {1, 14, "c"}, {4, 14, "f"}, {0, 14, "p14"}}, nullptr, 13},
+        {"Ctrl+V past the last row adds rows",
+         [](GridTest& t) { QApplication::clipboard()->setText("x\ny\nz"); t.Go(9999, 0); t.Key(Qt::Key_V, Qt::ControlModifier); },
+         {{0, 9999, "x"}, {0, 10000, "y"}, {0, 10001, "z"}}, nullptr, 9999},
+    };
+    for (const auto& c : cases) {
+        c.act(*this);
+        Settle();
+        for (const Expect& e : c.table)
+            EXPECT_EQ(CellText(table.Get(static_cast<int16_t>(e.col), e.row)), e.text) << c.name << " " << e.row;
+        if (c.clipboard) {
+            EXPECT_EQ(QApplication::clipboard()->text().toStdString(), c.clipboard) << c.name;
+        }
+        if (c.currentRow >= 0) {
+            EXPECT_EQ(grid->currentIndex().row(), c.currentRow) << c.name;
+        }
+        EXPECT_EQ(Focus(), grid) << c.name << ": no editor left open";
+    }
+    EXPECT_TRUE(deletes.empty()) << "no row was deleted";
+    EXPECT_EQ(table.RowCapacity(), 10002);
+}
+
+TEST_F(GridTest, NumericColumnsAreRightAlignedAndMarkText)
+{
+    grid->SetColumnNumeric(1, true);
+    table.Set(ColNorthing, 3, std::string("12ft"));
+    table.Set(ColNorthing, 4, std::string("503.25"));
+    table.Set(ColEasting, 3, std::string("12ft"));
+    grid->Refresh();
+    auto role = [&](int row, int col, int r) { return Model()->data(Model()->index(row, col), r); };
+    EXPECT_TRUE(role(3, 1, Qt::BackgroundRole).isValid());
+    EXPECT_EQ(role(3, 1, Qt::ToolTipRole).toString(), "Not a number: the NORTHING \"12ft\" is text");
+    EXPECT_FALSE(role(4, 1, Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(role(3, 2, Qt::BackgroundRole).isValid()) << "only numeric columns mark";
+    EXPECT_EQ(role(4, 1, Qt::TextAlignmentRole).value<Qt::Alignment>(), Qt::AlignRight | Qt::AlignVCenter);
+    EXPECT_EQ(grid->textElideMode(), Qt::ElideNone);
+    const int before = grid->columnWidth(1);
+    grid->FitColumnTo(1, QStringLiteral("123456789012.123456"));
+    EXPECT_GT(grid->columnWidth(1), before);
 }

@@ -111,18 +111,53 @@ TEST(PointTable, AppendAddsOneRowAtTheEnd)
     EXPECT_EQ(t.RowCapacity(), 10000);
 }
 
-TEST(PointTable, RemoveMovesLaterRowsUp)
+TEST(PointTable, RemoveMovesLaterRowsUpAndADeletedPointLeavesTheCount)
 {
     PointTable t;
     for (int i = 0; i < 3; ++i) t.AddPoint({std::to_string(i), "", "", "", ""});
     t.Set(0, 3, std::string("after"));
     t.RemoveRow(1);
     EXPECT_EQ(t.RowCapacity(), 9999);
-    EXPECT_EQ(t.CurrItems(), 3);
+    EXPECT_EQ(t.CurrItems(), 2) << "a deleted point is no longer counted";
     EXPECT_EQ(RowTexts(t, 1)[0], "2");
     EXPECT_EQ(RowTexts(t, 2)[0], "after");
     EXPECT_TRUE(IsEmpty(t.Get(0, 3))) << "row 3 received the empty row 4";
     EXPECT_EQ(t.AllocatedRows(), 10000);
+    t.RemoveRow(5);
+    EXPECT_EQ(t.CurrItems(), 2) << "a row after the points is no point";
+}
+
+TEST(PointTable, RowsToSaveAreThePointsThenTypedRowsThatHoldSomething)
+{
+    // Deletes of points, deletes of typed rows and their undo keep the rows
+    // to save in step with what the grid shows.
+    PointTable t;
+    for (int i = 0; i < 3; ++i) t.AddPoint({std::to_string(i), "", "", "", ""});
+    t.Set(0, 9999, std::string("last"));
+    t.Set(0, 5, std::string("typed"));
+    t.SetTyped(5, true);
+    t.Set(0, 4, std::string("not typed"));
+    t.SetTyped(7, true);  // typed but empty
+    EXPECT_EQ(t.RowsToSave(), (std::vector<int32_t>{0, 1, 2, 5}));
+
+    t.RemoveRow(0);
+    EXPECT_EQ(t.RowsToSave(), (std::vector<int32_t>{0, 1, 4}));
+    EXPECT_TRUE(IsEmpty(t.Get(0, 9999))) << "the row that fell out at the end is emptied";
+    EXPECT_EQ(RowTexts(t, 9998)[0], "last");
+
+    t.InsertRow(0, {"0", "", "", "", ""}, false, true);
+    EXPECT_EQ(t.CurrItems(), 3);
+    EXPECT_EQ(t.RowCapacity(), 10000);
+    EXPECT_EQ(t.RowsToSave(), (std::vector<int32_t>{0, 1, 2, 5}));
+    EXPECT_EQ(RowTexts(t, 9999)[0], "last");
+
+    t.RemoveRow(5);
+    EXPECT_EQ(t.RowsToSave(), (std::vector<int32_t>{0, 1, 2}));
+    t.InsertRow(5, {"typed", "", "", "", ""}, true, false);
+    EXPECT_EQ(t.RowsToSave(), (std::vector<int32_t>{0, 1, 2, 5}));
+    t.Clear();
+    EXPECT_TRUE(t.RowsToSave().empty());
+    EXPECT_FALSE(t.Typed(5));
 }
 
 TEST(PointTable, RemoveLastShownRowMovesNothing)
@@ -165,4 +200,19 @@ TEST(PointTable, LoadedCountNeverExceedsTheAllocation)
     t.AppendRow();
     EXPECT_LE(t.CurrItems(), t.AllocatedRows());
     EXPECT_NO_THROW(t.Get(4, t.CurrItems() - 1));
+}
+
+TEST(Cell, NonNumbersAreTextThatDoesNotReadAsANumber)
+{
+    const struct {
+        Cell cell;
+        bool marked;
+    } cases[] = {
+        {Cell{}, false},          {std::string(""), false},    {std::string("  "), false},
+        {std::string("503.25"), false}, {std::string(" -12 "), false}, {std::string("+.5"), false},
+        {std::string("5."), false},     {std::string("1E+16"), false}, {2.5, false},
+        {std::string("12ft"), true},    {std::string("."), true},      {std::string("1e"), true},
+        {std::string("1,5"), true},     {std::string("1 2"), true},    {std::string("abc"), true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsNonNumber(c.cell), c.marked) << CellText(c.cell);
 }

@@ -72,6 +72,19 @@ void FileDialog::Show(FileDialogRequest::Kind kind)
         dialog.setAcceptMode(kind == FileDialogRequest::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
         dialog.setFileMode(kind == FileDialogRequest::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         dialog.setNameFilters(req.nameFilters);
+        if (kind == FileDialogRequest::Save) {
+            // A name typed without an extension gets the one of the chosen
+            // entry, when that entry has exactly one (*.asc, not *.*).
+            auto suffixOf = [](const QString& entry) {
+                const QString patterns = entry.mid(entry.lastIndexOf(u'(') + 1).chopped(1);
+                const bool one = patterns.startsWith(QStringLiteral("*.")) && !patterns.contains(u' ') &&
+                                 !patterns.mid(2).contains(u'*') && !patterns.mid(2).contains(u'?');
+                return one ? patterns.mid(2) : QString();
+            };
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                             [&dialog, suffixOf](const QString& entry) { dialog.setDefaultSuffix(suffixOf(entry)); });
+            dialog.setDefaultSuffix(suffixOf(dialog.selectedNameFilter()));
+        }
         if (!req.fileName.isEmpty()) {
             // The last name chosen: its folder, and the name in the name field.
             const QFileInfo last(req.fileName);

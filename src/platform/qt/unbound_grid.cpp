@@ -1,15 +1,23 @@
 #include "platform/qt/unbound_grid.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProxyStyle>
+#include <QScrollBar>
+#include <QToolTip>
 #include <algorithm>
 #include <exception>
+#include <map>
+#include <set>
 
 #include "platform/error.h"
 #include "platform/qt/ansi_text.h"
+#include "table/cell.h"
 
 namespace tessaly {
 
@@ -170,8 +178,15 @@ int UnboundGridModel::columnCount(const QModelIndex& parent) const
 
 QVariant UnboundGridModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
-    return ShownText(index.row(), index.column());
+    if (!index.isValid()) return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return ShownText(index.row(), index.column());
+    if (!Numeric(index.column())) return {};
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    if (role != Qt::BackgroundRole && role != Qt::ToolTipRole) return {};
+    const QString text = ShownText(index.row(), index.column());
+    if (!IsNonNumber(Cell{QStringToAnsi(text)})) return {};
+    if (role == Qt::BackgroundRole) return QColor(255, 214, 170);  // light orange
+    return QStringLiteral("Not a number: the %1 \"%2\" is text").arg(Caption(index.column()), text);
 }
 
 bool UnboundGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
@@ -305,6 +320,26 @@ void UnboundGridModel::DeleteRows(std::vector<int> rows)
     }
 }
 
+bool UnboundGridModel::WriteCells(int row, const Cells& cells)
+{
+    if (pendingRow_ >= 0) CommitPendingRow();
+    if (row == AddNewRow()) {
+        beginInsertRows({}, row + 1, row + 1);
+        addPending_ = true;
+        pendingRow_ = row;
+        pendingBookmark_.clear();
+        pending_ = cells;
+        endInsertRows();
+    } else {
+        const HeldRow* held = EnsureRow(row);
+        if (!held) return false;
+        pendingRow_ = row;
+        pendingBookmark_ = held->bookmark;
+        pending_ = cells;
+    }
+    return CommitPendingRow();
+}
+
 void UnboundGridModel::SetCurrentRow(int row)
 {
     const int old = currentRow_;
@@ -319,6 +354,7 @@ void UnboundGridModel::InsertColumn(int position)
     position = std::clamp(position, 0, static_cast<int>(captions_.size()));
     beginInsertColumns({}, position, position);
     captions_.insert(captions_.begin() + position, QString());
+    numeric_.insert(numeric_.begin() + position, false);
     endInsertColumns();
 }
 
@@ -327,6 +363,7 @@ void UnboundGridModel::RemoveColumn(int position)
     if (position < 0 || position >= static_cast<int>(captions_.size())) return;
     beginRemoveColumns({}, position, position);
     captions_.erase(captions_.begin() + position);
+    numeric_.erase(numeric_.begin() + position);
     endRemoveColumns();
 }
 
@@ -341,6 +378,18 @@ QString UnboundGridModel::Caption(int position) const
 {
     if (position < 0 || position >= static_cast<int>(captions_.size())) return {};
     return captions_[static_cast<size_t>(position)];
+}
+
+void UnboundGridModel::SetNumeric(int position, bool numeric)
+{
+    if (position < 0 || position >= static_cast<int>(numeric_.size())) return;
+    numeric_[static_cast<size_t>(position)] = numeric;
+    if (rowCount() > 0) emit dataChanged(index(0, position), index(rowCount() - 1, position));
+}
+
+bool UnboundGridModel::Numeric(int position) const
+{
+    return position >= 0 && position < static_cast<int>(numeric_.size()) && numeric_[static_cast<size_t>(position)];
 }
 
 Qt::ItemFlags UnboundGridModel::flags(const QModelIndex& index) const
@@ -410,8 +459,12 @@ UnboundGrid::UnboundGrid(QWidget* parent)
 
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A click on the current cell opens its editor at once (see
+    // mouseReleaseEvent): the view's own delayed opening would let the
+    // first keys typed meanwhile go elsewhere.
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                    QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+                    QAbstractItemView::EditKeyPressed);
+    setTextElideMode(Qt::ElideNone);
     setTabKeyNavigation(false);  // Tab moves on to the next control
     setWordWrap(false);
     setShowGrid(true);
@@ -496,22 +549,214 @@ QString UnboundGrid::Text() const
 
 void UnboundGrid::keyPressEvent(QKeyEvent* event)
 {
-    if (state() != QAbstractItemView::EditingState && event->modifiers() == Qt::NoModifier) {
-        if (event->key() == Qt::Key_Delete) {
-            std::vector<int> rows;
-            for (const QModelIndex& i : selectionModel()->selectedRows()) rows.push_back(i.row());
-            if (!rows.empty()) {
-                model_->DeleteRows(std::move(rows));
-                event->accept();
-                return;
-            }
-        } else if (event->key() == Qt::Key_Escape && model_->HasPendingRow()) {
-            model_->CancelPendingRow();
+    if (state() != QAbstractItemView::EditingState) {
+        if (event->matches(QKeySequence::Copy)) {
+            Copy();
+            event->accept();
+            return;
+        }
+        if (event->matches(QKeySequence::Paste)) {
+            Paste();
             event->accept();
             return;
         }
     }
+    if (state() != QAbstractItemView::EditingState && event->modifiers() == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Delete:
+            if (!DeleteSelectedRows()) ClearSelectedCells();
+            event->accept();
+            return;
+        case Qt::Key_Backspace:
+            ClearSelectedCells();
+            event->accept();
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            GoTo(std::min(Row() + 1, model_->rowCount() - 1), std::max(0, Col()));
+            event->accept();
+            return;
+        case Qt::Key_Escape:
+            if (model_->HasPendingRow()) {
+                model_->CancelPendingRow();
+                event->accept();
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+    }
     QTableView::keyPressEvent(event);
+}
+
+void UnboundGrid::keyboardSearch(const QString&)
+{
+    // No jumping to a row by its first letters: every printable key goes to
+    // the current cell.
+}
+
+void UnboundGrid::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex at = indexAt(event->position().toPoint());
+    clickedCurrent_ = QPersistentModelIndex();
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && at.isValid() &&
+        at == currentIndex() && selectionModel()->isSelected(at) && state() != QAbstractItemView::EditingState)
+        clickedCurrent_ = at;
+    QTableView::mousePressEvent(event);
+}
+
+void UnboundGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (clickedCurrent_.isValid() && at == clickedCurrent_ && at == currentIndex() &&
+        state() != QAbstractItemView::EditingState) {
+        clicking_ = true;
+        edit(at, QAbstractItemView::EditKeyPressed, nullptr);
+        clicking_ = false;
+    }
+    clickedCurrent_ = QPersistentModelIndex();
+}
+
+bool UnboundGrid::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        // A marked cell says why; a cell too narrow for its text shows it.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex at = indexAt(help->pos());
+        QString tip;
+        if (at.isValid()) {
+            tip = model_->data(at, Qt::ToolTipRole).toString();
+            const QString text = model_->data(at, Qt::DisplayRole).toString();
+            if (tip.isEmpty() && fontMetrics().horizontalAdvance(text) + 8 > visualRect(at).width()) tip = text;
+        }
+        if (tip.isEmpty()) QToolTip::hideText();
+        else QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(at));
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+void UnboundGrid::FitColumnTo(int position, const QString& text)
+{
+    const int needed = fontMetrics().horizontalAdvance(text) + 10;
+    if (needed > columnWidth(position)) setColumnWidth(position, needed);
+}
+
+void UnboundGrid::Reread()
+{
+    const int row = Row(), col = Col();
+    const int top = verticalScrollBar() ? verticalScrollBar()->value() : 0;
+    model_->Refresh();
+    if (model_->rowCount() > 0 && model_->columnCount() > 0)
+        setCurrentIndex(model_->index(std::clamp(row, 0, model_->rowCount() - 1),
+                                      std::clamp(col, 0, model_->columnCount() - 1)));
+    if (verticalScrollBar()) verticalScrollBar()->setValue(top);
+}
+
+void UnboundGrid::GoTo(int row, int col)
+{
+    if (row < 0 || row >= model_->rowCount() || col < 0 || col >= model_->columnCount()) return;
+    const QModelIndex i = model_->index(row, col);
+    setCurrentIndex(i);
+    scrollTo(i);
+}
+
+QString UnboundGrid::SelectionText() const
+{
+    std::set<int> rows, cols;
+    std::set<std::pair<int, int>> cells;
+    for (const QModelIndex& i : selectionModel()->selectedIndexes()) {
+        rows.insert(i.row());
+        cols.insert(i.column());
+        cells.insert({i.row(), i.column()});
+    }
+    if (cells.empty() && currentIndex().isValid()) {
+        rows.insert(Row());
+        cols.insert(Col());
+        cells.insert({Row(), Col()});
+    }
+    QString out;
+    for (int r : rows) {
+        if (r >= model_->AddNewRow()) continue;  // the add-new row holds nothing
+        bool first = true;
+        for (int c : cols) {
+            if (!first) out += u'\t';
+            first = false;
+            if (cells.count({r, c})) out += model_->data(model_->index(r, c), Qt::DisplayRole).toString();
+        }
+        out += u'\n';
+    }
+    return out;
+}
+
+void UnboundGrid::Copy() { QApplication::clipboard()->setText(SelectionText()); }
+
+void UnboundGrid::Paste() { PasteText(QApplication::clipboard()->text()); }
+
+void UnboundGrid::PasteText(const QString& text)
+{
+    QString body = text;
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    if (body.endsWith(u'\n')) body.chop(1);
+    if (body.isEmpty() || !currentIndex().isValid()) return;
+    const QStringList lines = body.split(u'\n');
+    // Whole rows selected: the paste starts in the first column.
+    const int startCol = selectionModel()->isRowSelected(Row(), {}) ? 0 : Col();
+    const int startRow = Row();
+    if (state() == QAbstractItemView::EditingState) Update();
+    emit EditsBegin(QStringLiteral("Paste"));
+    int row = startRow;
+    for (const QString& line : lines) {
+        UnboundGridModel::Cells cells{};
+        const QStringList fields = line.split(u'\t');
+        for (int k = 0; k < fields.size() && startCol + k < UnboundGridModel::kCells; ++k) {
+            const std::string ansi = QStringToAnsi(fields[k]);
+            cells[static_cast<size_t>(startCol + k)] = ansi.empty() ? Cell{} : Cell{ansi};
+        }
+        if (row > model_->AddNewRow()) row = model_->AddNewRow();
+        if (!model_->WriteCells(row, cells)) break;
+        ++row;
+    }
+    emit EditsEnd();
+    // The pasted block ends up selected, its first cell current.
+    int width = 1;
+    for (const QString& line : lines) width = std::max(width, static_cast<int>(line.count(u'\t')) + 1);
+    GoTo(startRow, startCol);
+    const int lastRow = std::min(row - 1, model_->rowCount() - 1);
+    const int lastCol = std::min(UnboundGridModel::kCells - 1, startCol + width - 1);
+    if (lastRow >= startRow)
+        selectionModel()->select(QItemSelection(model_->index(startRow, startCol), model_->index(lastRow, lastCol)),
+                                 QItemSelectionModel::ClearAndSelect);
+}
+
+void UnboundGrid::ClearSelectedCells()
+{
+    std::map<int, UnboundGridModel::Cells> rows;
+    QModelIndexList chosen = selectionModel()->selectedIndexes();
+    if (chosen.isEmpty() && currentIndex().isValid()) chosen << currentIndex();
+    for (const QModelIndex& i : chosen) {
+        if (i.column() >= UnboundGridModel::kCells || i.row() >= model_->AddNewRow()) continue;
+        if (model_->data(i, Qt::DisplayRole).toString().isEmpty()) continue;  // empty already
+        rows[i.row()][static_cast<size_t>(i.column())] = Cell{};
+    }
+    if (rows.empty()) return;
+    emit EditsBegin(QStringLiteral("Delete"));
+    for (const auto& [row, cells] : rows)
+        if (!model_->WriteCells(row, cells)) break;
+    emit EditsEnd();
+}
+
+bool UnboundGrid::DeleteSelectedRows()
+{
+    std::vector<int> rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows()) rows.push_back(i.row());
+    if (rows.empty()) return false;
+    emit EditsBegin(QStringLiteral("Delete rows"));
+    model_->DeleteRows(std::move(rows));
+    emit EditsEnd();
+    return true;
 }
 
 void UnboundGrid::keyReleaseEvent(QKeyEvent* event)
@@ -522,9 +767,22 @@ void UnboundGrid::keyReleaseEvent(QKeyEvent* event)
 
 bool UnboundGrid::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyRelease && watched == delegate_->editor) {
+    if (watched == delegate_->editor && event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         emit KeyUp(key->key(), key->modifiers());
+    }
+    // An editor opened by typing over the cell keeps the arrows of the grid:
+    // Left and Right store the cell and move on, as in a spreadsheet.
+    if (watched == delegate_->editor && typedOver_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) && key->modifiers() == Qt::NoModifier) {
+            const int row = Row(), col = Col() + (key->key() == Qt::Key_Right ? 1 : -1);
+            QWidget* editor = delegate_->editor;
+            commitData(editor);
+            QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+            GoTo(row, std::clamp(col, 0, model_->columnCount() - 1));
+            return true;
+        }
     }
     return QTableView::eventFilter(watched, event);
 }
@@ -535,11 +793,26 @@ bool UnboundGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     if (index.isValid() && model_->HasPendingRow() && index.row() != model_->PendingRow() &&
         state() != QAbstractItemView::EditingState)
         model_->CommitPendingRow();
-    return QTableView::edit(index, trigger, event);
+    const bool wasEditing = state() == QAbstractItemView::EditingState;
+    const bool opened = QTableView::edit(index, trigger, event);
+    if (opened && !wasEditing && state() == QAbstractItemView::EditingState) {
+        typedOver_ = trigger == QAbstractItemView::AnyKeyPressed || clicking_;
+        // F2 and a double click edit the text as it stands, the cursor at
+        // its end; typing over and a click on the current cell replace it.
+        if (!typedOver_)
+            if (auto* line = qobject_cast<QLineEdit*>(delegate_->editor.data())) line->end(false);
+    }
+    return opened;
 }
 
 void UnboundGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
+    // Enter in the editor commits the cell and moves down.
+    if (hint == QAbstractItemDelegate::SubmitModelCache) {
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        GoTo(std::min(Row() + 1, model_->rowCount() - 1), std::max(0, Col()));
+        return;
+    }
     // Tab in the editor keeps the text and leaves the grid, as Tab does
     // outside it.
     if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem) {

@@ -11,6 +11,14 @@
 // column at the left edge (a triangle on the current row, a pencil on a row
 // with edits not yet handed back, an asterisk on the add-new row). Text is
 // shown decoded from Windows-1252 and typed text is stored encoded to it.
+//
+// Editing works as in a spreadsheet: a printable key on a cell starts editing
+// it with that key (there is no keyboard search), a click on the current cell
+// opens its editor, Enter commits and moves down, Del or Backspace empties
+// the selected cells (Del on whole selected rows deletes the rows), Ctrl+C
+// copies the selection as tab-separated text and Ctrl+V pastes such text from
+// the current cell on. Columns marked as numeric are right-aligned and mark
+// a cell whose text is not a number.
 #include <QAbstractTableModel>
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -64,6 +72,9 @@ public:
     // Deletes the given rows through the delete callback, last row first.
     // The add-new row and a new row being typed are never deleted.
     void DeleteRows(std::vector<int> rows);
+    // Hands one row's cells (null where untouched) to the write callback, or
+    // to the add callback for the add-new row. False when it failed.
+    bool WriteCells(int row, const Cells& cells);
 
     // The row the view shows as current (for the row selector).
     void SetCurrentRow(int row);
@@ -73,6 +84,9 @@ public:
     void RemoveColumn(int position);
     void SetCaption(int position, const QString& caption);
     QString Caption(int position) const;
+    // A numeric column: right-aligned, with text that is not a number marked.
+    void SetNumeric(int position, bool numeric);
+    bool Numeric(int position) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -103,6 +117,7 @@ private:
 
     UnboundCallbacks callbacks_;
     std::vector<QString> captions_;
+    std::vector<bool> numeric_;
     int pageSize_ = 30;
     int currentRow_ = -1;
 
@@ -139,6 +154,28 @@ public:
     void SetColumnVisible(int position, bool visible) { setColumnHidden(position, !visible); }
     bool ColumnVisible(int position) const { return !isColumnHidden(position); }
     void SetColumnWidth(int position, int pixels) { setColumnWidth(position, pixels); }
+    void SetColumnNumeric(int position, bool numeric) { model_->SetNumeric(position, numeric); }
+    // Widens a column so that TEXT fits without being cut.
+    void FitColumnTo(int position, const QString& text);
+
+    // Reads the rows again, like Refresh, but keeps the current cell.
+    void Reread();
+    // Makes a cell current and scrolls it into view.
+    void GoTo(int row, int col);
+
+    // The selection as tab-separated text: one line a row, cells separated
+    // by tabs, the rows and columns that hold selected cells, in order.
+    QString SelectionText() const;
+    // Ctrl+C: the selection to the clipboard.
+    void Copy();
+    // Ctrl+V: tab-separated text into the cells from the current one on,
+    // row by row, adding rows at the end as needed.
+    void Paste();
+    void PasteText(const QString& text);
+    // Del or Backspace on cells: empties the selected cells.
+    void ClearSelectedCells();
+    // Del on rows: deletes the whole rows selected. False when none is.
+    bool DeleteSelectedRows();
 
     // The current cell: row and column position (-1 when there is none) and
     // its text, the editor's text while it is open.
@@ -153,10 +190,18 @@ public:
 signals:
     void KeyUp(int key, Qt::KeyboardModifiers modifiers);
     void CallbackFailed(const QString& message);
+    // Around a change of several rows at once (a paste, emptying cells,
+    // deleting rows), so that it can be taken back as one.
+    void EditsBegin(const QString& what);
+    void EditsEnd();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void keyboardSearch(const QString& search) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -172,6 +217,9 @@ private:
     UnboundGridModel* model_;
     Delegate* delegate_;
     bool sizingRows_ = false;
+    QPersistentModelIndex clickedCurrent_;  // a press on the current, selected cell
+    bool clicking_ = false;                 // the editor is being opened by that click
+    bool typedOver_ = false;                // the open editor replaces the cell's text
 };
 
 }  // namespace tessaly

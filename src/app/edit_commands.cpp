@@ -1,0 +1,82 @@
+#include "app/edit_commands.h"
+
+#include <string>
+#include <utility>
+
+#include "platform/error.h"
+
+namespace tessaly {
+
+TableRow RowOf(const PointTable& table, int32_t row)
+{
+    TableRow cells;
+    for (int16_t c = 0; c < PointTable::TotCols; ++c) cells[static_cast<size_t>(c)] = table.Get(c, row);
+    return cells;
+}
+
+namespace {
+void Store(PointTable& table, int32_t row, const TableRow& cells)
+{
+    for (int16_t c = 0; c < PointTable::TotCols; ++c) table.Set(c, row, cells[static_cast<size_t>(c)]);
+}
+}  // namespace
+
+RowEditCommand::RowEditCommand(PointTable& table, TableChanged changed, int32_t row, TableRow before,
+                               bool typedBefore, TableRow after, bool added)
+    : table_(table),
+      changed_(std::move(changed)),
+      row_(row),
+      before_(std::move(before)),
+      after_(std::move(after)),
+      typedBefore_(typedBefore),
+      added_(added)
+{
+    setText(added ? QStringLiteral("Add row") : QStringLiteral("Edit row"));
+}
+
+void RowEditCommand::redo()
+{
+    if (added_) table_.AppendRow();
+    Store(table_, row_, after_);
+    table_.SetTyped(row_, true);
+    if (!first_ && changed_) changed_(row_);
+    first_ = false;
+}
+
+void RowEditCommand::undo()
+{
+    if (added_) {
+        table_.RemoveRow(row_);
+    } else {
+        Store(table_, row_, before_);
+        table_.SetTyped(row_, typedBefore_);
+    }
+    if (changed_) changed_(row_);
+}
+
+RowDeleteCommand::RowDeleteCommand(PointTable& table, TableChanged changed, int32_t row)
+    : table_(table), changed_(std::move(changed)), row_(row)
+{
+    if (row < 0 || row >= table.RowCapacity())
+        throw OutOfRange("row " + std::to_string(row) + " is outside the " + std::to_string(table.RowCapacity()) +
+                         " rows shown");
+    cells_ = RowOf(table, row);
+    typed_ = table.Typed(row);
+    point_ = row < table.CurrItems();
+    setText(QStringLiteral("Delete row"));
+}
+
+void RowDeleteCommand::redo()
+{
+    table_.RemoveRow(row_);
+    if (!first_ && changed_) changed_(row_);
+    first_ = false;
+}
+
+void RowDeleteCommand::undo()
+{
+    table_.InsertRow(row_, cells_, typed_, point_);
+    if (changed_) changed_(row_);
+}
+
+}  // namespace tessaly
