@@ -54,6 +54,11 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     connect(mnuOpen, &QAction::triggered, this, &PointsWindow::mnuOpen_Click);
     connect(mnuSave, &QAction::triggered, this, &PointsWindow::mnuSave_Click);
     connect(mnuExit, &QAction::triggered, this, &PointsWindow::mnuExit_Click);
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About Tessaly"));
+    connect(mnuAbout, &QAction::triggered, this, &PointsWindow::mnuAbout_Click);
+    // Files dropped from a file manager open like File, Open.
+    setAcceptDrops(true);
 
     client_ = new QWidget(this);
     setCentralWidget(client_);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/unbound_grid.h"
@@ -44,6 +45,8 @@ public:
     QAction* mnuSave = nullptr;
     QAction* mnuDash1 = nullptr;
     QAction* mnuExit = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuAbout = nullptr;
     UnboundGrid* DBGrid1 = nullptr;
     QStatusBar* StatusBar = nullptr;
     FileDialog CommonDialog1;
@@ -56,6 +59,17 @@ public:
     void mnuOpen_Click();
     void mnuSave_Click();
     void mnuExit_Click();
+
+    // The Help menu.
+    void mnuAbout_Click();
+    // What Help, About Tessaly shows: version, formats, licence.
+    static QString AboutText();
+
+    // Opens a file named outside the Open dialog (command line, drop) the
+    // way File, Open would open it.
+    void OpenNamedFile(const std::string& name);
+    // Opens the first of NAMES; the status bar says the others were not.
+    void OpenFirstFile(const std::vector<std::string>& names);
 
     // The grid's callbacks and its key-release handler.
     void DBGrid1_UnboundReadData(RowBuf& buf, std::optional<std::string_view> StartLocation, bool ReadPriorRows);
@@ -72,6 +86,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void ShowStatus(const QString& text);

@@ -7,11 +7,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 
 #include "app/points_window.h"
@@ -101,6 +103,11 @@ TEST_F(WindowTest, StartsWithCaptionMenuIconAndTheDesignedClientArea)
     for (QAction* a : w.mnuFile->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit"}));
     EXPECT_EQ(w.mnuDash1->isSeparator(), true);
+    EXPECT_EQ(w.menuBar()->actions().size(), 2);
+    EXPECT_EQ(w.menuBar()->actions().at(1), w.mnuHelp->menuAction()) << "Help comes after File";
+    EXPECT_EQ(w.mnuHelp->actions(), QList<QAction*>{w.mnuAbout});
+    EXPECT_TRUE(PointsWindow::AboutText().startsWith("Tessaly " TESSALY_VERSION "\n"));
+    EXPECT_TRUE(PointsWindow::AboutText().contains("ASCII PNEZD (*.asc)"));
 
     EXPECT_EQ(w.ClientArea()->width(), Px(PointsWindow::kClientWidth));
     EXPECT_EQ(w.ClientArea()->height(), Px(PointsWindow::kClientHeight, false));
@@ -397,4 +404,56 @@ TEST_F(WindowTest, ExitEndsTheProgramAtOnceWithoutAQuestion)
     watchdog.start(3000);
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_FALSE(asked);
+}
+
+// What the command line hands the window at start, and what a drop hands it.
+TEST_F(WindowTest, AFileNamedAtStartOpensLikeFileOpenAndOnlyTheFirstOfSeveral)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    WriteBytes(dir.Path("other.coo"), CooBlock("7", "IP", "10", "20", "1"));
+    const std::string loaded = "5 points loaded from " + dir.Path("site1.crd") + " (read as an Orvelle coordinate file)";
+    const struct {
+        std::vector<std::string> names;
+        std::string status;
+    } cases[] = {
+        {{dir.Path("site1.crd")}, loaded},
+        {{dir.Path("site1.crd"), dir.Path("other.coo"), dir.Path("x.grd")},
+         loaded + "; not opened (one file at a time): other.coo, x.grd"},
+        {{dir.Path("other.coo"), dir.Path("site1.crd")},
+         "1 point loaded from " + dir.Path("other.coo") +
+             " (read as a COGO points file); not opened (one file at a time): site1.crd"},
+    };
+    for (const auto& c : cases) {
+        w.OpenFirstFile(c.names);
+        EXPECT_EQ(Status(), c.status);
+    }
+    EXPECT_EQ(Shown(0, 0), "7");
+    // The Open dialog then offers the file opened.
+    Open(std::nullopt);
+    EXPECT_EQ(asked.at(0).fileName.toStdString(), dir.Path("other.coo"));
+}
+
+TEST_F(WindowTest, ADroppedFileOpensLikeFileOpenAndOnlyTheFirstOfSeveral)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    auto drop = [this](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPointF at = w.DBGrid1->geometry().center();
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &dropped);
+        Pump(10);
+        return dropped.isAccepted();
+    };
+    const QUrl site1 = QUrl::fromLocalFile(QString::fromStdString(dir.Path("site1.crd")));
+    EXPECT_FALSE(drop({QUrl("https://example.com/site1.crd")})) << "only local files are taken";
+    EXPECT_EQ(Status(), "");
+    EXPECT_TRUE(drop({site1, QUrl("https://example.com/a.crd"), QUrl::fromLocalFile("/tmp/b.coo")}));
+    EXPECT_EQ(w.PointData.CurrItems(), 5);
+    EXPECT_EQ(Shown(4, 4), "LOT 4, BLOCK 2");
+    EXPECT_EQ(Status(), "5 points loaded from " + dir.Path("site1.crd") +
+                            " (read as an Orvelle coordinate file); not opened (one file at a time): b.coo");
 }
