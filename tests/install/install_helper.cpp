@@ -3,8 +3,8 @@
 //     writes a small point file of each format the fixture builders make
 //   install_helper watch-open SECONDS FILE COMMAND [ARG...]
 //     starts COMMAND and waits until it has opened and closed FILE; succeeds
-//     when that happens within SECONDS and COMMAND is still running then
-//     (it is stopped afterwards)
+//     when that happens within SECONDS and COMMAND is still running half a
+//     second later (it is stopped then)
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -31,7 +31,7 @@ int Samples(const std::string& dir)
     WriteBytes(dir + "/site.coo", CooBlock("1", "IP FOUND", "1000.25", "5000.5", "100") +
                                       CooBlock("2", "CP", "1010", "5010", "101"));
     WriteBytes(dir + "/site.cr5", Cr5File({{5, 512.5, 100, -12.25, "FENCE"}, {7, 1, 2, 3, "GATE"}}, "TDS"));
-    WriteBytes(dir + "/site.grd", "100 500 110 520 2 2\r\n1 2\r\n3 4\r\n");
+    WriteBytes(dir + "/site.grd", "100,500,110,520,1,1\r\n101.5,102\r\n103,104\r\n");
     WriteBytes(dir + "/JOB1", SurveyorOneFile({{100, 200, 10}, {-5, 7.5, 1}}, true));
     WriteBytes(dir + "/JOB1W", SurveyorDescriptions({"IP FOUND", "CP"}));
     return 0;
@@ -51,6 +51,8 @@ int WatchOpen(int seconds, const std::string& file, char** command)
     }
     pollfd p{in, POLLIN, 0};
     const bool closed = ::poll(&p, 1, seconds * 1000) == 1;
+    // Time to fail after the load, if it were going to.
+    if (closed) ::usleep(500 * 1000);
     int status = 0;
     const bool running = ::waitpid(child, &status, WNOHANG) == 0;
     if (running) {
