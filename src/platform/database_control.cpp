@@ -93,7 +93,7 @@ namespace {
 std::string ReaderProgram()
 {
     const std::string beside = ProgramBesideThisOne(kReaderName);
-    if (::access(beside.c_str(), X_OK) == 0) return beside;
+    if (::access(beside.c_str(), X_OK) == 0 || beside.find('/') == std::string::npos) return beside;
     const std::string bin = beside.substr(0, beside.rfind('/'));
     const std::string installed = bin.substr(0, bin.rfind('/') + 1) + "libexec/tessaly/" + kReaderName;
     return ::access(installed.c_str(), X_OK) == 0 ? installed : beside;
