@@ -82,6 +82,11 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
         UpdateSummary();
     });
     connect(&EditHistory, &QUndoStack::indexChanged, this, [this] { UpdateSummary(); });
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About Tessaly"));
+    connect(mnuAbout, &QAction::triggered, this, &PointsWindow::mnuAbout_Click);
+    // Files dropped from a file manager open like File, Open.
+    setAcceptDrops(true);
 
     client_ = new QWidget(this);
     setCentralWidget(client_);

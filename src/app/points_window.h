@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/unbound_grid.h"
@@ -51,6 +52,9 @@ public:
     QAction* mnuCopy = nullptr;
     QAction* mnuPaste = nullptr;
     QAction* mnuFind = nullptr;
+
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuAbout = nullptr;
     UnboundGrid* DBGrid1 = nullptr;
     QStatusBar* StatusBar = nullptr;
     FileDialog CommonDialog1;
@@ -82,6 +86,17 @@ public:
     // it inside; never below the minimum size.
     void FitInto(const QRect& available);
 
+    // The Help menu.
+    void mnuAbout_Click();
+    // What Help, About Tessaly shows: version, formats, licence.
+    static QString AboutText();
+
+    // Opens a file named outside the Open dialog (command line, drop) the
+    // way File, Open would open it.
+    void OpenNamedFile(const std::string& name);
+    // Opens the first of NAMES; the status bar says the others were not.
+    void OpenFirstFile(const std::vector<std::string>& names);
+
     // The grid's callbacks and its key-release handler.
     void DBGrid1_UnboundReadData(RowBuf& buf, std::optional<std::string_view> StartLocation, bool ReadPriorRows);
     void DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view WriteLocation);
@@ -101,6 +116,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void ShowStatus(const QString& text);

@@ -10,11 +10,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 
 #include "app/points_window.h"
@@ -141,6 +143,11 @@ TEST_F(WindowTest, StartsWithCaptionMenuIconAndTheDesignedClientArea)
     for (QAction* a : w.mnuFile->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit"}));
     EXPECT_EQ(w.mnuDash1->isSeparator(), true);
+    EXPECT_EQ(w.menuBar()->actions().size(), 3);
+    EXPECT_EQ(w.menuBar()->actions().back(), w.mnuHelp->menuAction()) << "Help comes last";
+    EXPECT_EQ(w.mnuHelp->actions(), QList<QAction*>{w.mnuAbout});
+    EXPECT_TRUE(PointsWindow::AboutText().startsWith("Tessaly " TESSALY_VERSION "\n"));
+    EXPECT_TRUE(PointsWindow::AboutText().contains("ASCII PNEZD (*.asc)"));
 
     EXPECT_EQ(w.ClientArea()->width(), Px(PointsWindow::kClientWidth));
     EXPECT_EQ(w.ClientArea()->height(), Px(PointsWindow::kClientHeight, false));
@@ -689,9 +696,10 @@ TEST_F(WindowTest, MenusHaveShortcutsAndTheEditMenuComesAfterFile)
                  {w.mnuRedo, "Ctrl+Y"}, {w.mnuCopy, "Ctrl+C"}, {w.mnuPaste, "Ctrl+V"}};
     for (const auto& c : cases) EXPECT_EQ(c.action->shortcut(), QKeySequence(QString::fromLatin1(c.keys))) << c.keys;
     const QList<QAction*> menus = w.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), "&File");
     EXPECT_EQ(menus[1]->text(), "&Edit");
+    EXPECT_EQ(menus[2]->text(), "&Help");
 }
 
 TEST_F(WindowTest, TheWindowFitsTheFreeAreaOfTheScreen)
@@ -716,3 +724,55 @@ TEST_F(WindowTest, AnAlphaCoordinateFileSaysItsPointsAreNotRead)
                             ": the points are in the Alpha layout, which is not read (3 records)");
 }
 
+
+// What the command line hands the window at start, and what a drop hands it.
+TEST_F(WindowTest, AFileNamedAtStartOpensLikeFileOpenAndOnlyTheFirstOfSeveral)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    WriteBytes(dir.Path("other.coo"), CooBlock("7", "IP", "10", "20", "1"));
+    const std::string loaded = "5 points loaded from " + dir.Path("site1.crd") + " (read as an Orvelle coordinate file)";
+    const struct {
+        std::vector<std::string> names;
+        std::string status;
+    } cases[] = {
+        {{dir.Path("site1.crd")}, loaded},
+        {{dir.Path("site1.crd"), dir.Path("other.coo"), dir.Path("x.grd")},
+         loaded + "; not opened (one file at a time): other.coo, x.grd"},
+        {{dir.Path("other.coo"), dir.Path("site1.crd")},
+         "1 point loaded from " + dir.Path("other.coo") +
+             " (read as a COGO points file); not opened (one file at a time): site1.crd"},
+    };
+    for (const auto& c : cases) {
+        w.OpenFirstFile(c.names);
+        EXPECT_EQ(Status(), c.status);
+    }
+    EXPECT_EQ(Shown(0, 0), "7");
+    // The Open dialog then offers the file opened.
+    Open(std::nullopt);
+    EXPECT_EQ(asked.at(0).fileName.toStdString(), dir.Path("other.coo"));
+}
+
+TEST_F(WindowTest, ADroppedFileOpensLikeFileOpenAndOnlyTheFirstOfSeveral)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    auto drop = [this](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPointF at = w.DBGrid1->geometry().center();
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &dropped);
+        Pump(10);
+        return dropped.isAccepted();
+    };
+    const QUrl site1 = QUrl::fromLocalFile(QString::fromStdString(dir.Path("site1.crd")));
+    EXPECT_FALSE(drop({QUrl("https://example.com/site1.crd")})) << "only local files are taken";
+    EXPECT_EQ(Status(), "");
+    EXPECT_TRUE(drop({site1, QUrl("https://example.com/a.crd"), QUrl::fromLocalFile("/tmp/b.coo")}));
+    EXPECT_EQ(w.PointData.CurrItems(), 5);
+    EXPECT_EQ(Shown(4, 4), "LOT 4, BLOCK 2");
+    EXPECT_EQ(Status(), "5 points loaded from " + dir.Path("site1.crd") +
+                            " (read as an Orvelle coordinate file); not opened (one file at a time): b.coo");
+}
