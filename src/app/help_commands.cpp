@@ -2,20 +2,19 @@
 #include <QMessageBox>
 
 #include "app/points_window.h"
+#include "formats/formats.h"
 
 namespace tessaly {
 
 namespace {
-// The formats the program reads and writes, as the About box lists them.
-constexpr const char* kReads[] = {
-    "Autodesk LDD point databases (*.mdb)",
-    "Marrowby COGO points (*.coo)",
-    "Orvelle coordinate files (*.crd)",
-    "Orvelle grid files (*.grd)",
-    "TDS coordinate files (*.cr5)",
-    "Surveyor One coordinate files (any other name)",
-};
-constexpr const char* kWrites[] = {"ASCII PNEZD (*.asc)"};
+// One line of the About box: "Orvelle grid files (*.grd)".
+QString FormatLine(const Format& format)
+{
+    const std::string patterns = Patterns(format);
+    const QString where = patterns == "*" ? QStringLiteral("any other name") : QString::fromStdString(patterns);
+    const std::string_view what = Description(format);
+    return QStringLiteral("  %1 (%2)\n").arg(QString::fromUtf8(what.data(), static_cast<qsizetype>(what.size())), where);
+}
 
 // The licence Tessaly is distributed under: none has been declared yet.
 constexpr char kLicence[] = "not declared yet";
@@ -25,9 +24,11 @@ QString PointsWindow::AboutText()
 {
     QString text = QStringLiteral("Tessaly %1\n\nMoves survey points between file formats.\n\nReads:\n")
                        .arg(QStringLiteral(TESSALY_VERSION));
-    for (const char* f : kReads) text += QStringLiteral("  %1\n").arg(QString::fromUtf8(f));
+    for (const Format& format : Formats())
+        if (format.read) text += FormatLine(format);
     text += QStringLiteral("\nWrites:\n");
-    for (const char* f : kWrites) text += QStringLiteral("  %1\n").arg(QString::fromUtf8(f));
+    for (const Format& format : Formats())
+        if (format.write) text += FormatLine(format);
     text += QStringLiteral("\nLicence: %1").arg(QString::fromUtf8(kLicence));
     return text;
 }

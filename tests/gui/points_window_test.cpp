@@ -147,7 +147,7 @@ TEST_F(WindowTest, StartsWithCaptionMenuIconAndTheDesignedClientArea)
     EXPECT_EQ(w.menuBar()->actions().back(), w.mnuHelp->menuAction()) << "Help comes last";
     EXPECT_EQ(w.mnuHelp->actions(), QList<QAction*>{w.mnuAbout});
     EXPECT_TRUE(PointsWindow::AboutText().startsWith("Tessaly " TESSALY_VERSION "\n"));
-    EXPECT_TRUE(PointsWindow::AboutText().contains("ASCII PNEZD (*.asc)"));
+    EXPECT_TRUE(PointsWindow::AboutText().contains("ASCII PNEZD coordinate file (*.asc)"));
 
     EXPECT_EQ(w.ClientArea()->width(), Px(PointsWindow::kClientWidth));
     EXPECT_EQ(w.ClientArea()->height(), Px(PointsWindow::kClientHeight, false));
