@@ -5,7 +5,7 @@ set -euo pipefail
 TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${BUILD:-$TOP/build}
 
-PACKAGES=(cmake clang libclang-rt-14-dev ninja-build g++ pkg-config qt6-base-dev libgl-dev libmdb3 mdbtools-dev libglib2.0-dev
+PACKAGES=(cmake clang libclang-rt-14-dev ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev libmdb3 mdbtools-dev libglib2.0-dev
           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth locales)
 
 ensure_packages() {

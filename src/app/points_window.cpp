@@ -87,6 +87,15 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     StatusBar->addWidget(statusPanel_, 1);
     StatusBar->setFixedHeight(TwipsDown(kStatusBarHeight));
 
+    // The plan: View, Plan (Ctrl+L) shows it beside the grid.
+    mnuFile->addSeparator();
+    mnuExportPlan = mnuFile->addAction(QStringLiteral("Export Plan &Image..."));
+    Plan = new PlanDock(this, PointData, DBGrid1, mnuExportPlan);
+    connect(Plan, &PlanDock::Message, this, &PointsWindow::ShowStatus);
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuPlan = Plan->toggleViewAction();
+    mnuView->addAction(mnuPlan);
+
     resize(TwipsAcross(kClientWidth), TwipsDown(kClientHeight) + menuBar()->sizeHint().height());
 
     Form_Load();

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/plan_dock.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/unbound_grid.h"
 #include "table/grid_adapter.h"
@@ -44,9 +45,13 @@ public:
     QAction* mnuSave = nullptr;
     QAction* mnuDash1 = nullptr;
     QAction* mnuExit = nullptr;
+    QAction* mnuExportPlan = nullptr;  // after the File menu's own entries
+    QMenu* mnuView = nullptr;
+    QAction* mnuPlan = nullptr;
     UnboundGrid* DBGrid1 = nullptr;
     QStatusBar* StatusBar = nullptr;
     FileDialog CommonDialog1;
+    PlanDock* Plan = nullptr;
 
     // Start-up and layout.
     void Form_Load();

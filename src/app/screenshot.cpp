@@ -1,8 +1,9 @@
-// tessaly-screenshot POINTFILE PICTURE.png
+// tessaly-screenshot POINTFILE PICTURE.png [--plan]
 //
-// A driver for the README picture, not part of the program: it starts the
+// A driver for the README pictures, not part of the program: it starts the
 // window, opens POINTFILE through File, Open (the dialog answered with that
-// name), lets the grid paint and saves a picture of the window.
+// name), lets the grid paint and saves a picture of the window. With --plan
+// it first shows the plan (View, Plan) and selects the grid's rows 2 to 4.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #include "app/points_window.h"
 
@@ -26,8 +28,9 @@ void Settle(int ms)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fputs("usage: tessaly-screenshot POINTFILE PICTURE.png\n", stderr);
+    const bool plan = argc == 4 && std::string_view(argv[3]) == "--plan";
+    if (argc != 3 && !plan) {
+        std::fputs("usage: tessaly-screenshot POINTFILE PICTURE.png [--plan]\n", stderr);
         return 2;
     }
     int qtArgc = 1;
@@ -39,8 +42,14 @@ int main(int argc, char** argv)
     window.CommonDialog1.SetAnswerer([file](const tessaly::FileDialogRequest&) { return std::optional(file); });
     window.show();
     Settle(300);
+    if (plan) window.mnuPlan->trigger();
     window.mnuOpen->trigger();
     Settle(300);
+    if (plan) {
+        window.Plan->View()->SelectRows({1, 2, 3}, false);
+        Settle(300);
+        std::printf("%s\n", qPrintable(window.Plan->StatusText()));
+    }
     if (!window.grab().save(picture)) {
         std::fprintf(stderr, "tessaly-screenshot: cannot write %s\n", argv[2]);
         return 1;

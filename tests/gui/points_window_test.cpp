@@ -99,7 +99,7 @@ TEST_F(WindowTest, StartsWithCaptionMenuIconAndTheDesignedClientArea)
     EXPECT_EQ(w.mnuFile->title(), "&File");
     QStringList items;
     for (QAction* a : w.mnuFile->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit"}));
+    EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit", "-", "Export Plan &Image..."}));
     EXPECT_EQ(w.mnuDash1->isSeparator(), true);
 
     EXPECT_EQ(w.ClientArea()->width(), Px(PointsWindow::kClientWidth));
