@@ -43,10 +43,12 @@ void CollectPlanPoints(const PointTable& table, PlanPoints& out);
 // that middle (the median absolute deviation, taken in the plane). A point is
 // far from the others when its distance from the middle exceeds
 // kFarFactor times the spread, the spread taken as at least kSpreadFloor
-// coordinate units so that a tight cluster flags nothing. Medians ignore how
-// far the wild points lie, so one wild point cannot hide another; fewer than
-// three points flag nothing.
-inline constexpr double kFarFactor = 6.0;
+// coordinate units so that a tight cluster flags nothing. Evenly covered
+// sites stay well inside: the corners of a square lie 1.9 spreads from the
+// middle, the ends of a straight line 2. Medians ignore how far the wild
+// points lie, so one wild point cannot hide another as long as fewer than
+// half the points are wild; fewer than three points flag nothing.
+inline constexpr double kFarFactor = 4.0;
 inline constexpr double kSpreadFloor = 1.0;
 
 // Indexes into POINTS of the far points, ascending.

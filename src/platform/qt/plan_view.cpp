@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <utility>
 
 #include "platform/error.h"
@@ -442,7 +443,8 @@ void PlanView::Render(QPainter& p)
     visible_.clear();
     const double margin = kFarRadius + 2;
     PointsIn(PlanE(-margin), PlanN(H + margin), PlanE(W + margin), PlanN(-margin), visible_);
-    std::sort(visible_.begin(), visible_.end());
+    if (visible_.size() == points_.points.size()) std::iota(visible_.begin(), visible_.end(), 0);
+    else std::sort(visible_.begin(), visible_.end());
     const auto& pts = points_.points;
     {
         std::vector<QRectF> rects;
@@ -491,9 +493,9 @@ void PlanView::Render(QPainter& p)
                         fm.height() + 16);
     const QRectF arrowBox(W - 40, 4, 34, 46);
 
-    // Labels: point number and description to the right of the point, where
-    // they cover no other label and no point; far points first, then the
-    // selected ones, then the rest in row order.
+    // Labels: point number and description beside the point, where they
+    // cover no other label and no point; far points first, then the selected
+    // ones, then the rest in row order.
     if (!visible_.empty()) {
         const int gw = static_cast<int>(W) / kCell + 1, gh = static_cast<int>(H) / kCell + 1;
         occupied_.assign(static_cast<size_t>(gw) * static_cast<size_t>(gh), 0);
@@ -517,17 +519,24 @@ void PlanView::Render(QPainter& p)
                 const int kind = isFar_[k] ? 0 : selected_[k] ? 1 : 2;
                 if (kind != pass) continue;
                 const QPointF c = ToScreen(pts[k]);
-                // Starts a whole cell clear of its own marker.
-                const double left = c.x() + halfOf(i) + kCell + 1;
+                // A whole cell clear of its own marker, to the right of the
+                // point or else to its left, and wholly in view.
+                const double gap = halfOf(i) + kCell + 1;
                 const double top = c.y() - lineH / 2;
-                const QRectF first(left, top, kCell, lineH);
-                if (grid.Outside(first) || grid.Taken(first)) continue;
-                const QString& text = LabelOf(i);
-                if (text.isEmpty()) continue;
-                const QRectF box(left, top, LabelWidth(i, fm), lineH);
-                if (grid.Taken(box)) continue;
-                grid.Take(box);
-                p.drawText(QPointF(left, top + fm.ascent()), text);
+                const QString* text = nullptr;
+                for (const bool right : {true, false}) {
+                    const QRectF near(right ? c.x() + gap : c.x() - gap - kCell, top, kCell, lineH);
+                    if (grid.Outside(near) || grid.Taken(near)) continue;
+                    if (!text) text = &LabelOf(i);
+                    if (text->isEmpty()) break;
+                    const double width = LabelWidth(i, fm);
+                    const QRectF box(right ? c.x() + gap : c.x() - gap - width, top, width, lineH);
+                    if (box.left() < 0 || box.right() > W || box.top() < 0 || box.bottom() > H) continue;
+                    if (grid.Taken(box)) continue;
+                    grid.Take(box);
+                    p.drawText(QPointF(box.left(), top + fm.ascent()), *text);
+                    break;
+                }
             }
         }
     }
