@@ -123,7 +123,7 @@ int main(int argc, char** argv)
 
     const double fitScale = plan->PixelsPerUnit();
     std::vector<double> fit = Repaints(plan, 30, [](int) {});
-    // Zoomed in until about 100 points are in view, every one labelled.
+    // Zoomed in until about 80 points are in view.
     const double close = 1000.0 / 10 / 5.0;  // ten points across
     std::vector<double> closeUp = Repaints(plan, 30, [&](int i) { plan->SetView(1100 + i * 0.5, 5100 + i * 0.3, close); });
     // About 2500 points in view, labels where they fit.
@@ -161,7 +161,7 @@ int main(int argc, char** argv)
                 size.width(), size.height());
     Report("redraw, all 10000 points in view", Median(fit), "ms", 16, Spread(fit));
     Report("redraw, ~2500 points in view with labels", Median(middle), "ms", 16, Spread(middle));
-    Report("redraw, ~100 points in view, all labelled", Median(closeUp), "ms", 16, Spread(closeUp));
+    Report("redraw, ~80 points in view with labels", Median(closeUp), "ms", 16, Spread(closeUp));
     Report("redraw while zooming in from the whole block", Median(pan), "ms", 16, Spread(pan));
     Report("memory the plan adds (resident)", after - before, "MB", 20, "");
     Report("Open of 10000 points to grid and plan painted", Median(opens), "ms", 100, Spread(opens));

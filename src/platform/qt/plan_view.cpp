@@ -197,6 +197,7 @@ std::vector<int32_t> PlanView::SelectedRows()
 QString PlanView::PointName(int32_t i) const
 {
     const int32_t row = points_.points[static_cast<size_t>(i)].row;
+    if (row >= table_->AllocatedRows()) return QStringLiteral("row %1").arg(row + 1);
     const std::string text = CellText(table_->Get(ColPoint, row));
     const QString name = AnsiToQString(TrimBlanks(text));
     return name.isEmpty() ? QStringLiteral("row %1").arg(row + 1) : name;
@@ -381,6 +382,7 @@ const QString& PlanView::LabelOf(int32_t i)
     if (!labelMade_[k]) {
         labelMade_[k] = 1;
         const int32_t row = points_.points[k].row;
+        if (row >= table_->AllocatedRows()) return labels_[k];  // gone before the grid said so
         const std::string number = CellText(table_->Get(ColPoint, row));
         const std::string description = CellText(table_->Get(ColDescription, row));
         QString label = AnsiToQString(TrimBlanks(number));
@@ -429,14 +431,35 @@ void PlanView::Render(QPainter& p)
         const double y = ToScreen(0, (firstN + k) * step).y();
         p.drawLine(QPointF(0, y), QPointF(W, y));
     }
+
+    // The scale bar, bottom left, and the north arrow, top right: the grid's
+    // values and the point labels keep off them, and point labels off the
+    // grid's values.
+    const double barUnits = NiceStep(80 / scale_);
+    const double barPx = barUnits * scale_;
+    const QString barText = Coordinate(barUnits, DecimalsFor(barUnits));
+    const QRectF barBox(6, H - 14 - fm.height() - 8, std::max(barPx, fm.horizontalAdvance(barText)) + 14,
+                        fm.height() + 16);
+    const QRectF arrowBox(W - 40, 4, 34, 46);
+    const int gw = static_cast<int>(W) / kCell + 1, gh = static_cast<int>(H) / kCell + 1;
+    occupied_.assign(static_cast<size_t>(gw) * static_cast<size_t>(gh), 0);
+    const Occupancy grid{occupied_, gw, gh};
+    grid.Take(barBox);
+    grid.Take(arrowBox);
+    auto gridValue = [&](const QPointF& baseline, const QString& text) {
+        const QRectF box(baseline.x(), baseline.y() - fm.ascent(), fm.horizontalAdvance(text), fm.height());
+        if (grid.Taken(box)) return;
+        grid.Take(box);
+        p.drawText(baseline, text);
+    };
     p.setPen(kGridText);
     for (int k = 0; k < linesE; ++k) {
         const double x = ToScreen((firstE + k) * step, 0).x();
-        p.drawText(QPointF(x + 3, fm.ascent() + 2), Coordinate((firstE + k) * step, decimals));
+        gridValue(QPointF(x + 3, fm.ascent() + 2), Coordinate((firstE + k) * step, decimals));
     }
     for (int k = 0; k < linesN; ++k) {
         const double y = ToScreen(0, (firstN + k) * step).y();
-        p.drawText(QPointF(3, y - 3), Coordinate((firstN + k) * step, decimals));
+        gridValue(QPointF(3, y - 3), Coordinate((firstN + k) * step, decimals));
     }
 
     // The points in view, in row order.
@@ -484,24 +507,11 @@ void PlanView::Render(QPainter& p)
         }
     p.setRenderHint(QPainter::Antialiasing, false);
 
-    // The scale bar, bottom left, and the north arrow, top right; labels keep
-    // off them.
-    const double barUnits = NiceStep(80 / scale_);
-    const double barPx = barUnits * scale_;
-    const QString barText = Coordinate(barUnits, DecimalsFor(barUnits));
-    const QRectF barBox(6, H - 14 - fm.height() - 8, std::max(barPx, fm.horizontalAdvance(barText)) + 14,
-                        fm.height() + 16);
-    const QRectF arrowBox(W - 40, 4, 34, 46);
 
     // Labels: point number and description beside the point, where they
     // cover no other label and no point; far points first, then the selected
     // ones, then the rest in row order.
     if (!visible_.empty()) {
-        const int gw = static_cast<int>(W) / kCell + 1, gh = static_cast<int>(H) / kCell + 1;
-        occupied_.assign(static_cast<size_t>(gw) * static_cast<size_t>(gh), 0);
-        const Occupancy grid{occupied_, gw, gh};
-        grid.Take(barBox);
-        grid.Take(arrowBox);
         auto halfOf = [this](int32_t i) {
             return isFar_[static_cast<size_t>(i)] ? kFarRadius : selected_[static_cast<size_t>(i)] ? kSelectedHalf
                                                                                                    : kPointHalf;
