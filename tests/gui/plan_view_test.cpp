@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QWheelEvent>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QPainter>
@@ -82,8 +84,20 @@ TEST_F(PlanTest, KnownPointsLandOnTheirPixels)
     EXPECT_EQ(image.pixel(140, 140), kPointColour);
     EXPECT_NE(image.pixel(160, 160), kPointColour) << "nothing drawn where there is no point";
 
+    // The wheel zooms about the cursor; a drag moves the plan with the mouse.
+    const QPointF cursor(200, 130);
+    QWheelEvent wheel(cursor, plan->mapToGlobal(cursor), {}, {0, 120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plan, &wheel);
+    EXPECT_DOUBLE_EQ(plan->PixelsPerUnit(), 1.25);
+    EXPECT_NEAR(QLineF(plan->ToScreen(1050, 5020), cursor).length(), 0, 1e-9);
+    QTest::mousePress(plan, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(plan, QPoint(130, 90));
+    QTest::mouseRelease(plan, Qt::LeftButton, {}, QPoint(130, 90));
+    EXPECT_NEAR(QLineF(plan->ToScreen(1050, 5020), cursor + QPointF(30, -10)).length(), 0, 1e-9);
+
     // Home fits every point, the far one too, inside the margin.
-    plan->FitAll();
+    plan->setFocus();
+    QTest::keyClick(plan, Qt::Key_Home);
     for (const PlanPoint& p : plan->Points().points) {
         const QPointF s = plan->ToScreen(p);
         EXPECT_TRUE(QRectF(20, 20, 260, 260).contains(s)) << p.row;
