@@ -134,6 +134,16 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     }
     StatusBar->setFixedHeight(TwipsDown(kStatusBarHeight));
 
+    // The plan: View, Plan (Ctrl+L) shows it beside the grid.
+    mnuFile->addSeparator();
+    mnuExportPlan = mnuFile->addAction(QStringLiteral("Export Plan &Image..."));
+    Plan = new PlanDock(this, PointData, DBGrid1, mnuExportPlan);
+    connect(Plan, &PlanDock::Message, this, &PointsWindow::ShowStatus);
+    mnuView = new QMenu(QStringLiteral("&View"), this);
+    menuBar()->insertMenu(mnuHelp->menuAction(), mnuView);
+    mnuPlan = Plan->toggleViewAction();
+    mnuView->addAction(mnuPlan);
+
     resize(TwipsAcross(kClientWidth), TwipsDown(kClientHeight) + menuBar()->sizeHint().height());
     // Room for the menu, a few rows and the status bar.
     setMinimumSize(TwipsAcross(40 * kCharCellWidth), TwipsDown(12 * kCharCellHeight));

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/plan_dock.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/unbound_grid.h"
 #include "table/grid_adapter.h"
@@ -55,9 +56,13 @@ public:
 
     QMenu* mnuHelp = nullptr;
     QAction* mnuAbout = nullptr;
+    QAction* mnuExportPlan = nullptr;  // after the File menu's own entries
+    QMenu* mnuView = nullptr;
+    QAction* mnuPlan = nullptr;
     UnboundGrid* DBGrid1 = nullptr;
     QStatusBar* StatusBar = nullptr;
     FileDialog CommonDialog1;
+    PlanDock* Plan = nullptr;
 
     // Start-up and layout.
     void Form_Load();

@@ -141,9 +141,9 @@ TEST_F(WindowTest, StartsWithCaptionMenuIconAndTheDesignedClientArea)
     EXPECT_EQ(w.mnuFile->title(), "&File");
     QStringList items;
     for (QAction* a : w.mnuFile->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit"}));
+    EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit", "-", "Export Plan &Image..."}));
     EXPECT_EQ(w.mnuDash1->isSeparator(), true);
-    EXPECT_EQ(w.menuBar()->actions().size(), 3);
+    EXPECT_EQ(w.menuBar()->actions().size(), 4);
     EXPECT_EQ(w.menuBar()->actions().back(), w.mnuHelp->menuAction()) << "Help comes last";
     EXPECT_EQ(w.mnuHelp->actions(), QList<QAction*>{w.mnuAbout});
     EXPECT_TRUE(PointsWindow::AboutText().startsWith("Tessaly " TESSALY_VERSION "\n"));
@@ -696,10 +696,11 @@ TEST_F(WindowTest, MenusHaveShortcutsAndTheEditMenuComesAfterFile)
                  {w.mnuRedo, "Ctrl+Y"}, {w.mnuCopy, "Ctrl+C"}, {w.mnuPaste, "Ctrl+V"}};
     for (const auto& c : cases) EXPECT_EQ(c.action->shortcut(), QKeySequence(QString::fromLatin1(c.keys))) << c.keys;
     const QList<QAction*> menus = w.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
+    ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(menus[0]->text(), "&File");
     EXPECT_EQ(menus[1]->text(), "&Edit");
-    EXPECT_EQ(menus[2]->text(), "&Help");
+    EXPECT_EQ(menus[2]->text(), "&View");
+    EXPECT_EQ(menus[3]->text(), "&Help");
 }
 
 TEST_F(WindowTest, TheWindowFitsTheFreeAreaOfTheScreen)
