@@ -249,7 +249,7 @@ void PointsWindow::DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view 
     TableRow before = RowOf(PointData, r);
     TableRow after = before;
     if (!buf.rows.empty())
-        for (size_t j = 0; j < after.size(); ++j)
+        for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
             if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
     Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, std::move(before),
                             PointData.Typed(r), std::move(after), false));
@@ -261,7 +261,7 @@ void PointsWindow::DBGrid1_UnboundAddData(const RowBuf& buf, int32_t& NewRowBook
     const int32_t r = PointData.RowCapacity();
     TableRow after;
     if (!buf.rows.empty())
-        for (size_t j = 0; j < after.size(); ++j)
+        for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
             if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
     Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, TableRow{}, false,
                             std::move(after), true));
