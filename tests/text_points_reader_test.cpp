@@ -181,10 +181,15 @@ TEST(TextPointsReader, PreviewSplitsTheFirstLines)
 {
     TempDir dir;
     const auto path = dir.Path("job.txt");
-    WriteBytes(path, "# survey\r\n1 5000 1000 100 \"IP FOUND\"\r\n2 5001 1001\r\n3 5002 1002\r\n");
+    WriteBytes(path, "# survey\r\n1 5000 1000 100 IP FOUND \r\n2 5001 1001\r\n3 5002 1002\r\n");
     const TextPreview p = PreviewTextPointsFile(path, TextLayout::PNEZD, 2);
     EXPECT_EQ(p.delimiter, TextDelimiter::Blanks);
     EXPECT_FALSE(p.header);
     EXPECT_EQ(p.rows, (Rows{{"1", "5000", "1000", "100", "IP FOUND"}, {"2", "5001", "1001"}}));
+    WriteBytes(path, "N,E,D,X\r\n5,6,\"A,B\",7\r\n");
+    const TextPreview h = PreviewTextPointsFile(path, TextLayout::PNEZD);
+    EXPECT_TRUE(h.header);
+    EXPECT_EQ(h.delimiter, TextDelimiter::Comma);
+    EXPECT_EQ(h.rows, (Rows{{"N", "E", "D", "X"}, {"5", "6", "A,B", "7"}}));
     EXPECT_THROW(PreviewTextPointsFile(dir.Path("missing.txt"), TextLayout::PNEZD), Error);
 }

@@ -515,10 +515,11 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
     preview.encoding = DetectEncoding(file, bom);
     LineSource in(file);
     if (bom) in.SkipBom();
-    std::string line;
+    std::string line, unquoted;
     std::string_view end;
     std::vector<Field> fields;
     std::optional<Splitter> splitter;
+    ColumnMap map = MapOfLayout(layout);
     while (preview.rows.size() < maxRows && in.Next(line, end)) {
         if (SkippedLine(line)) continue;
         if (!splitter) {
@@ -526,6 +527,7 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
                 const FirstLine first = Detect(line, layout, file, in.Line());
                 preview.delimiter = first.delimiter;
                 preview.header = first.header.has_value();
+                if (first.header) map = *first.header;
             } catch (const Error&) {
                 preview.delimiter = TextDelimiter::Blanks;  // decimal commas: show the line as it splits
             }
@@ -541,10 +543,22 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
             lineEnd = nextEnd;
             return true;
         });
+        // A description in the last column is the rest of the line, as a
+        // load takes it.
+        const int d = map.field[ColDescription];
+        const bool rest = map.descriptionIsLast && d >= 0 && d < static_cast<int>(fields.size()) &&
+                          !(preview.header && preview.rows.empty());
         auto& row = preview.rows.emplace_back();
-        for (const Field& f : fields) {
-            const std::string_view text = FieldText(line, f);
+        for (size_t i = 0; i < fields.size(); ++i) {
+            std::string_view text = FieldText(line, fields[i]);
+            if (rest && i == static_cast<size_t>(d)) {
+                text = std::string_view(line).substr(fields[i].start);
+                if (preview.delimiter == TextDelimiter::Blanks)
+                    while (!text.empty() && Blank(text.back())) text.remove_suffix(1);
+                if (UnquoteWhole(text, unquoted)) text = unquoted;
+            }
             row.push_back(preview.encoding == TextEncoding::Utf8 ? Utf8ToCp1252(text) : std::string(text));
+            if (rest && i == static_cast<size_t>(d)) break;
         }
     }
     return preview;
