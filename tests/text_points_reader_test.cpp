@@ -168,13 +168,18 @@ TEST(TextPointsReader, TenThousandPointsStayAndTheRestIsReported)
     EXPECT_NE(out.error.find("only the first 10000"), std::string::npos) << out.error;
 }
 
-TEST(TextPointsReader, AnOpenQuoteOverAMillionLinesIsOnePassAndFails)
+TEST(TextPointsReader, HugeFieldsAreReadInOnePass)
 {
     // A quotation mark that never closes: every later line is looked at once
     // (the test's time limit catches a quadratic scan).
     std::string bytes = "1,2,3,4,\"";
     for (int i = 0; i < 1000000; ++i) bytes += "x,y\n";
     EXPECT_NE(Load(bytes).error.find("no closing quotation mark"), std::string::npos);
+    // A huge bad number: the message shows only its start.
+    const Outcome huge = Load("1,2,3\n2," + std::string(20u << 20, '7') + "x,1\n");
+    EXPECT_EQ(huge.rows.size(), 1u);
+    EXPECT_LT(huge.error.size(), 200u);
+    EXPECT_NE(huge.error.find("line 2, field 2 (northing): \"7777"), std::string::npos) << huge.error.substr(0, 200);
 }
 
 TEST(TextPointsReader, PreviewSplitsTheFirstLines)

@@ -102,8 +102,7 @@ public:
         ++line_;
         while (in_.Fill(line_)) {
             const char* begin = in_.Begin();
-            const char* stop = begin;
-            while (stop != in_.End() && *stop != '\r' && *stop != '\n') ++stop;
+            const char* stop = std::find_if(begin, in_.End(), [](char c) { return c == '\r' || c == '\n'; });
             line.append(begin, stop);
             in_.Skip(static_cast<size_t>(stop - begin));
             if (stop == in_.End()) continue;
@@ -307,18 +306,19 @@ struct FirstLine {
 };
 
 // The delimiter and header of the first line that is not skipped.
-FirstLine Detect(const std::string& line, TextLayout layout, const std::string& file, int64_t lineNumber)
+FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, int64_t lineNumber)
 {
     const ColumnMap data = MapOfLayout(layout);
     std::vector<Field> fields;
+    // Only this line is split here: a quoted field still open at its end
+    // ends with it, and the line is never extended.
     const auto noMore = [](std::string&) { return false; };
+    std::string& rec = line;
     for (TextDelimiter d : {TextDelimiter::Tab, TextDelimiter::Comma, TextDelimiter::Semicolon}) {
-        std::string rec = line;
         Splitter(d).Split(rec, fields, noMore);
         if (auto header = MapOfHeader(rec, fields)) return {d, header};
         if (CoordinateFieldsFit(rec, fields, data)) return {d, std::nullopt};
     }
-    std::string rec = line;
     Splitter(TextDelimiter::Blanks).Split(rec, fields, noMore);
     if (auto header = MapOfHeader(rec, fields)) return {TextDelimiter::Blanks, header};
     if (CoordinateFieldsFit(rec, fields, data)) return {TextDelimiter::Blanks, std::nullopt};
@@ -326,7 +326,7 @@ FirstLine Detect(const std::string& line, TextLayout layout, const std::string& 
     // Numbers with decimal commas fit no delimiter; say so rather than read
     // them as something else.
     for (TextDelimiter d : {TextDelimiter::Semicolon, TextDelimiter::Tab}) {
-        std::string r = line;
+        std::string& r = line;
         Splitter(d).Split(r, fields, noMore);
         for (Column c : {ColNorthing, ColEasting}) {
             const auto i = static_cast<size_t>(data.field[c]);

@@ -8,6 +8,7 @@
 // field is written as "" so that no column goes missing.
 #include <numeric>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/text_points.h"
@@ -56,21 +57,22 @@ public:
     {
         bool allEmpty = true;
         for (Column c : columns_) {
-            Text(table.Get(c, row), texts_[c]);
-            allEmpty = allEmpty && texts_[c].empty();
+            views_[c] = Text(table.Get(c, row), texts_[c]);
+            allEmpty = allEmpty && views_[c].empty();
         }
         for (size_t i = 0; i < columns_.size(); ++i) {
             if (i) out += delimiter_;
-            const std::string& t = texts_[columns_[i]];
+            std::string_view t = views_[columns_[i]];
             // A first field that would make the line look blank (tabs
             // alone) or like a comment is quoted too.
             const bool lookSkipped = i == 0 && (t.starts_with('#') || (allEmpty && delimiter_ == '\t'));
             if (lookSkipped || NeedsQuotes(t, columns_[i] == ColDescription && i + 1 == columns_.size())) {
                 out += '"';
-                for (char ch : t) {
-                    if (ch == '"') out += '"';
-                    out += ch;
+                for (size_t q; (q = t.find('"')) != std::string_view::npos; t.remove_prefix(q + 1)) {
+                    out += t.substr(0, q + 1);
+                    out += '"';
                 }
+                out += t;
                 out += '"';
             } else {
                 out += t;
@@ -82,18 +84,22 @@ public:
 private:
     std::string_view LineEnd() const { return options_.lineEnd == TextLineEnd::CrLf ? "\r\n" : "\n"; }
 
-    void Text(const Cell& cell, std::string& out) const
+    // The field's text; SCRATCH holds it when it is not the cell's own.
+    std::string_view Text(const Cell& cell, std::string& scratch) const
     {
-        out.clear();
         if (auto text = std::get_if<std::string>(&cell)) {
-            if (options_.encoding == TextEncoding::Utf8) out = Cp1252ToUtf8(*text);
-            else out = *text;
-        } else if (auto number = std::get_if<double>(&cell)) {
-            out = NumberText(*number);
+            if (options_.encoding == TextEncoding::Cp1252) return *text;
+            scratch = Cp1252ToUtf8(*text);
+            return scratch;
         }
+        if (auto number = std::get_if<double>(&cell)) {
+            scratch = NumberText(*number);
+            return scratch;
+        }
+        return {};
     }
 
-    bool NeedsQuotes(const std::string& t, bool lastDescription) const
+    bool NeedsQuotes(std::string_view t, bool lastDescription) const
     {
         const bool blanks = delimiter_ == ' ';
         if (t.empty()) return blanks;
@@ -111,6 +117,7 @@ private:
     std::vector<Column> columns_;
     char delimiter_ = ',';
     std::array<std::string, PointTable::TotCols> texts_;
+    std::array<std::string_view, PointTable::TotCols> views_;
 };
 
 }  // namespace

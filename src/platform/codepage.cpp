@@ -81,9 +81,10 @@ std::string Utf8ToCp1252(std::string_view utf8, size_t& replaced)
 
 void Utf8Check::Feed(std::string_view piece)
 {
-    for (char ch : piece) {
+    for (size_t i = 0; i < piece.size(); ++i) {
         if (!valid_) return;
-        const auto b = static_cast<unsigned char>(ch);
+        const auto b = static_cast<unsigned char>(piece[i]);
+        if (b < 0x80 && pending_ == 0) continue;
         if (b >= 0x80) high_ = true;
         if (pending_ > 0) {
             if (!Continuation(b)) {
