@@ -84,6 +84,8 @@ TextImportDialog::TextImportDialog(const std::string& file, QWidget* parent) : Q
     preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     preview_->setSelectionMode(QAbstractItemView::NoSelection);
     preview_->verticalHeader()->setVisible(false);
+    preview_->setWordWrap(false);
+    preview_->horizontalHeader()->setStretchLastSection(true);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
