@@ -1,6 +1,7 @@
 // The text points reader's rules, one case table.
 #include <gtest/gtest.h>
 
+#include "formats/readers.h"
 #include "formats/text_points.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
@@ -163,9 +164,18 @@ TEST(TextPointsReader, TenThousandPointsStayAndTheRestIsReported)
 {
     std::string bytes = "P,N,E\r\n";
     for (int i = 1; i <= PointTable::TotRows + 5; ++i) bytes += std::to_string(i) + ",1,2\r\n";
-    const Outcome out = Load(bytes);
-    EXPECT_EQ(out.rows.size(), static_cast<size_t>(PointTable::TotRows));
-    EXPECT_NE(out.error.find("only the first 10000"), std::string::npos) << out.error;
+    TempDir dir;
+    WriteBytes(dir.Path("big.txt"), bytes);
+    PointTable table;
+    ReaderFn read = ReadTextPointsFile;  // the shape of every other reader
+    try {
+        read(table, dir.Path("big.txt"));
+        ADD_FAILURE() << "10005 points loaded without a word";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("only the first 10000"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(table.CurrItems(), PointTable::TotRows);
+    EXPECT_EQ(RowTexts(table, PointTable::TotRows - 1)[0], "10000");
 }
 
 TEST(TextPointsReader, HugeFieldsAreReadInOnePass)
@@ -193,6 +203,7 @@ TEST(TextPointsReader, PreviewSplitsTheFirstLines)
     EXPECT_EQ(p.rows, (Rows{{"1", "5000", "1000", "100", "IP FOUND"}, {"2", "5001", "1001"}}));
     WriteBytes(path, "N,E,D,X\r\n5,6,\"A,B\",7\r\n");
     const TextPreview h = PreviewTextPointsFile(path, TextLayout::PNEZD);
+    EXPECT_TRUE(HasHeaderLine(path));
     EXPECT_TRUE(h.header);
     EXPECT_EQ(h.delimiter, TextDelimiter::Comma);
     EXPECT_EQ(h.rows, (Rows{{"N", "E", "D", "X"}, {"5", "6", "A,B", "7"}}));

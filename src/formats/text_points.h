@@ -76,6 +76,10 @@ struct TextPreview {
 // be read.
 TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, size_t maxRows = 20);
 
+// True when the first line that is not skipped names the columns: such a
+// file loads without asking for the column order.
+bool HasHeaderLine(const std::string& file);
+
 enum class TextLineEnd : uint8_t { CrLf, Lf };
 
 struct TextWriteOptions {

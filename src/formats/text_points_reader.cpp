@@ -564,4 +564,9 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
     return preview;
 }
 
+bool HasHeaderLine(const std::string& file)
+{
+    return PreviewTextPointsFile(file, TextLayout::PNEZD, 1).header;
+}
+
 }  // namespace tessaly
