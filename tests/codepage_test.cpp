@@ -81,5 +81,9 @@ TEST(Codepage, ReplacementsAreCountedAndUtf8IsCheckedPieceByPiece)
         for (char ch : c.text) check.Feed(std::string_view(&ch, 1));
         EXPECT_EQ(check.Valid(), c.valid) << c.text;
         EXPECT_EQ(check.HasHighBytes(), c.high) << c.text;
+        Utf8Check whole;  // and in one piece, ASCII runs taken eight bytes at a time
+        whole.Feed(std::string(20, 'a') + c.text + std::string(9, 'z'));
+        EXPECT_EQ(whole.Valid(), c.valid) << c.text;
+        EXPECT_EQ(whole.HasHighBytes(), c.high) << c.text;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace tessaly {
 
@@ -83,6 +84,14 @@ void Utf8Check::Feed(std::string_view piece)
 {
     for (size_t i = 0; i < piece.size(); ++i) {
         if (!valid_) return;
+        // Runs of plain ASCII, eight bytes at a time.
+        while (pending_ == 0 && i + 8 <= piece.size()) {
+            uint64_t word = 0;
+            std::memcpy(&word, piece.data() + i, 8);
+            if (word & 0x8080808080808080u) break;
+            i += 8;
+        }
+        if (i == piece.size()) return;
         const auto b = static_cast<unsigned char>(piece[i]);
         if (b < 0x80 && pending_ == 0) continue;
         if (b >= 0x80) high_ = true;
