@@ -300,6 +300,12 @@ bool CoordinateFieldsFit(const std::string& rec, const std::vector<Field>& field
     return true;
 }
 
+std::string Cut(std::string_view text)
+{
+    constexpr size_t kShown = 40;
+    return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
+}
+
 struct FirstLine {
     TextDelimiter delimiter = TextDelimiter::Blanks;
     std::optional<ColumnMap> header;
@@ -326,14 +332,14 @@ FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, 
     // Numbers with decimal commas fit no delimiter; say so rather than read
     // them as something else.
     for (TextDelimiter d : {TextDelimiter::Semicolon, TextDelimiter::Tab}) {
-        std::string& r = line;
-        Splitter(d).Split(r, fields, noMore);
+        Splitter(d).Split(rec, fields, noMore);
         for (Column c : {ColNorthing, ColEasting}) {
             const auto i = static_cast<size_t>(data.field[c]);
-            if (i < fields.size() && IsDecimalCommaNumber(TrimBlanks(FieldText(r, fields[i]))))
+            if (i >= fields.size()) continue;
+            const std::string_view number = TrimBlanks(FieldText(rec, fields[i]));
+            if (IsDecimalCommaNumber(number))
                 FailLoad(file, "line " + std::to_string(lineNumber) + ": the numbers are written with a decimal comma (\"" +
-                                   std::string(TrimBlanks(FieldText(r, fields[i]))) +
-                                   "\"); save the file with a decimal point and load it again");
+                                   Cut(number) + "\"); save the file with a decimal point and load it again");
         }
     }
     return {TextDelimiter::Blanks, std::nullopt};
@@ -351,12 +357,6 @@ TextEncoding DetectEncoding(const std::string& file, bool& bom)
         in.Skip(static_cast<size_t>(in.End() - in.Begin()));
     }
     return check.Valid() && check.HasHighBytes() ? TextEncoding::Utf8 : TextEncoding::Cp1252;
-}
-
-std::string Cut(std::string_view text)
-{
-    constexpr size_t kShown = 40;
-    return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
 }
 
 const char* ColumnWord(Column c)
