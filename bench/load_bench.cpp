@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "formats/formats.h"
+#include "formats/text_points.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;
@@ -87,6 +88,22 @@ std::string GrdFile()
     return path;
 }
 
+// 10000 points as comma-delimited text with a header, as the text writer
+// writes them.
+std::string TextFile()
+{
+    static std::string path = [] {
+        std::string text = "Point,Northing,Easting,Elevation,Description\r\n";
+        for (int i = 1; i <= kPoints; ++i)
+            text += std::to_string(i) + "," + std::to_string(5000 + i * 0.125) + "," + std::to_string(1000 + i * 0.5) +
+                    "," + std::to_string(100 + (i % 100) * 0.01) + ",PT " + std::to_string(i) + "\r\n";
+        auto p = Dir().Path("points.csv");
+        WriteBytes(p, text);
+        return p;
+    }();
+    return path;
+}
+
 void Load(benchmark::State& state, const std::string& path, int32_t expected = kPoints)
 {
     PointTable table;
@@ -110,6 +127,26 @@ void BM_WriteAsc(benchmark::State& state)
     auto out = Dir().Path("out.asc");
     for (auto _ : state) WriteAscFile(table, out);
 }
+
+void BM_LoadText(benchmark::State& state)
+{
+    PointTable table;
+    for (auto _ : state) {
+        ReadTextPointsFile(table, TextFile());
+        benchmark::DoNotOptimize(table.CurrItems());
+    }
+    if (table.CurrItems() != kPoints) state.SkipWithError("wrong point count");
+}
+
+void BM_WriteText(benchmark::State& state)
+{
+    PointTable table;
+    ReadCrdFile(table, CrdFile());
+    auto out = Dir().Path("out.csv");
+    TextWriteOptions options;
+    options.header = true;
+    for (auto _ : state) WriteTextPointsFile(table, out, options);
+}
 }  // namespace
 
 BENCHMARK(BM_LoadCrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -118,5 +155,7 @@ BENCHMARK(BM_LoadCr5)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggr
 BENCHMARK(BM_LoadSurveyorOne)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_LoadGrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_WriteAsc)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadText)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteText)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

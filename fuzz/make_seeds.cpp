@@ -51,5 +51,11 @@ int main(int argc, char** argv)
          companion(SurveyorOneFile(pts, true), SurveyorDescriptions({"IP FOUND", "- SKIP", "  - KEPT", ""})));
     Seed(out / "surveyor_one_companion", "2d-short",
          companion(SurveyorOneFile(pts, false), SurveyorDescriptions({"ONE"}).substr(0, 20)));
+
+    Seed(out / "text", "header-csv", "Point,Northing,Easting,Elevation,Description\r\n1,5000,1000,100,\"LOT 4, BLOCK 2\"\r\n");
+    Seed(out / "text", "blanks", "# job\n1 5000 1000 100 IP FOUND\n2 5001.5 1001 \"\" \"A \"\"B\"\"\"\n");
+    Seed(out / "text", "semicolon-utf8", "\xEF\xBB\xBFid;y;x;h;code\r5;1e3;-2.5;;CAF\xC3\x89\r");
+    Seed(out / "text", "quoted-lines", "1\t2\t3\t4\t\"L1\r\nL2\"\r\n2\t\t\t\tx\r\n");
+    Seed(out / "text", "decimal-comma", "1;5000,5;1000,25;100;X\n");
     return 0;
 }
