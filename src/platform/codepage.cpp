@@ -42,6 +42,12 @@ bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 std::string Utf8ToCp1252(std::string_view utf8)
 {
+    int64_t replaced = 0;
+    return Utf8ToCp1252(utf8, replaced);
+}
+
+std::string Utf8ToCp1252(std::string_view utf8, int64_t& replaced)
+{
     std::string out;
     out.reserve(utf8.size());
     size_t i = 0;
@@ -65,7 +71,9 @@ std::string Utf8ToCp1252(std::string_view utf8)
             ++n;
         }
         const bool valid = len && n == len && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-        out += valid ? ToCp1252(c) : '?';
+        const char converted = valid ? ToCp1252(c) : '?';
+        if (converted == '?') ++replaced;
+        out += converted;
         i += n;  // a malformed sequence is skipped as far as it went
     }
     return out;

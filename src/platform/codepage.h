@@ -2,6 +2,7 @@
 // Conversion between UTF-8 and Windows-1252, the code page in which the point
 // table keeps its text. Other libraries (the database engine, Qt) speak
 // Unicode; every text crossing into or out of the table passes through here.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,9 @@ namespace tessaly {
 // The five bytes Windows-1252 leaves unassigned (81, 8D, 8F, 90, 9D) stand
 // for the control characters of the same value, as Windows itself maps them.
 std::string Utf8ToCp1252(std::string_view utf8);
+// The same, adding to REPLACED the number of "?" put in for what could not be
+// converted.
+std::string Utf8ToCp1252(std::string_view utf8, int64_t& replaced);
 
 // Windows-1252 to UTF-8. Every byte has a character, so nothing is lost.
 std::string Cp1252ToUtf8(std::string_view cp1252);

@@ -1,0 +1,300 @@
+// LandXML points through libxml2's streaming reader. Safe by construction:
+// the document comes from a file we opened ourselves, no network access,
+// entities are never substituted, no DTD is loaded, and any other file the
+// parser might still ask for is refused; libxml2's own limits bound the
+// length of names and texts, ours bound the nesting and the size.
+#include <cstdio>
+#include <libxml/parser.h>
+#include <libxml/xmlreader.h>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "formats/landxml.h"
+#include "formats/load_error.h"
+#include "platform/binary_file.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+
+namespace tessaly {
+
+namespace {
+constexpr int kMaxDepth = 64;
+constexpr int64_t kMaxBytes = int64_t{512} << 20;
+constexpr size_t kMaxPointText = 4096;
+
+int ReadFromFile(void* context, char* buffer, int len)
+{
+    auto* file = static_cast<std::FILE*>(context);
+    const size_t n = std::fread(buffer, 1, static_cast<size_t>(len), file);
+    return n == 0 && std::ferror(file) ? -1 : static_cast<int>(n);
+}
+
+int CloseNothing(void*) { return 0; }
+
+xmlParserInputPtr RefuseEntity(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+
+// Refuses every file the parser asks for while a document is read.
+class NoExternalFiles {
+public:
+    NoExternalFiles() : saved_(xmlGetExternalEntityLoader()) { xmlSetExternalEntityLoader(RefuseEntity); }
+    ~NoExternalFiles() { xmlSetExternalEntityLoader(saved_); }
+    NoExternalFiles(const NoExternalFiles&) = delete;
+    NoExternalFiles& operator=(const NoExternalFiles&) = delete;
+
+private:
+    xmlExternalEntityLoader saved_;
+};
+
+struct XmlString {
+    xmlChar* p;
+    explicit XmlString(xmlChar* s) : p(s) {}
+    ~XmlString() { xmlFree(p); }
+    XmlString(const XmlString&) = delete;
+    XmlString& operator=(const XmlString&) = delete;
+    std::optional<std::string> Get() const
+    {
+        if (!p) return std::nullopt;
+        return std::string(reinterpret_cast<const char*>(p));
+    }
+};
+
+std::string_view View(const xmlChar* s)
+{
+    return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();
+}
+
+bool Space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::vector<std::string_view> Words(std::string_view text)
+{
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && Space(text[i])) ++i;
+        size_t start = i;
+        while (i < text.size() && !Space(text[i])) ++i;
+        if (i > start) words.push_back(text.substr(start, i - start));
+    }
+    return words;
+}
+
+// A point as the document gives it; REF names the point whose coordinates it
+// takes when it has none of its own.
+struct Point {
+    std::array<Cell, PointTable::TotCols> cells;
+    std::optional<std::string> ref;
+};
+
+class LandXmlLoad {
+public:
+    LandXmlLoad(PointTable& table, const std::string& file) : table_(table), file_(file) {}
+
+    LandXmlReadReport Run()
+    {
+        const int64_t length = FileLength(file_);
+        std::FILE* f = OpenForReading(file_);
+        if (length > kMaxBytes) {
+            std::fclose(f);
+            FailLoad(file_, "the file is larger than " + std::to_string(kMaxBytes >> 20) +
+                                " MiB, more than a LandXML point file can be");
+        }
+        xmlInitParser();
+        NoExternalFiles guard;
+        // The reader closes nothing of ours; the FILE is closed here on every path.
+        reader_ = xmlReaderForIO(ReadFromFile, CloseNothing, f, nullptr, nullptr, XML_PARSE_NONET);
+        if (!reader_) {
+            std::fclose(f);
+            FailLoad(file_, "cannot start reading the document");
+        }
+        xmlTextReaderSetStructuredErrorHandler(reader_, OnError, this);
+        try {
+            Walk();
+        } catch (...) {
+            xmlFreeTextReader(reader_);
+            std::fclose(f);
+            Store();
+            throw;
+        }
+        xmlFreeTextReader(reader_);
+        std::fclose(f);
+        Store();
+        if (overflow_) AddPointOf(table_, file_);  // throws: the table is full
+        return report_;
+    }
+
+private:
+    static void OnError(void* context, xmlErrorPtr error)
+    {
+        auto* self = static_cast<LandXmlLoad*>(context);
+        if (!error || error->level < XML_ERR_ERROR || !self->error_.empty()) return;
+        std::string message = error->message ? error->message : "malformed XML";
+        while (!message.empty() && Space(message.back())) message.pop_back();
+        self->error_ = "line " + std::to_string(error->line) + ": " + message;
+    }
+
+    // The line of the node the reader stands on (the parser may be ahead).
+    long Line() { return xmlGetLineNo(xmlTextReaderCurrentNode(reader_)); }
+
+    [[noreturn]] void Fail(const std::string& what) { FailLoad(file_, "line " + std::to_string(Line()) + ": " + what); }
+
+    // Reads the next node; false at the end of the document.
+    bool Next()
+    {
+        const int result = xmlTextReaderRead(reader_);
+        if (result < 0 || !error_.empty())
+            FailLoad(file_, "not a well-formed XML document: " + (error_.empty() ? "read error" : error_));
+        return result == 1;
+    }
+
+    std::string Attribute(const char* name)
+    {
+        XmlString value(xmlTextReaderGetAttribute(reader_, reinterpret_cast<const xmlChar*>(name)));
+        auto text = value.Get();
+        return text ? Utf8ToCp1252(*text, report_.replacedCharacters) : std::string();
+    }
+    bool HasAttribute(const char* name)
+    {
+        XmlString value(xmlTextReaderGetAttribute(reader_, reinterpret_cast<const xmlChar*>(name)));
+        return value.p != nullptr;
+    }
+
+    void Walk()
+    {
+        std::vector<int> groups;  // depths of the open CgPoints elements
+        bool root = true;
+        while (Next()) {
+            const int type = xmlTextReaderNodeType(reader_);
+            const int depth = xmlTextReaderDepth(reader_);
+            if (depth > kMaxDepth) Fail("elements nest deeper than " + std::to_string(kMaxDepth) + " levels");
+            const std::string_view name = View(xmlTextReaderConstLocalName(reader_));
+            if (type == XML_READER_TYPE_ELEMENT) {
+                if (root) {
+                    if (name != "LandXML")
+                        FailLoad(file_, "not a LandXML document: its root element is <" +
+                                            std::string(View(xmlTextReaderConstName(reader_))) +
+                                            ">, not <LandXML>");
+                    root = false;
+                } else if (name == "CgPoints" && !xmlTextReaderIsEmptyElement(reader_)) {
+                    groups.push_back(depth);
+                } else if (name == "CgPoint" && !groups.empty()) {
+                    ReadPoint(depth);
+                }
+            } else if (type == XML_READER_TYPE_END_ELEMENT && !groups.empty() && groups.back() == depth) {
+                groups.pop_back();
+            }
+        }
+        if (root) FailLoad(file_, "not a LandXML document: it holds no element");
+    }
+
+    void ReadPoint(int depth)
+    {
+        Point point;
+        std::string name = Attribute("name");
+        if (name.empty()) name = Attribute("oID");
+        std::string desc = HasAttribute("desc") ? Attribute("desc") : Attribute("code");
+        std::optional<std::string> ref;
+        if (HasAttribute("pntRef")) ref = Attribute("pntRef");
+        const long line = Line();
+
+        std::string text;
+        if (!xmlTextReaderIsEmptyElement(reader_)) {
+            while (Next()) {
+                const int type = xmlTextReaderNodeType(reader_);
+                if (type == XML_READER_TYPE_END_ELEMENT && xmlTextReaderDepth(reader_) == depth) break;
+                if (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+                    type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE) {
+                    text += View(xmlTextReaderConstValue(reader_));
+                    if (text.size() > kMaxPointText)
+                        Fail("the coordinates of point \"" + name + "\" run past " +
+                             std::to_string(kMaxPointText) + " characters");
+                }
+            }
+        }
+        const auto words = Words(text);
+        if (words.size() == 1 || words.size() > 3)
+            FailLoad(file_, "line " + std::to_string(line) + ": point \"" + name + "\" has " +
+                                std::to_string(words.size()) +
+                                " numbers where northing, easting and perhaps elevation belong");
+        for (auto word : words) {
+            std::string out;
+            if (!CoordinateText(std::string(word), out))
+                FailLoad(file_, "line " + std::to_string(line) + ": point \"" + name + "\" has \"" +
+                                    Utf8ToCp1252(word) + "\" where a coordinate belongs");
+        }
+
+        if (!name.empty()) point.cells[ColPoint] = name;
+        if (!desc.empty()) point.cells[ColDescription] = desc;
+        if (!words.empty()) {
+            point.cells[ColNorthing] = std::string(words[0]);
+            point.cells[ColEasting] = std::string(words[1]);
+            point.cells[ColElevation] = words.size() == 3 ? Cell(std::string(words[2])) : Cell();
+        } else if (ref) {
+            point.ref = ref;
+        } else {
+            ++report_.skippedPoints;  // a point with neither coordinates nor a reference
+            return;
+        }
+        Add(std::move(point));
+    }
+
+    void Add(Point point)
+    {
+        const std::string name = CellText(point.cells[ColPoint]);
+        if (points_.size() < static_cast<size_t>(table_.AllocatedRows())) {
+            if (point.ref) wanted_.insert(*point.ref);
+            else if (!name.empty()) named_.try_emplace(name, point.cells);
+            points_.push_back(std::move(point));
+            return;
+        }
+        // Past the table's rows only the points the kept ones refer to matter.
+        overflow_ = true;
+        if (!point.ref && wanted_.count(name)) named_.try_emplace(name, point.cells);
+    }
+
+    // Puts the points read so far into the table, references resolved.
+    void Store()
+    {
+        table_.Clear();
+        for (Point& point : points_) {
+            if (point.ref) {
+                auto target = named_.find(*point.ref);
+                if (target == named_.end()) {
+                    ++report_.skippedPoints;
+                    continue;
+                }
+                // The coordinates come from the point referred to, and so do
+                // a name and description the reference does not give.
+                const auto& cells = target->second;
+                for (int16_t col : {ColNorthing, ColEasting, ColElevation}) point.cells[col] = cells[col];
+                for (int16_t col : {ColPoint, ColDescription})
+                    if (IsEmpty(point.cells[col])) point.cells[col] = cells[col];
+            }
+            AddPointOf(table_, file_, std::move(point.cells));
+        }
+        points_.clear();
+    }
+
+    PointTable& table_;
+    const std::string& file_;
+    xmlTextReaderPtr reader_ = nullptr;
+    std::string error_;
+    LandXmlReadReport report_;
+    std::vector<Point> points_;
+    std::unordered_map<std::string, std::array<Cell, PointTable::TotCols>> named_;
+    std::unordered_set<std::string> wanted_;
+    bool overflow_ = false;
+};
+}  // namespace
+
+LandXmlReadReport ReadLandXml(PointTable& table, const std::string& file)
+{
+    table.Clear();
+    return LandXmlLoad(table, file).Run();
+}
+
+void ReadLandXmlFile(PointTable& table, const std::string& file) { ReadLandXml(table, file); }
+
+}  // namespace tessaly
