@@ -6,7 +6,8 @@ TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${BUILD:-$TOP/build}
 
 PACKAGES=(cmake clang libclang-rt-14-dev ninja-build g++ pkg-config qt6-base-dev libgl-dev libmdb3 mdbtools-dev libglib2.0-dev
-          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth locales)
+          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth locales
+          libxml2-dev libxml2-utils gdal-bin)
 
 ensure_packages() {
     local missing=() p

@@ -83,8 +83,9 @@ std::vector<std::string_view> Words(std::string_view text)
 
 // A point as the document gives it; REF names the point whose coordinates it
 // takes when it has none of its own.
+using Row = std::array<Cell, PointTable::TotCols>;
 struct Point {
-    std::array<Cell, PointTable::TotCols> cells;
+    Row cells;
     std::optional<std::string> ref;
 };
 
@@ -115,12 +116,12 @@ public:
         } catch (...) {
             xmlFreeTextReader(reader_);
             std::fclose(f);
-            Store();
+            ResolveReferences();
             throw;
         }
         xmlFreeTextReader(reader_);
         std::fclose(f);
-        Store();
+        ResolveReferences();
         if (overflow_) AddPointOf(table_, file_);  // throws: the table is full
         return report_;
     }
@@ -149,17 +150,8 @@ private:
         return result == 1;
     }
 
-    std::string Attribute(const char* name)
-    {
-        XmlString value(xmlTextReaderGetAttribute(reader_, reinterpret_cast<const xmlChar*>(name)));
-        auto text = value.Get();
-        return text ? Utf8ToCp1252(*text, report_.replacedCharacters) : std::string();
-    }
-    bool HasAttribute(const char* name)
-    {
-        XmlString value(xmlTextReaderGetAttribute(reader_, reinterpret_cast<const xmlChar*>(name)));
-        return value.p != nullptr;
-    }
+    // Windows-1252 text of an attribute value.
+    std::string Text(const xmlChar* utf8) { return Utf8ToCp1252(View(utf8), report_.replacedCharacters); }
 
     void Walk()
     {
@@ -192,11 +184,23 @@ private:
     void ReadPoint(int depth)
     {
         Point point;
-        std::string name = Attribute("name");
-        if (name.empty()) name = Attribute("oID");
-        std::string desc = HasAttribute("desc") ? Attribute("desc") : Attribute("code");
-        std::optional<std::string> ref;
-        if (HasAttribute("pntRef")) ref = Attribute("pntRef");
+        // One walk over the attributes. A value may live in a buffer the
+        // next call reuses, so each is converted at once.
+        std::optional<std::string> name, oid, desc, code, ref;
+        for (int more = xmlTextReaderMoveToFirstAttribute(reader_); more == 1;
+             more = xmlTextReaderMoveToNextAttribute(reader_)) {
+            if (xmlTextReaderConstNamespaceUri(reader_)) continue;
+            const std::string_view attribute = View(xmlTextReaderConstLocalName(reader_));
+            auto value = [this] { return Text(xmlTextReaderConstValue(reader_)); };
+            if (attribute == "name") name = value();
+            else if (attribute == "oID") oid = value();
+            else if (attribute == "desc") desc = value();
+            else if (attribute == "code") code = value();
+            else if (attribute == "pntRef") ref = value();
+        }
+        xmlTextReaderMoveToElement(reader_);
+        if (!name || name->empty()) name = oid ? std::move(oid) : std::string();
+        if (!desc) desc = code ? std::move(code) : std::string();
         const long line = Line();
 
         std::string text;
@@ -208,25 +212,25 @@ private:
                     type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE) {
                     text += View(xmlTextReaderConstValue(reader_));
                     if (text.size() > kMaxPointText)
-                        Fail("the coordinates of point \"" + name + "\" run past " +
+                        Fail("the coordinates of point \"" + *name + "\" run past " +
                              std::to_string(kMaxPointText) + " characters");
                 }
             }
         }
         const auto words = Words(text);
         if (words.size() == 1 || words.size() > 3)
-            FailLoad(file_, "line " + std::to_string(line) + ": point \"" + name + "\" has " +
+            FailLoad(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has " +
                                 std::to_string(words.size()) +
                                 " numbers where northing, easting and perhaps elevation belong");
+        std::string number;
         for (auto word : words) {
-            std::string out;
-            if (!CoordinateText(std::string(word), out))
-                FailLoad(file_, "line " + std::to_string(line) + ": point \"" + name + "\" has \"" +
+            if (!CoordinateText(std::string(word), number))
+                FailLoad(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has \"" +
                                     Utf8ToCp1252(word) + "\" where a coordinate belongs");
         }
 
-        if (!name.empty()) point.cells[ColPoint] = name;
-        if (!desc.empty()) point.cells[ColDescription] = desc;
+        if (!name->empty()) point.cells[ColPoint] = std::move(*name);
+        if (!desc->empty()) point.cells[ColDescription] = std::move(*desc);
         if (!words.empty()) {
             point.cells[ColNorthing] = std::string(words[0]);
             point.cells[ColEasting] = std::string(words[1]);
@@ -240,51 +244,84 @@ private:
         Add(std::move(point));
     }
 
+    // Points go straight into the table; a reference holds its row until
+    // the end of the document, when the point it names is known.
     void Add(Point point)
     {
-        const std::string name = CellText(point.cells[ColPoint]);
-        if (points_.size() < static_cast<size_t>(table_.AllocatedRows())) {
-            if (point.ref) wanted_.insert(*point.ref);
-            else if (!name.empty()) named_.try_emplace(name, point.cells);
-            points_.push_back(std::move(point));
+        if (!table_.Full()) {
+            if (point.ref) {
+                wanted_.insert(*point.ref);
+                pending_.push_back({table_.CurrItems(), std::move(*point.ref)});
+            }
+            AddPointOf(table_, file_, std::move(point.cells));
             return;
         }
         // Past the table's rows only the points the kept ones refer to matter.
         overflow_ = true;
-        if (!point.ref && wanted_.count(name)) named_.try_emplace(name, point.cells);
+        if (point.ref || wanted_.empty()) return;
+        std::string name = CellText(point.cells[ColPoint]);
+        if (wanted_.count(name)) beyond_.try_emplace(std::move(name), std::move(point.cells));
     }
 
-    // Puts the points read so far into the table, references resolved.
-    void Store()
+    void ResolveReferences()
     {
-        table_.Clear();
-        for (Point& point : points_) {
-            if (point.ref) {
-                auto target = named_.find(*point.ref);
-                if (target == named_.end()) {
-                    ++report_.skippedPoints;
-                    continue;
-                }
-                // The coordinates come from the point referred to, and so do
-                // a name and description the reference does not give.
-                const auto& cells = target->second;
-                for (int16_t col : {ColNorthing, ColEasting, ColElevation}) point.cells[col] = cells[col];
-                for (int16_t col : {ColPoint, ColDescription})
-                    if (IsEmpty(point.cells[col])) point.cells[col] = cells[col];
-            }
-            AddPointOf(table_, file_, std::move(point.cells));
+        if (pending_.empty()) return;
+        // The first point of each name that references ask for.
+        std::unordered_map<std::string, Row> named;
+        std::unordered_set<int32_t> refRows;
+        for (const auto& p : pending_) refRows.insert(p.row);
+        for (int32_t row = 0; row < table_.CurrItems(); ++row) {
+            if (refRows.count(row)) continue;
+            std::string name = CellText(table_.Get(ColPoint, row));
+            if (!wanted_.count(name) || named.count(name)) continue;
+            Row cells;
+            for (int16_t col = 0; col < PointTable::TotCols; ++col) cells[col] = table_.Get(col, row);
+            named.emplace(std::move(name), std::move(cells));
         }
-        points_.clear();
+        for (auto& [name, cells] : beyond_) named.try_emplace(name, cells);
+
+        std::unordered_set<int32_t> unresolved;
+        for (const auto& p : pending_) {
+            auto target = named.find(p.name);
+            if (target == named.end()) {
+                unresolved.insert(p.row);
+                continue;
+            }
+            // The coordinates come from the point referred to, and so do
+            // a name and description the reference does not give.
+            const Row& cells = target->second;
+            for (int16_t col : {ColNorthing, ColEasting, ColElevation}) table_.Set(col, p.row, cells[col]);
+            for (int16_t col : {ColPoint, ColDescription})
+                if (IsEmpty(table_.Get(col, p.row))) table_.Set(col, p.row, cells[col]);
+        }
+        pending_.clear();
+        if (unresolved.empty()) return;
+        // The unresolved references leave the table; the rows after them move up.
+        report_.skippedPoints += static_cast<int32_t>(unresolved.size());
+        std::vector<Row> kept;
+        for (int32_t row = 0; row < table_.CurrItems(); ++row) {
+            if (unresolved.count(row)) continue;
+            Row cells;
+            for (int16_t col = 0; col < PointTable::TotCols; ++col) cells[col] = table_.Get(col, row);
+            kept.push_back(std::move(cells));
+        }
+        table_.Clear();
+        for (auto& cells : kept) AddPointOf(table_, file_, std::move(cells));
     }
+
+    struct Pending {
+        int32_t row;
+        std::string name;
+    };
 
     PointTable& table_;
     const std::string& file_;
     xmlTextReaderPtr reader_ = nullptr;
     std::string error_;
     LandXmlReadReport report_;
-    std::vector<Point> points_;
-    std::unordered_map<std::string, std::array<Cell, PointTable::TotCols>> named_;
-    std::unordered_set<std::string> wanted_;
+    std::vector<Pending> pending_;
+    std::unordered_set<std::string> wanted_;     // names that references ask for
+    std::unordered_map<std::string, Row> beyond_;  // points past the table's rows that are asked for
     bool overflow_ = false;
 };
 }  // namespace
