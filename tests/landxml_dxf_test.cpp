@@ -261,6 +261,18 @@ TEST_F(Exchange, ReaderCases)
          }()),
          {}, "elements nest deeper than 64 levels"},
         {Doc("<CgPoints><CgPoint>" + std::string(5000, '1') + "</CgPoint></CgPoints>"), {}, "run past 4096 characters"},
+        // Entities that expand a billionfold.
+        {[] {
+             std::string entities = "<!ENTITY a0 \"lol lol lol lol lol lol lol lol lol lol\">";
+             for (int i = 1; i < 10; ++i) {
+                 entities += "<!ENTITY a" + std::to_string(i) + " \"";
+                 for (int k = 0; k < 10; ++k) entities += "&a" + std::to_string(i - 1) + ";";
+                 entities += "\">";
+             }
+             return Doc("<CgPoints><CgPoint desc=\"&a9;\">1 2</CgPoint></CgPoints>",
+                        "<!DOCTYPE LandXML [" + entities + "]>");
+         }(),
+         {}, "entity reference loop"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.xml.substr(0, 200));
@@ -301,6 +313,11 @@ TEST_F(Exchange, ReaderReadsNoOtherFile)
         Doc("<CgPoints><CgPoint><xi:include xmlns:xi=\"http://www.w3.org/2001/XInclude\" href=\"" + uri +
             "\" parse=\"text\"/></CgPoint></CgPoints>"),
     };
+    if (Have("xmllint")) {
+        // The attack is real: a parser that substitutes entities reads the secret.
+        WriteBytes(dir.Path("attack.xml"), docs[0]);
+        EXPECT_NE(Shell("xmllint --noent '" + dir.Path("attack.xml") + "'").first.find("99 98 97"), std::string::npos);
+    }
     for (const auto& doc : docs) {
         SCOPED_TRACE(doc);
         Load(doc);
