@@ -249,7 +249,7 @@ TEST_F(Exchange, ReaderCases)
          {{"", "1", "2", "", ""}},
          "not a well-formed XML document"},
         {Doc("<CgPoints><CgPoint>1 2</CgPoint><CgPoint name=\"B\">\n1 2 3 4</CgPoint></CgPoints>"),
-         {{"", "1", "2", "", ""}}, "line 2: point \"B\" has 4 numbers"},
+         {{"", "1", "2", "", ""}}, "line 2: point \"B\" has more than 3 numbers"},
         {Doc("<CgPoints><CgPoint name=\"B\">1</CgPoint></CgPoints>"), {}, "point \"B\" has 1 numbers"},
         {Doc("<CgPoints><CgPoint name=\"B\">1 2,5</CgPoint></CgPoints>"), {}, "has \"2,5\" where a coordinate belongs"},
         {Doc("<CgPoints><CgPoint>1 &undefined;</CgPoint></CgPoints>"), {}, "not a well-formed XML document"},

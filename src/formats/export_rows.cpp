@@ -20,9 +20,11 @@ namespace {
 bool Digit(char c) { return c >= '0' && c <= '9'; }
 
 // Sign, digits with at most one point (at least one digit), optional
-// exponent with at least one digit; nothing else.
-bool DecimalForm(std::string_view t)
+// exponent with at least one digit; nothing else. EXPONENT tells whether
+// there is one.
+bool DecimalForm(std::string_view t, bool& exponent)
 {
+    exponent = false;
     size_t i = 0, digits = 0;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
     for (; i < t.size() && Digit(t[i]); ++i) ++digits;
@@ -30,6 +32,7 @@ bool DecimalForm(std::string_view t)
         for (++i; i < t.size() && Digit(t[i]); ++i) ++digits;
     if (digits == 0) return false;
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        exponent = true;
         ++i;
         if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
         size_t exp = 0;
@@ -51,15 +54,23 @@ bool CoordinateText(const Cell& cell, std::string& out)
     }
     auto text = std::get_if<std::string>(&cell);
     if (!text) return false;
-    std::string_view t = TrimBlanks(*text);
-    if (!DecimalForm(t)) return false;
-    // The form alone lets 1E999 through; the value must be a finite double.
-    std::string_view unsigned_t = t.front() == '+' ? t.substr(1) : t;
-    double value = 0;
-    auto res = std::from_chars(unsigned_t.data(), unsigned_t.data() + unsigned_t.size(), value);
-    if (res.ec != std::errc() || !std::isfinite(value)) return false;
+    const std::string_view t = TrimBlanks(*text);
+    if (!IsDecimalNumber(t)) return false;
     out.assign(t);
     return true;
+}
+
+bool IsDecimalNumber(std::string_view t)
+{
+    bool exponent = false;
+    if (!DecimalForm(t, exponent)) return false;
+    // The form alone lets 1E999 through; the value must be a finite double.
+    // Without an exponent a number of up to 300 characters always is one.
+    if (!exponent && t.size() <= 300) return true;
+    if (t.front() == '+') t.remove_prefix(1);
+    double value = 0;
+    auto res = std::from_chars(t.data(), t.data() + t.size(), value);
+    return res.ec == std::errc() && std::isfinite(value);
 }
 
 }  // namespace tessaly

@@ -3,6 +3,7 @@
 // a cell holds a coordinate, and the count of what they could not write.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "table/point_table.h"
@@ -18,6 +19,10 @@ struct ExportReport {
 
 // The rows the writers write, in order: the rows Save writes.
 std::vector<int32_t> RowsToExport(const PointTable& table);
+
+// True when TEXT is a decimal number (sign, digits with at most one point,
+// optional exponent) whose value is a finite double.
+bool IsDecimalNumber(std::string_view text);
 
 // When CELL holds a finite number, puts its text in OUT and returns true: a
 // text cell's own text without the blanks around it when it is a decimal

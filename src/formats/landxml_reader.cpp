@@ -48,19 +48,6 @@ private:
     xmlExternalEntityLoader saved_;
 };
 
-struct XmlString {
-    xmlChar* p;
-    explicit XmlString(xmlChar* s) : p(s) {}
-    ~XmlString() { xmlFree(p); }
-    XmlString(const XmlString&) = delete;
-    XmlString& operator=(const XmlString&) = delete;
-    std::optional<std::string> Get() const
-    {
-        if (!p) return std::nullopt;
-        return std::string(reinterpret_cast<const char*>(p));
-    }
-};
-
 std::string_view View(const xmlChar* s)
 {
     return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();
@@ -68,18 +55,21 @@ std::string_view View(const xmlChar* s)
 
 bool Space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-std::vector<std::string_view> Words(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && Space(text[i])) ++i;
-        size_t start = i;
-        while (i < text.size() && !Space(text[i])) ++i;
-        if (i > start) words.push_back(text.substr(start, i - start));
+// The words of a point's text, at most four of them (four is one too many).
+struct Words {
+    std::array<std::string_view, 4> word;
+    size_t count = 0;
+    explicit Words(std::string_view text)
+    {
+        size_t i = 0;
+        while (i < text.size() && count < word.size()) {
+            while (i < text.size() && Space(text[i])) ++i;
+            const size_t start = i;
+            while (i < text.size() && !Space(text[i])) ++i;
+            if (i > start) word[count++] = text.substr(start, i - start);
+        }
     }
-    return words;
-}
+};
 
 // A point as the document gives it; REF names the point whose coordinates it
 // takes when it has none of its own.
@@ -203,7 +193,8 @@ private:
         if (!desc) desc = code ? std::move(code) : std::string();
         const long line = Line();
 
-        std::string text;
+        std::string& text = text_;  // its memory serves every point
+        text.clear();
         if (!xmlTextReaderIsEmptyElement(reader_)) {
             while (Next()) {
                 const int type = xmlTextReaderNodeType(reader_);
@@ -217,24 +208,23 @@ private:
                 }
             }
         }
-        const auto words = Words(text);
-        if (words.size() == 1 || words.size() > 3)
+        const Words words(text);
+        if (words.count == 1 || words.count > 3)
             FailLoad(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has " +
-                                std::to_string(words.size()) +
+                                (words.count > 3 ? "more than 3" : "1") +
                                 " numbers where northing, easting and perhaps elevation belong");
-        std::string number;
-        for (auto word : words) {
-            if (!CoordinateText(std::string(word), number))
+        for (size_t k = 0; k < words.count; ++k) {
+            if (!IsDecimalNumber(words.word[k]))
                 FailLoad(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has \"" +
-                                    Utf8ToCp1252(word) + "\" where a coordinate belongs");
+                                    Utf8ToCp1252(words.word[k]) + "\" where a coordinate belongs");
         }
 
         if (!name->empty()) point.cells[ColPoint] = std::move(*name);
         if (!desc->empty()) point.cells[ColDescription] = std::move(*desc);
-        if (!words.empty()) {
-            point.cells[ColNorthing] = std::string(words[0]);
-            point.cells[ColEasting] = std::string(words[1]);
-            point.cells[ColElevation] = words.size() == 3 ? Cell(std::string(words[2])) : Cell();
+        if (words.count > 0) {
+            point.cells[ColNorthing].emplace<std::string>(words.word[0]);
+            point.cells[ColEasting].emplace<std::string>(words.word[1]);
+            if (words.count == 3) point.cells[ColElevation].emplace<std::string>(words.word[2]);
         } else if (ref) {
             point.ref = ref;
         } else {
@@ -246,7 +236,7 @@ private:
 
     // Points go straight into the table; a reference holds its row until
     // the end of the document, when the point it names is known.
-    void Add(Point point)
+    void Add(Point&& point)
     {
         if (!table_.Full()) {
             if (point.ref) {
@@ -320,6 +310,7 @@ private:
     std::string error_;
     LandXmlReadReport report_;
     std::vector<Pending> pending_;
+    std::string text_;
     std::unordered_set<std::string> wanted_;     // names that references ask for
     std::unordered_map<std::string, Row> beyond_;  // points past the table's rows that are asked for
     bool overflow_ = false;
