@@ -19,10 +19,10 @@ public:
     void Group(int code, std::string_view value)
     {
         // Codes right-aligned in three columns, as AutoCAD writes them.
-        if (code < 10) chunk_ += "  ";
-        else if (code < 100) chunk_ += ' ';
-        chunk_ += std::to_string(code);
-        chunk_ += "\r\n";
+        char line[5] = {' ', ' ', static_cast<char>('0' + code % 10), '\r', '\n'};
+        if (code >= 10) line[1] = static_cast<char>('0' + code / 10 % 10);
+        if (code >= 100) line[0] = static_cast<char>('0' + code / 100);
+        chunk_.append(line, sizeof line);
         chunk_ += value;
         chunk_ += "\r\n";
         if (chunk_.size() >= (1 << 16) - 1024) {
@@ -95,7 +95,7 @@ std::string DxfText(std::string text)
     return out;
 }
 
-void Text(DxfOut& dxf, const char* layer, double x, double y, const std::string& z, double height,
+void Text(DxfOut& dxf, const char* layer, double x, double y, const std::string& z, const std::string& height,
           const std::string& text)
 {
     dxf.Group(0, "TEXT");
@@ -112,6 +112,8 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
 {
     const double h = options.textHeight;
     if (!(std::isfinite(h) && h > 0)) throw Error(file + ": the text height must be a number greater than 0");
+    std::array<char, 32> buf{};
+    const std::string height(buf.data(), std::to_chars(buf.data(), buf.data() + buf.size(), h).ptr);
     DxfOut dxf(file);
     dxf.Group(0, "SECTION");
     dxf.Group(2, "HEADER");
@@ -147,9 +149,9 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
         const double x = LeadingNumber(east) + h / 2;
         const double y = LeadingNumber(north);
         const std::string number = CellText(table.Get(ColPoint, row));
-        if (!number.empty()) Text(dxf, "PNT-NO", x, y + h / 2, z, h, number);
+        if (!number.empty()) Text(dxf, "PNT-NO", x, y + h / 2, z, height, number);
         const std::string desc = CellText(table.Get(ColDescription, row));
-        if (!desc.empty()) Text(dxf, "PNT-DESC", x, y - 1.5 * h, z, h, desc);
+        if (!desc.empty()) Text(dxf, "PNT-DESC", x, y - 1.5 * h, z, height, desc);
         ++report.written;
     }
     dxf.Group(0, "ENDSEC");
