@@ -3,6 +3,7 @@
 // file is only replaced once the whole document is on disk.
 #include <ctime>
 #include <exception>
+#include <libxml/globals.h>
 #include <libxml/xmlIO.h>
 #include <libxml/xmlwriter.h>
 #include <memory>
@@ -42,6 +43,25 @@ int SinkWrite(void* context, const char* buffer, int len)
 }
 
 int SinkClose(void*) { return 0; }
+
+void IgnoreError(void*, xmlErrorPtr) {}
+
+// libxml2 would print its own line about a failed write; the failure
+// reaches the caller as an Error instead.
+class QuietLibxml {
+public:
+    QuietLibxml() : saved_(xmlStructuredError), context_(xmlStructuredErrorContext)
+    {
+        xmlSetStructuredErrorFunc(nullptr, IgnoreError);
+    }
+    ~QuietLibxml() { xmlSetStructuredErrorFunc(context_, saved_); }
+    QuietLibxml(const QuietLibxml&) = delete;
+    QuietLibxml& operator=(const QuietLibxml&) = delete;
+
+private:
+    xmlStructuredErrorFunc saved_;
+    void* context_;
+};
 
 const xmlChar* X(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
 
@@ -148,6 +168,7 @@ std::string Now(const char* format)
 ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, const LandXmlWriteOptions& options)
 {
     xmlInitParser();
+    QuietLibxml quiet;
     Sink sink{ReplacingFileWriter(file), nullptr};
     ExportReport report;
     {
