@@ -341,8 +341,20 @@ TEST_F(Exchange, ReaderReadsNoOtherFile)
     }
 }
 
-TEST_F(Exchange, ReaderKeepsTheFirst10000Points)
+TEST_F(Exchange, ReaderBounds)
 {
+    // A file past the size bound fails at once (a sparse file: no disk used).
+    auto huge = dir.Path("huge.xml");
+    WriteBytes(huge, Doc(""));
+    std::filesystem::resize_file(huge, (std::uintmax_t{512} << 20) + 1);
+    EXPECT_THROW(
+        try { ReadLandXmlFile(table, huge); } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("larger than 512 MiB"), std::string::npos) << e.what();
+            throw;
+        },
+        Error);
+
+
     std::string body = "<CgPoints><CgPoint pntRef=\"last\"/>";
     for (int i = 1; i <= 10001; ++i) body += "<CgPoint name=\"" + std::to_string(i) + "\">1 2</CgPoint>";
     body += "<CgPoint name=\"last\">5 6</CgPoint></CgPoints>";
