@@ -95,7 +95,9 @@ public:
         xmlInitParser();
         NoExternalFiles guard;
         // The reader closes nothing of ours; the FILE is closed here on every path.
-        reader_ = xmlReaderForIO(ReadFromFile, CloseNothing, f, nullptr, nullptr, XML_PARSE_NONET);
+        // Blank text between elements carries nothing a point needs.
+        reader_ = xmlReaderForIO(ReadFromFile, CloseNothing, f, nullptr, nullptr,
+                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT);
         if (!reader_) {
             std::fclose(f);
             FailLoad(file_, "cannot start reading the document");
