@@ -95,8 +95,8 @@ std::string DxfText(std::string text)
     return out;
 }
 
-void Text(DxfOut& dxf, const char* layer, double x, double y, const std::string& z, const std::string& height,
-          const std::string& text)
+void Text(DxfOut& dxf, const char* layer, std::string_view x, double y, const std::string& z,
+          const std::string& height, const std::string& text)
 {
     dxf.Group(0, "TEXT");
     dxf.Group(8, layer);
@@ -146,11 +146,13 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
 
         // The number above and the description below a line through the
         // point, both starting half a text height to its right.
-        const double x = LeadingNumber(east) + h / 2;
         const double y = LeadingNumber(north);
         const std::string number = CellText(table.Get(ColPoint, row));
-        if (!number.empty()) Text(dxf, "PNT-NO", x, y + h / 2, z, height, number);
         const std::string desc = CellText(table.Get(ColDescription, row));
+        std::array<char, 32> xbuf{};
+        const std::string_view x(xbuf.data(), static_cast<size_t>(
+            std::to_chars(xbuf.data(), xbuf.data() + xbuf.size(), LeadingNumber(east) + h / 2).ptr - xbuf.data()));
+        if (!number.empty()) Text(dxf, "PNT-NO", x, y + h / 2, z, height, number);
         if (!desc.empty()) Text(dxf, "PNT-DESC", x, y - 1.5 * h, z, height, desc);
         ++report.written;
     }
