@@ -25,7 +25,7 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file,
 // What a complete LandXML load has to tell beyond its points.
 struct LandXmlReadReport {
     int64_t replacedCharacters = 0;  // characters Windows-1252 cannot hold, stored as "?"
-    int32_t skippedPoints = 0;       // points without coordinates (a pntRef to no point of the file)
+    int32_t skippedPoints = 0;       // CgPoints without coordinates: no text, or a pntRef to no point of the file
 };
 
 // Clears TABLE and loads every CgPoint under any CgPoints of FILE. A failed
