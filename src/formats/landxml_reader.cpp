@@ -1,8 +1,9 @@
 // LandXML points through libxml2's streaming reader. Safe by construction:
 // the document comes from a file we opened ourselves, no network access,
-// entity references in text are not expanded, no DTD is loaded, and any other file the
-// parser might still ask for is refused; libxml2's own limits bound the
-// length of names and texts, ours bound the nesting and the size.
+// entity references in text are not expanded, no DTD is loaded, and any
+// other file the parser might still ask for is refused; libxml2's own limits
+// bound the length of names and texts and the expansion of entities, ours
+// bound the nesting and the size.
 #include <cstdio>
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
