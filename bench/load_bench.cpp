@@ -1,7 +1,9 @@
-// Loads of 10000-point files of each format, and the writer on 10000 points.
+// Loads of 10000-point files of each format, and the writers on 10000 points.
 #include <benchmark/benchmark.h>
 
+#include "formats/dxf.h"
 #include "formats/formats.h"
+#include "formats/landxml.h"
 #include "formats/text_points.h"
 #include "support/fixtures.h"
 
@@ -108,7 +110,7 @@ void Load(benchmark::State& state, const std::string& path, int32_t expected = k
 {
     PointTable table;
     for (auto _ : state) {
-        ChooseReader(path).read(table, path);
+        ChooseReader(path).read(table, path, {});
         benchmark::DoNotOptimize(table.CurrItems());
     }
     if (table.CurrItems() != expected) state.SkipWithError("wrong point count");
@@ -147,6 +149,40 @@ void BM_WriteText(benchmark::State& state)
     options.header = true;
     for (auto _ : state) WriteTextPointsFile(table, out, options);
 }
+
+// The LandXML writer and reader on the points of the coordinate file.
+void BM_WriteLandXml(benchmark::State& state)
+{
+    PointTable table;
+    ReadCrdFile(table, CrdFile());
+    auto out = Dir().Path("out.xml");
+    for (auto _ : state) WriteLandXmlFile(table, out);
+}
+
+void BM_WriteDxf(benchmark::State& state)
+{
+    PointTable table;
+    ReadCrdFile(table, CrdFile());
+    auto out = Dir().Path("out.dxf");
+    for (auto _ : state) WriteDxfFile(table, out);
+}
+
+void BM_LoadLandXml(benchmark::State& state)
+{
+    static std::string path = [] {
+        PointTable table;
+        ReadCrdFile(table, CrdFile());
+        auto p = Dir().Path("points.xml");
+        WriteLandXmlFile(table, p);
+        return p;
+    }();
+    PointTable table;
+    for (auto _ : state) {
+        ReadLandXmlFile(table, path);
+        benchmark::DoNotOptimize(table.CurrItems());
+    }
+    if (table.CurrItems() != kPoints) state.SkipWithError("wrong point count");
+}
 }  // namespace
 
 BENCHMARK(BM_LoadCrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -157,5 +193,8 @@ BENCHMARK(BM_LoadGrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggr
 BENCHMARK(BM_WriteAsc)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_LoadText)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_WriteText)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteLandXml)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteDxf)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadLandXml)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

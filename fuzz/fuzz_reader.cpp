@@ -5,7 +5,8 @@
 // anything loaded, written back with the writer. Asserted on every input:
 //   - a load completes or throws tessaly::Error, nothing else;
 //   - CurrItems never exceeds the table;
-//   - the written file is exactly the CurrItems rows, field by field.
+//   - the written file is exactly the CurrItems rows, field by field;
+//   - LandXML only: the points loaded, written as LandXML, read back the same.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 
 #include "formats/formats.h"
 #include "formats/text_points.h"
+#include "formats/landxml.h"
 #include "platform/error.h"
 #include "platform/text/text_rules.h"
 
@@ -33,6 +35,8 @@ constexpr const char* kExt = ".cr5";
 constexpr const char* kExt = ".grd";
 #elif defined(TESSALY_FUZZ_TEXT)
 constexpr const char* kExt = ".csv";
+#elif defined(TESSALY_FUZZ_LANDXML)
+constexpr const char* kExt = ".xml";
 #else
 constexpr const char* kExt = ".pts";
 #endif
@@ -90,8 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 #if defined(TESSALY_FUZZ_TEXT)
         PreviewTextPointsFile(input, TextLayout::PNEZD, 5);
         ReadTextPointsFile(table, input);
+#elif defined(TESSALY_FUZZ_LANDXML)
+        ReadLandXmlFile(table, input);
 #else
-        ChooseReader(input).read(table, input);
+        ChooseReader(input).read(table, input, {});
 #endif
     } catch (const Error&) {
         // A failed load is a valid outcome; what follows must still hold.
@@ -117,6 +123,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const Error&) {
     }
     if (back.CurrItems() > table.CurrItems()) std::abort();
+#elif defined(TESSALY_FUZZ_LANDXML)
+    // Every point the reader stores has coordinates LandXML can carry.
+    const std::string xml = Folder() + "/out.xml";
+    if (WriteLandXmlFile(table, xml).leftOut != 0) std::abort();
+    static PointTable again;
+    ReadLandXmlFile(again, xml);
+    if (again.CurrItems() != table.CurrItems()) std::abort();
+    for (int32_t r = 0; r < table.CurrItems(); ++r)
+        for (int16_t c = 0; c < PointTable::TotCols; ++c)
+            if (CellText(again.Get(c, r)) != CellText(table.Get(c, r))) std::abort();
 #endif
     return 0;
 }

@@ -91,9 +91,9 @@ TEST(Convert, UsageErrors)
 {
     TempDir dir;
     WriteBytes(dir.Path("job.crd"), CrdNumeric(0, {}));
-    Outcome r = Convert(dir, dir.Path("job.crd"), dir.Path("out.txt"));
+    Outcome r = Convert(dir, dir.Path("job.crd"), dir.Path("out.pdf"));
     EXPECT_EQ(r.status, 2);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.pdf")));
     EXPECT_EQ(RunConverter(dir, "").status, 2);
     r = RunConverter(dir, "--help");
     EXPECT_EQ(r.status, 0);

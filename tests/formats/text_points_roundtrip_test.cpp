@@ -31,7 +31,7 @@ std::function<void(const TempDir&, PointTable&)> File(std::string name, std::str
     return [=](const TempDir& dir, PointTable& table) {
         WriteBytes(dir.Path(name), bytes);
         if (!companion.empty()) WriteBytes(dir.Path(name + "W"), companion);
-        ChooseReader(dir.Path(name)).read(table, dir.Path(name));
+        ChooseReader(dir.Path(name)).read(table, dir.Path(name), {});
     };
 }
 
