@@ -149,6 +149,9 @@ ExportOptionsDialog::ExportOptionsDialog(const std::string& file, QWidget* paren
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     top->addWidget(buttons);
 
+    // The text options belong to text names only; other formats bring their
+    // own sections.
+    if (ending_ != "CSV" && ending_ != "TXT") return;
     QFormLayout* text = AddSection(QStringLiteral("Text points"));
     layout_ = LayoutCombo(this, offered.layout);
     text->addRow(QStringLiteral("&Column order:"), layout_);
@@ -191,6 +194,7 @@ QFormLayout* ExportOptionsDialog::AddSection(const QString& title)
 TextWriteOptions ExportOptionsDialog::TextOptions() const
 {
     TextWriteOptions o;
+    if (!layout_) return o;
     o.layout = static_cast<TextLayout>(layout_->currentData().toInt());
     o.delimiter = static_cast<TextDelimiter>(delimiter_->currentData().toInt());
     o.header = header_->isChecked();
@@ -201,7 +205,7 @@ TextWriteOptions ExportOptionsDialog::TextOptions() const
 
 void ExportOptionsDialog::accept()
 {
-    LastExportOptions()[ending_] = TextOptions();
+    if (layout_) LastExportOptions()[ending_] = TextOptions();
     QDialog::accept();
 }
 

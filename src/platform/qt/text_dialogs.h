@@ -7,11 +7,12 @@
 // (PNEZD, or the order last chosen while the program runs). OK means load
 // with Options(); Cancel changes nothing.
 //
-// ExportOptionsDialog: shown before a *.csv or *.txt name is written: column
-// order, delimiter, header line, encoding and line ends. It first offers the
-// defaults for the name (comma for *.csv, blanks otherwise), then the choice
-// last confirmed for the same ending while the program runs. Other formats
-// add their options as sections of their own (AddSection).
+// ExportOptionsDialog: shown before a file is written. For a *.csv or *.txt
+// name it holds the text options: column order, delimiter, header line,
+// encoding and line ends. It first offers the defaults for the name (comma
+// for *.csv, blanks otherwise), then the choice last confirmed for the same
+// ending while the program runs. Other formats add their options as sections
+// of their own (AddSection); for them the text section is left out.
 #include <QDialog>
 #include <string>
 
@@ -54,6 +55,7 @@ public:
     // A titled group of options, placed above the buttons.
     QFormLayout* AddSection(const QString& title);
 
+    // The text options chosen; the defaults when the name is not a text name.
     TextWriteOptions TextOptions() const;
 
     void accept() override;
@@ -61,11 +63,12 @@ public:
 private:
     std::string ending_;  // the name's last three characters, upper-cased
     QVBoxLayout* sections_;
-    QComboBox* layout_;
-    QComboBox* delimiter_;
-    QCheckBox* header_;
-    QComboBox* encoding_;
-    QComboBox* lineEnd_;
+    // Null without the text section.
+    QComboBox* layout_ = nullptr;
+    QComboBox* delimiter_ = nullptr;
+    QCheckBox* header_ = nullptr;
+    QComboBox* encoding_ = nullptr;
+    QComboBox* lineEnd_ = nullptr;
 };
 
 }  // namespace tessaly
