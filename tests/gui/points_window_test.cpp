@@ -52,6 +52,7 @@ struct WindowTest : ::testing::Test {
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     }
+    void TearDown() override { ForgetTextDialogChoices(); }
 
     // The dialog answers NAME (a file in the test folder) or cancels.
     void Answer(std::optional<std::string> name)

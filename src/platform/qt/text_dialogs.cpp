@@ -209,4 +209,10 @@ void ExportOptionsDialog::accept()
     QDialog::accept();
 }
 
+void ForgetTextDialogChoices()
+{
+    LastImportLayout() = TextLayout::PNEZD;
+    LastExportOptions().clear();
+}
+
 }  // namespace tessaly

@@ -71,4 +71,8 @@ private:
     QComboBox* lineEnd_ = nullptr;
 };
 
+// Forgets the choices remembered while the program runs, as at its start
+// (for tests that run one after another in one process).
+void ForgetTextDialogChoices();
+
 }  // namespace tessaly
