@@ -32,7 +32,7 @@ std::optional<double> ParseHeight(std::string_view word)
     return value;
 }
 
-std::string Ending(const std::string& name)
+std::string WriterId(const std::string& name)
 {
     const Format* writer = ChooseWriter(name);
     return writer ? writer->id : "";
@@ -132,7 +132,7 @@ CommandLine ParseCommandLine(int argc, char** argv)
 
 std::string OutputMisfit(const std::string& output, const ConvertOptions& options)
 {
-    const std::string kind = Ending(output);
+    const std::string kind = WriterId(output);
     if (kind.empty()) return "the output name must end in .asc, .csv, .txt, .xml or .dxf";
     const bool text = kind == "csv" || kind == "txt";
     const std::string* misfit = !text && !options.textOption.empty()        ? &options.textOption
