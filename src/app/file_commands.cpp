@@ -231,7 +231,7 @@ void PointsWindow::SavePoints(const std::string& name, const WriteOptions& optio
         status += QStringLiteral("; %1 left out: the northing or easting is not a number")
                       .arg(Count(report.leftOut, "row", "rows"));
     if (report.elevationsLeftOut > 0)
-        status += QStringLiteral("; %1 not written: not a number")
+        status += QStringLiteral("; %1 left out: not a number")
                       .arg(Count(report.elevationsLeftOut, "elevation", "elevations"));
     if (marked > 0)
         status += QStringLiteral("; %1 with a northing, easting or elevation that is not a number")

@@ -55,7 +55,7 @@ int ConvertOne(const std::string& input, const std::string& output, const Conver
                                     " left out: the northing or easting is not a number"));
     if (written.elevationsLeftOut > 0)
         Say(FileMessage(output, Count(written.elevationsLeftOut, "elevation", "elevations") +
-                                    " not written: not a number"));
+                                    " left out: not a number"));
     return 0;
 }
 
