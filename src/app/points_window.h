@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/plan_dock.h"
+#include "formats/formats.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/unbound_grid.h"
 #include "table/grid_adapter.h"
@@ -127,9 +128,9 @@ protected:
 
 private:
     void ShowStatus(const QString& text);
-    void LoadPoints(const std::string& name);
+    void LoadPoints(const std::string& name, const ReadOptions& options = {});
     bool SaveCommand();
-    void SavePoints(const std::string& name);
+    void SavePoints(const std::string& name, const WriteOptions& options = {});
     void SaveFailed(const QString& text);
     void UpdateSummary();
     void FitNumbers(int32_t from, int32_t to);

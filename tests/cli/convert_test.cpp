@@ -91,9 +91,9 @@ TEST(Convert, UsageErrors)
 {
     TempDir dir;
     WriteBytes(dir.Path("job.crd"), CrdNumeric(0, {}));
-    Outcome r = Convert(dir, dir.Path("job.crd"), dir.Path("out.txt"));
+    Outcome r = Convert(dir, dir.Path("job.crd"), dir.Path("out.pdf"));
     EXPECT_EQ(r.status, 2);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.pdf")));
     EXPECT_EQ(RunConverter(dir, "").status, 2);
     r = RunConverter(dir, "--help");
     EXPECT_EQ(r.status, 0);
@@ -112,6 +112,79 @@ TEST(Convert, UsageErrors)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir.Path("out.asc")));
     EXPECT_EQ(RunConverter(dir, "-- " + Q(dir.Path("job.crd"))).status, 2);
+}
+
+// Every reference input through every new writer and, where the format is
+// read too, back to ASCII PNEZD: the same bytes as the reference pair.
+TEST(Convert, ReferenceFilesThroughTextAndLandXml)
+{
+    TempDir dir;
+    for (const char* name : {"job.CRD", "job.Cr5", "job.pts", "survey.Coo"}) {
+        const std::string input = TestData(std::string("reference/") + name);
+        for (const char* ending : {".csv", ".txt", ".xml", ".dxf"}) {
+            const std::string middle = dir.Path(std::string("mid") + ending);
+            Outcome r = Convert(dir, input, middle);
+            ASSERT_EQ(r.status, 0) << name << ending << ": " << r.err;
+            if (std::string_view(ending) == ".dxf") continue;
+            r = Convert(dir, middle, dir.Path("back.asc"));
+            ASSERT_EQ(r.status, 0) << name << ending << ": " << r.err;
+            EXPECT_EQ(ReadBytes(dir.Path("back.asc")), ReadBytes(input + ".asc")) << name << " via " << ending;
+        }
+    }
+}
+
+TEST(Convert, WriterOptions)
+{
+    TempDir dir;
+    WriteBytes(dir.Path("job.crd"), CrdNumeric(2, {{5000.5, 1000.25, 100, "IP"}, {1, 2, 3, "A, B"}}));
+    WriteBytes(dir.Path("bare.txt"), "1 1000.25 5000.5 100 IP\n");
+    const std::string crd = Q(dir.Path("job.crd"));
+    const struct {
+        std::string args;  // OUT stands for the output in the test folder
+        std::string output;
+        int status;
+        std::string part;  // of the output file (status 0) or of stderr
+    } cases[] = {
+        {"--columns penz --delimiter tab --header --lf " + crd + " OUT", "o.csv", 0,
+         "Point\tEasting\tNorthing\tElevation\n1\t1000.25\t5000.5\t100\n"},
+        {crd + " OUT --encoding=utf-8", "o.txt", 0, "1 5000.5 1000.25 100 IP\r\n2 1 2 3 A, B\r\n"},
+        {"--delimiter semicolon " + crd + " OUT", "o.TXT", 0, "1;5000.5;1000.25;100;IP\r\n"},
+        {"--units us-foot " + crd + " OUT", "o.xml", 0, "linearUnit=\"USSurveyFoot\""},
+        {"--text-height 2.5 " + crd + " OUT", "o.dxf", 0, " 40\r\n2.5\r\n"},
+        {"--input-columns PENZD " + Q(dir.Path("bare.txt")) + " OUT", "o.asc", 0, "1,5000.5,1000.25,100,IP\r\n"},
+        {"--header " + crd + " OUT", "o.asc", 2, "--header is an option of .csv and .txt outputs, not of .asc"},
+        {"--units foot " + crd + " OUT", "o.csv", 2, "--units is an option of .xml outputs, not of .csv"},
+        {"--text-height 1 " + crd + " OUT", "o.xml", 2, "--text-height is an option of .dxf outputs"},
+        {crd + " OUT", "o.pdf", 2, "must end in .asc, .csv, .txt, .xml or .dxf"},
+        {"--columns PZ " + crd + " OUT", "o.csv", 2, "not a column order"},
+        {"--delimiter pipe " + crd + " OUT", "o.csv", 2, "use comma, tab, space or semicolon"},
+        {"--encoding latin1 " + crd + " OUT", "o.csv", 2, "use cp1252 or utf-8"},
+        {"--units yard " + crd + " OUT", "o.xml", 2, "use metre, us-foot or foot"},
+        {"--text-height -1 " + crd + " OUT", "o.dxf", 2, "not a positive number"},
+        {"--frobnicate " + crd + " OUT", "o.csv", 2, "unknown option --frobnicate"},
+        {crd + " OUT --columns", "o.csv", 2, "--columns needs a value"},
+    };
+    for (const auto& c : cases) {
+        std::string args = c.args;
+        args.replace(args.find("OUT"), 3, Q(dir.Path(c.output)));
+        const Outcome r = RunConverter(dir, args);
+        EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+        if (c.status == 0) {
+            EXPECT_NE(ReadBytes(dir.Path(c.output)).find(c.part), std::string::npos) << c.args;
+        } else {
+            EXPECT_NE(r.err.find(c.part), std::string::npos) << c.args << ": " << r.err;
+            EXPECT_FALSE(std::filesystem::exists(dir.Path(c.output))) << c.args;
+        }
+        std::filesystem::remove(dir.Path(c.output));
+    }
+
+    // Rows LandXML and DXF cannot hold are left out and counted; still a success.
+    WriteBytes(dir.Path("mixed.csv"), "Point,Northing,Easting\r\n1,5000,1000\r\n2,,\r\n3,,7\r\n");
+    for (const char* out : {"mixed.xml", "mixed.dxf"}) {
+        const Outcome r = Convert(dir, dir.Path("mixed.csv"), dir.Path(out));
+        EXPECT_EQ(r.status, 0) << out;
+        EXPECT_NE(r.err.find(": 2 rows left out: the northing or easting is not a number"), std::string::npos) << r.err;
+    }
 }
 
 TEST(Convert, HostileSurroundings)

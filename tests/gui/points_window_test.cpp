@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -20,6 +23,7 @@
 #include <filesystem>
 
 #include "app/points_window.h"
+#include "app/text_dialogs.h"
 #include "gui_support.h"
 #include "platform/qt/screen_units.h"
 #include "support/fixtures.h"
@@ -36,6 +40,8 @@ const QStringList kOpenEntries = {
     "Orvelle Grid Files (*.grd) (*.grd)",
     "Surveyor One Coordinates (*.*) (*)",
     "TDS Coordinate Files (*.cr5) (*.cr5)",
+    "ASCII Point Files (*.asc;*.csv;*.txt) (*.asc *.csv *.txt)",
+    "LandXML Points (*.xml) (*.xml)",
 };
 
 struct WindowTest : ::testing::Test {
@@ -48,6 +54,7 @@ struct WindowTest : ::testing::Test {
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     }
+    void TearDown() override { ForgetTextDialogChoices(); }
 
     // The dialog answers NAME (a file in the test folder) or cancels.
     void Answer(std::optional<std::string> name)
@@ -240,7 +247,8 @@ TEST_F(WindowTest, OpenLoadsThroughTheDialogAndReportsIt)
     EXPECT_EQ(w.CommonDialog1.Filter,
               "All Files (*.*)|*.*|Autodesk LDD Point Database (*.mdb)|*.mdb|Marrowby COGO Points (*.coo)|*.coo|"
               "Orvelle Coordinate Files (*.crd)|*.crd|Orvelle Grid Files (*.grd)|*.grd|"
-              "Surveyor One Coordinates (*.*)|*.*|TDS Coordinate Files (*.cr5)|*.cr5|");
+              "Surveyor One Coordinates (*.*)|*.*|TDS Coordinate Files (*.cr5)|*.cr5|"
+              "ASCII Point Files (*.asc;*.csv;*.txt)|*.asc;*.csv;*.txt|LandXML Points (*.xml)|*.xml|");
     EXPECT_TRUE(w.CommonDialog1.CancelError);
 
     EXPECT_EQ(w.PointData.CurrItems(), 5);
@@ -321,16 +329,18 @@ TEST_F(WindowTest, SaveWritesOnlyAscNamesAndReportsTheOutcome)
     EXPECT_EQ(asked[1].kind, FileDialogRequest::Save);
     EXPECT_EQ(asked[1].fileName.toStdString(), dir.Path("site1.crd"));
     EXPECT_EQ(asked[1].nameFilters,
-              (QStringList{"All Files (*.*) (*)", "ASCII PNEZD Coordinates (*.asc) (*.asc)"}));
+              (QStringList{"All Files (*.*) (*)", "ASCII PNEZD Coordinates (*.asc) (*.asc)",
+                           "Comma Delimited Points (*.csv) (*.csv)", "Text Points (*.txt) (*.txt)",
+                           "LandXML Points (*.xml) (*.xml)", "DXF Drawing (*.dxf) (*.dxf)"}));
     EXPECT_TRUE(asked[1].confirmOverwrite);
     EXPECT_EQ(w.CommonDialog1.Flags, FileDialog::OverwritePrompt);
     EXPECT_EQ(ReadBytes(dir.Path("site1.crd")), FivePoints());
-    EXPECT_EQ(Status(), "Nothing saved: " + dir.Path("site1.crd") + " does not end in .asc");
+    EXPECT_EQ(Status(), "Nothing saved: " + dir.Path("site1.crd") + " does not end in .asc, .csv, .txt, .xml or .dxf");
 
     const struct {
         const char* name;
         bool written;
-    } cases[] = {{"out.asc", true}, {"OUT2.ASC", true}, {"out.txt", false}, {"out", false}, {"asc", true}};
+    } cases[] = {{"out.asc", true}, {"OUT2.ASC", true}, {"out.pdf", false}, {"out", false}, {"asc", true}};
     for (const auto& c : cases) {
         Save(std::string(c.name));
         EXPECT_EQ(std::filesystem::exists(dir.Path(c.name)), c.written) << c.name;
@@ -351,6 +361,88 @@ TEST_F(WindowTest, SaveWritesOnlyAscNamesAndReportsTheOutcome)
     Save(std::string("no/such/folder/x.asc"));
     EXPECT_TRUE(Contains(Status(), "Save failed: " + dir.Path("no/such/folder/x.asc"))) << Status();
     EXPECT_TRUE(box.contains(w.StatusText())) << "a failed save is said in a message box too";
+}
+
+TEST_F(WindowTest, ATextFileWithoutAHeaderAsksForTheColumnOrder)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    // Easting before northing, no header line: the import dialog asks.
+    WriteBytes(dir.Path("job.csv"), "7,1000.5,5000.25,12,CAF\xC3\x89 \xE2\x82\xAC \xCE\xA9\r\n");
+    const auto import = [this](const char* layout, bool ok) {
+        WhenModalShown([layout, ok](QWidget* modal) {
+            auto* d = qobject_cast<TextImportDialog*>(modal);
+            if (!d) return;
+            auto* order = d->findChild<QComboBox*>(QStringLiteral("layout"));
+            order->setCurrentIndex(order->findText(QString::fromLatin1(layout)));
+            ok ? d->accept() : d->reject();
+        });
+        Open("job.csv");
+    };
+    import("PENZD", false);  // Cancel changes nothing
+    EXPECT_EQ(w.PointData.CurrItems(), 5);
+    EXPECT_EQ(Shown(0, 4), "IP FOUND");
+    import("PENZD", true);
+    EXPECT_EQ(w.PointData.CurrItems(), 1);
+    EXPECT_EQ(Shown(0, 1), "5000.25");
+    EXPECT_EQ(Shown(0, 2), "1000.5");
+    EXPECT_EQ(Status(), "1 point loaded from " + dir.Path("job.csv") +
+                            " (read as a delimited text point file); 1 character that Windows-1252 cannot hold "
+                            "replaced by \"?\"");
+
+    // A header line names the columns: no question.
+    WriteBytes(dir.Path("named.txt"), "Name\tX\tY\n8\t1\t2\n");
+    Open("named.txt");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(Shown(0, 0), "8");
+    EXPECT_EQ(Shown(0, 1), "2");
+}
+
+TEST_F(WindowTest, SavingAsTextLandXmlOrDxfAsksForTheOptions)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    // The option dialog's widgets are set by SET; OK or Cancel.
+    const auto save = [this](const std::string& name, std::function<void(QDialog*)> set, bool ok = true) {
+        WhenModalShown([set, ok](QWidget* modal) {
+            auto* d = qobject_cast<ExportOptionsDialog*>(modal);
+            if (!d) return;
+            set(d);
+            ok ? d->accept() : d->reject();
+        });
+        Save(name);
+    };
+    const auto pick = [](QDialog* d, const char* combo, const char* text) {
+        auto* c = d->findChild<QComboBox*>(QString::fromLatin1(combo));
+        c->setCurrentIndex(c->findText(QString::fromLatin1(text)));
+    };
+    save("out.csv", [&](QDialog* d) {
+        pick(d, "delimiter", "Semicolon");
+        d->findChild<QCheckBox*>(QStringLiteral("header"))->setChecked(true);
+    });
+    EXPECT_TRUE(ReadBytes(dir.Path("out.csv")).starts_with("Point;Northing;Easting;Elevation;Description\r\n1;5000.5;"));
+    EXPECT_EQ(Status(), "5 points saved to " + dir.Path("out.csv"));
+    // The last choice is offered again.
+    save("again.csv", [](QDialog* d) {
+        EXPECT_EQ(d->findChild<QComboBox*>(QStringLiteral("delimiter"))->currentText(), "Semicolon");
+        EXPECT_EQ(d->findChild<QComboBox*>(QStringLiteral("units")), nullptr);
+    }, false);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("again.csv"))) << "Cancel writes nothing";
+
+    w.PointData.Set(ColNorthing, 1, std::string("N/A"));
+    save("out.xml", [&](QDialog* d) {
+        EXPECT_EQ(d->findChild<QComboBox*>(QStringLiteral("delimiter")), nullptr) << "no text options";
+        pick(d, "units", "US survey feet");
+    });
+    EXPECT_TRUE(Contains(ReadBytes(dir.Path("out.xml")), "linearUnit=\"USSurveyFoot\""));
+    EXPECT_EQ(Status(), "4 points saved to " + dir.Path("out.xml") +
+                            "; 1 row left out: the northing or easting is not a number; 1 row with a northing, "
+                            "easting or elevation that is not a number");
+    save("out.dxf", [](QDialog* d) { d->findChild<QDoubleSpinBox*>(QStringLiteral("textHeight"))->setValue(2.5); });
+    EXPECT_TRUE(Contains(ReadBytes(dir.Path("out.dxf")), " 40\r\n2.5\r\n"));
+    save("more.dxf", [](QDialog* d) {
+        EXPECT_EQ(d->findChild<QDoubleSpinBox*>(QStringLiteral("textHeight"))->value(), 2.5);
+    }, false);
 }
 
 TEST_F(WindowTest, SaveIncludesTheRowStillBeingEdited)
