@@ -320,14 +320,20 @@ FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, 
     // ends with it, and the line is never extended.
     const auto noMore = [](std::string&) { return false; };
     std::string& rec = line;
-    for (TextDelimiter d : {TextDelimiter::Tab, TextDelimiter::Comma, TextDelimiter::Semicolon}) {
+    for (TextDelimiter d : {TextDelimiter::Tab, TextDelimiter::Comma, TextDelimiter::Semicolon, TextDelimiter::Blanks}) {
         Splitter(d).Split(rec, fields, noMore);
+        // A quoted field must end at a delimiter or the line end: text after
+        // its closing quote means the quotes belong to fields of another
+        // delimiter (a comma file whose quoted description holds tabs).
+        if (std::any_of(fields.begin(), fields.end(), [](const Field& f) { return f.trailing; })) continue;
+        // Likewise a quotation mark inside an unquoted field before the last.
+        if (std::any_of(fields.begin(), fields.empty() ? fields.end() : fields.end() - 1, [&](const Field& f) {
+                return !f.quoted && std::memchr(rec.data() + f.start, '"', f.end - f.start) != nullptr;
+            }))
+            continue;
         if (auto header = MapOfHeader(rec, fields)) return {d, header};
         if (CoordinateFieldsFit(rec, fields, data)) return {d, std::nullopt};
     }
-    Splitter(TextDelimiter::Blanks).Split(rec, fields, noMore);
-    if (auto header = MapOfHeader(rec, fields)) return {TextDelimiter::Blanks, header};
-    if (CoordinateFieldsFit(rec, fields, data)) return {TextDelimiter::Blanks, std::nullopt};
 
     // Numbers with decimal commas fit no delimiter; say so rather than read
     // them as something else.

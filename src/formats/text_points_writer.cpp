@@ -2,7 +2,9 @@
 // one delimiter, an optional header line, Windows-1252 or UTF-8, CR LF or LF.
 // A field is quoted (RFC 4180: in quotation marks, inner ones doubled) when
 // it holds the delimiter, a quotation mark, a CR or an LF, or begins or ends
-// with a blank, so that the reader and a spreadsheet read it back whole.
+// with a blank, so that the reader and a spreadsheet read it back whole; in
+// the first line of a file without a header, also when it holds a delimiter
+// the reader tries before this one.
 // With blanks as the delimiter the description in the last column keeps its
 // inner blanks unquoted (the reader takes the rest of the line), and an empty
 // field is written as "" so that no column goes missing.
@@ -70,6 +72,7 @@ public:
             }
         }
         out += LineEnd();
+        decides_ = false;
     }
 
 private:
@@ -98,13 +101,26 @@ private:
         if (edge(t.front()) || edge(t.back())) return true;
         for (char c : t) {
             if (c == '"' || c == '\r' || c == '\n') return true;
+            if (decides_ && EarlierDelimiter(c)) return true;
             if (lastDescription && blanks) continue;  // the reader takes the rest of the line
-            if (c == delimiter_ || (blanks && c == '\t')) return true;
+            if (c == delimiter_) return true;
         }
         return false;
     }
 
+    // A delimiter the reader tries before this one (tab, comma, semicolon,
+    // then blanks) when it looks for the delimiter of a file without a header
+    // line: in the line that decides (the first, when there is no header), a
+    // field holding such a delimiter is quoted, or the line could split on it.
+    bool EarlierDelimiter(char c) const
+    {
+        static constexpr std::string_view kOrder = "\t,; ";
+        const size_t mine = kOrder.find(delimiter_), at = kOrder.find(c);
+        return at != std::string_view::npos && at < mine;
+    }
+
     const TextWriteOptions& options_;
+    bool decides_ = !options_.header;  // the next line is the one the reader looks at first
     std::vector<Column> columns_;
     char delimiter_ = ',';
     std::array<std::string, PointTable::TotCols> texts_;

@@ -59,6 +59,12 @@ TEST(TextPointsReader, Rules)
         // Delimiters and layouts
         {"blanks, comma inside the description", "1 5000 1000 100 LOT 4, BLOCK 2", L::PNEZD,
          {{"1", "5000", "1000", "100", "LOT 4, BLOCK 2"}}, ""},
+        // Quotes belong to the delimiter they fit: tabs inside quoted comma
+        // fields never make the line tab-delimited.
+        {"comma, tabs inside a quoted description", "1,5000,1000,100,\"A\t5\t6\t\"\n", L::PNEZD,
+         {{"1", "5000", "1000", "100", "A\t5\t6\t"}}, ""},
+        {"comma, tabs inside a quoted point", "\"P\t5\t6\",5000,1000\n", L::PNEZD,
+         {{"P\t5\t6", "5000", "1000", "", ""}}, ""},
         {"comma: the description is the rest of the line", "3,503.25,407, 0 ,LOT 4, BLOCK 2 \r\n", L::PNEZD,
          {{"3", "503.25", "407", "0", "LOT 4, BLOCK 2 "}}, ""},
         {"tab with commas in the description", "1\t5000\t1000\t100\tA, B\n", L::PNEZD,
