@@ -22,9 +22,12 @@
 #include <vector>
 
 #include "app/points_window.h"
+#include "figures.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;
+using bench::Report;
+using bench::ResidentMegabytes;
 
 namespace {
 constexpr int kPoints = 10000;
@@ -108,20 +111,6 @@ std::optional<double> TimeOneStart(const char* self)
     return std::strtod(out.c_str(), nullptr);
 }
 
-double ResidentMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    return -1;
-}
-
-void Report(const char* what, double value, const char* unit, double target, const std::string& note)
-{
-    std::printf("%-42s %8.1f %-2s  target < %.0f %s%s  %s\n", what, value, unit, target, unit,
-                value < target ? "" : "  OVER TARGET", note.c_str());
-}
 }  // namespace
 
 int main(int argc, char** argv)

@@ -15,9 +15,12 @@
 #include <vector>
 
 #include "app/points_window.h"
+#include "figures.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;
+using bench::Report;
+using bench::ResidentMegabytes;
 
 namespace {
 constexpr int kPoints = 10000;
@@ -39,20 +42,6 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-double ResidentMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    return -1;
-}
-
-void Report(const char* what, double value, const char* unit, double target, const std::string& note)
-{
-    std::printf("%-46s %8.2f %-2s  target < %.0f %s%s  %s\n", what, value, unit, target, unit,
-                value < target ? "" : "  OVER TARGET", note.c_str());
-}
 
 // Repaints the plan N times, moving the view with STEP between paints, and
 // gives the times in milliseconds.

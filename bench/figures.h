@@ -1,0 +1,27 @@
+#pragma once
+// What the window benchmarks share: the process's resident memory and one
+// line a figure against its target.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace tessaly::bench {
+
+// Resident memory of this process, in MB (-1 when it cannot be read).
+inline double ResidentMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    return -1;
+}
+
+inline void Report(const char* what, double value, const char* unit, double target, const std::string& note)
+{
+    std::printf("%-46s %8.2f %-2s  target < %.0f %s%s  %s\n", what, value, unit, target, unit,
+                value < target ? "" : "  OVER TARGET", note.c_str());
+}
+
+}  // namespace tessaly::bench
