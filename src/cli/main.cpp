@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/batch.h"
 #include "formats/formats.h"
 #include "platform/error.h"
 
@@ -18,6 +19,7 @@ std::string Usage()
 {
     std::string text =
         "Usage: tessaly-convert [--] INPUT OUTPUT.asc\n"
+        "       tessaly-convert [--to KIND] [--jobs N] [--] INPUT... --output-dir DIR\n"
         "       tessaly-convert --list-formats | --help | --version\n"
         "\n"
         "Reads the points of INPUT and writes them to OUTPUT as ASCII PNEZD text\n"
@@ -41,9 +43,11 @@ std::string Usage()
             "\n"
             "--list-formats prints one line a format: its short name, read and/or\n"
             "write, its name patterns and what it is, separated by tabs.\n"
+            "\n" +
+            tessaly::cli::BatchUsage() +
             "\n"
-            "Exit status: 0 converted, 1 the input could not be read or the output\n"
-            "not written, 2 wrong usage.\n";
+            "Exit status: 0 converted (every input), 1 an input could not be read or\n"
+            "an output not written, 2 wrong usage.\n";
     return text;
 }
 
@@ -60,6 +64,7 @@ void ListFormats()
 
 int main(int argc, char** argv)
 {
+    if (tessaly::cli::IsBatch(argc, argv)) return tessaly::cli::RunBatch(argc, argv);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(Usage().c_str(), stdout);
         return 0;
