@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/database/database_control.h"
 #include "platform/error.h"
 
 namespace tessaly::cli {
@@ -235,6 +236,7 @@ int RunBatch(int argc, char** argv)
     std::condition_variable changed;
     std::atomic<size_t> next{0};
     auto work = [&] {
+        DatabaseReaderSession databases;  // one database reader for all this worker's databases
         PointTable table;
         for (size_t i; (i = next.fetch_add(1)) < count;) {
             Converted c = ConvertOne(table, args.inputs[i], outputs[i], *writer);
@@ -265,6 +267,7 @@ int RunBatch(int argc, char** argv)
         ++reported;
     };
     if (workers.empty()) {
+        DatabaseReaderSession databases;
         PointTable table;
         for (size_t i = 0; i < count; ++i) {
             progress.Show(reported, points, args.inputs[i]);
