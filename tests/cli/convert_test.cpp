@@ -155,7 +155,11 @@ TEST(Convert, Batch)
          1,
          {"site.asc", "survey.asc", "points-basic.asc", "SITE1.asc", "job.asc"},
          "tessaly-convert: 5 converted, 2 failed, "},
-        {"all good, one job", {"job.pts", "points-basic.mdb"}, "--jobs=1", 0, {"job.asc", "points-basic.asc"},
+        // One worker: the database after the one that crashes the reader
+        // is read by a fresh one.
+        {"a crash, one job", {"/hostile-cut.mdb", "points-basic.mdb", "job.pts"}, "--jobs=1", 1,
+         {"points-basic.asc", "job.asc"}, "tessaly-convert: 2 converted, 1 failed, "},
+        {"all good", {"job.pts", "survey.Coo"}, "", 0, {"job.asc", "survey.asc"},
          "tessaly-convert: 2 converted, 0 failed, "},
         {"colliding names", {"job.CRD", "site.GRD", "job.Cr5"}, "", 2, {}, "job.CRD and "},
         {"unknown kind", {"site.GRD"}, "--to pdf", 2, {}, "--to takes asc"},
