@@ -59,7 +59,7 @@ int UsageError(const std::string& what)
 {
     std::fprintf(stderr,
                  "%s: %s\n"
-                 "Usage: %s [--to KIND] [--jobs N] [--] INPUT... --output-dir DIR\n"
+                 "Usage: %s [--to KIND] [--jobs N] INPUT... --output-dir DIR\n"
                  "Try '%s --help' for more.\n",
                  kProgram, what.c_str(), kProgram, kProgram);
     return 2;
@@ -186,7 +186,8 @@ std::string BatchUsage()
            "inputs with the same output name are wrong usage, found before anything\n"
            "is written. A failed input is reported and the others go on; a summary\n"
            "line ends the batch. --jobs N converts up to N inputs at once (default:\n"
-           "one a processor); messages come in input order.\n";
+           "one a processor); messages come in input order. After \"--\" every\n"
+           "argument is an INPUT, so --output-dir must come before it.\n";
 }
 
 bool IsBatch(int argc, char** argv)
@@ -226,6 +227,16 @@ int RunBatch(int argc, char** argv)
         if (!fresh)
             return UsageError(QuotedName(args.inputs[at->second]) + " and " + QuotedName(args.inputs[i]) +
                               " would both be written to " + QuotedName(outputs[i]) + "; nothing written");
+    }
+
+    // A conversion never replaces one of the inputs.
+    std::map<std::filesystem::path, size_t> inputs;
+    for (size_t i = 0; i < count; ++i) inputs.emplace(std::filesystem::weakly_canonical(args.inputs[i], ec), i);
+    for (size_t i = 0; i < count; ++i) {
+        auto same = inputs.find(std::filesystem::weakly_canonical(outputs[i], ec));
+        if (same != inputs.end())
+            return UsageError(QuotedName(args.inputs[i]) + " would be written to " + QuotedName(outputs[i]) +
+                              ", which is the input " + QuotedName(args.inputs[same->second]) + "; nothing written");
     }
 
     size_t jobs = args.jobs > 0 ? static_cast<size_t>(args.jobs) : std::max(1u, std::thread::hardware_concurrency());

@@ -19,7 +19,7 @@ std::string Usage()
 {
     std::string text =
         "Usage: tessaly-convert [--] INPUT OUTPUT.asc\n"
-        "       tessaly-convert [--to KIND] [--jobs N] [--] INPUT... --output-dir DIR\n"
+        "       tessaly-convert [--to KIND] [--jobs N] INPUT... --output-dir DIR\n"
         "       tessaly-convert --list-formats | --help | --version\n"
         "\n"
         "Reads the points of INPUT and writes them to OUTPUT as ASCII PNEZD text\n"
