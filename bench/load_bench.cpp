@@ -1,7 +1,10 @@
-// Loads of 10000-point files of each format, and the writer on 10000 points.
+// Loads of 10000-point files of each format, and the writers on 10000 points.
 #include <benchmark/benchmark.h>
 
+#include "formats/dxf.h"
 #include "formats/formats.h"
+#include "formats/landxml.h"
+#include "formats/text_points.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;
@@ -87,11 +90,27 @@ std::string GrdFile()
     return path;
 }
 
+// 10000 points as comma-delimited text with a header, as the text writer
+// writes them.
+std::string TextFile()
+{
+    static std::string path = [] {
+        std::string text = "Point,Northing,Easting,Elevation,Description\r\n";
+        for (int i = 1; i <= kPoints; ++i)
+            text += std::to_string(i) + "," + std::to_string(5000 + i * 0.125) + "," + std::to_string(1000 + i * 0.5) +
+                    "," + std::to_string(100 + (i % 100) * 0.01) + ",PT " + std::to_string(i) + "\r\n";
+        auto p = Dir().Path("points.csv");
+        WriteBytes(p, text);
+        return p;
+    }();
+    return path;
+}
+
 void Load(benchmark::State& state, const std::string& path, int32_t expected = kPoints)
 {
     PointTable table;
     for (auto _ : state) {
-        ChooseReader(path).read(table, path);
+        ChooseReader(path).read(table, path, {});
         benchmark::DoNotOptimize(table.CurrItems());
     }
     if (table.CurrItems() != expected) state.SkipWithError("wrong point count");
@@ -110,6 +129,60 @@ void BM_WriteAsc(benchmark::State& state)
     auto out = Dir().Path("out.asc");
     for (auto _ : state) WriteAscFile(table, out);
 }
+
+void BM_LoadText(benchmark::State& state)
+{
+    PointTable table;
+    for (auto _ : state) {
+        ReadTextPointsFile(table, TextFile());
+        benchmark::DoNotOptimize(table.CurrItems());
+    }
+    if (table.CurrItems() != kPoints) state.SkipWithError("wrong point count");
+}
+
+void BM_WriteText(benchmark::State& state)
+{
+    PointTable table;
+    ReadCrdFile(table, CrdFile());
+    auto out = Dir().Path("out.csv");
+    TextWriteOptions options;
+    options.header = true;
+    for (auto _ : state) WriteTextPointsFile(table, out, options);
+}
+
+// The LandXML writer and reader on the points of the coordinate file.
+void BM_WriteLandXml(benchmark::State& state)
+{
+    PointTable table;
+    ReadCrdFile(table, CrdFile());
+    auto out = Dir().Path("out.xml");
+    for (auto _ : state) WriteLandXmlFile(table, out);
+}
+
+void BM_WriteDxf(benchmark::State& state)
+{
+    PointTable table;
+    ReadCrdFile(table, CrdFile());
+    auto out = Dir().Path("out.dxf");
+    for (auto _ : state) WriteDxfFile(table, out);
+}
+
+void BM_LoadLandXml(benchmark::State& state)
+{
+    static std::string path = [] {
+        PointTable table;
+        ReadCrdFile(table, CrdFile());
+        auto p = Dir().Path("points.xml");
+        WriteLandXmlFile(table, p);
+        return p;
+    }();
+    PointTable table;
+    for (auto _ : state) {
+        ReadLandXmlFile(table, path);
+        benchmark::DoNotOptimize(table.CurrItems());
+    }
+    if (table.CurrItems() != kPoints) state.SkipWithError("wrong point count");
+}
 }  // namespace
 
 BENCHMARK(BM_LoadCrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -118,5 +191,10 @@ BENCHMARK(BM_LoadCr5)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggr
 BENCHMARK(BM_LoadSurveyorOne)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_LoadGrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_WriteAsc)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadText)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteText)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteLandXml)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteDxf)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LoadLandXml)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

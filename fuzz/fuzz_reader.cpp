@@ -1,9 +1,12 @@
 // One libFuzzer target per reader (the reader is picked at compile time).
+// The text points target also previews the input, and writes what loaded as
+// text and reads that back (which must load or fail with tessaly::Error).
 // Each input is written to a file, loaded into a fresh point table and, when
 // anything loaded, written back with the writer. Asserted on every input:
 //   - a load completes or throws tessaly::Error, nothing else;
 //   - CurrItems never exceeds the table;
-//   - the written file is exactly the CurrItems rows, field by field.
+//   - the written file is exactly the CurrItems rows, field by field;
+//   - LandXML only: the points loaded, written as LandXML, read back the same.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +16,8 @@
 #include <unistd.h>
 
 #include "formats/formats.h"
+#include "formats/text_points.h"
+#include "formats/landxml.h"
 #include "platform/error.h"
 #include "platform/text/text_rules.h"
 
@@ -28,6 +33,10 @@ constexpr const char* kExt = ".coo";
 constexpr const char* kExt = ".cr5";
 #elif defined(TESSALY_FUZZ_GRD)
 constexpr const char* kExt = ".grd";
+#elif defined(TESSALY_FUZZ_TEXT)
+constexpr const char* kExt = ".csv";
+#elif defined(TESSALY_FUZZ_LANDXML)
+constexpr const char* kExt = ".xml";
 #else
 constexpr const char* kExt = ".pts";
 #endif
@@ -82,7 +91,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     static PointTable table;  // reused: every reader starts by clearing it
     try {
-        ChooseReader(input).read(table, input);
+#if defined(TESSALY_FUZZ_TEXT)
+        PreviewTextPointsFile(input, TextLayout::PNEZD, 5);
+        ReadTextPointsFile(table, input);
+#elif defined(TESSALY_FUZZ_LANDXML)
+        ReadLandXmlFile(table, input);
+#else
+        ChooseReader(input).read(table, input, {});
+#endif
     } catch (const Error&) {
         // A failed load is a valid outcome; what follows must still hold.
     }
@@ -94,5 +110,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::stringstream written;
     written << in.rdbuf();
     if (written.str() != Expected(table)) std::abort();
+#if defined(TESSALY_FUZZ_TEXT)
+    // Every byte of the input picks the options the table is written with.
+    const uint8_t pick = size ? data[size - 1] : 0;
+    TextWriteOptions options{kTextLayouts[pick % kTextLayouts.size()], static_cast<TextDelimiter>((pick >> 4) % 4),
+                             (pick & 0x40) != 0, (pick & 0x80) ? TextEncoding::Utf8 : TextEncoding::Cp1252};
+    const std::string text = Folder() + "/out.csv";
+    WriteTextPointsFile(table, text, options);
+    static PointTable back;
+    try {
+        ReadTextPointsFile(back, text, {options.layout});
+    } catch (const Error&) {
+    }
+    if (back.CurrItems() > table.CurrItems()) std::abort();
+#elif defined(TESSALY_FUZZ_LANDXML)
+    // Every point the reader stores has coordinates LandXML can carry.
+    const std::string xml = Folder() + "/out.xml";
+    if (WriteLandXmlFile(table, xml).leftOut != 0) std::abort();
+    static PointTable again;
+    ReadLandXmlFile(again, xml);
+    if (again.CurrItems() != table.CurrItems()) std::abort();
+    for (int32_t r = 0; r < table.CurrItems(); ++r)
+        for (int16_t c = 0; c < PointTable::TotCols; ++c)
+            if (CellText(again.Get(c, r)) != CellText(table.Get(c, r))) std::abort();
+#endif
     return 0;
 }

@@ -51,5 +51,23 @@ int main(int argc, char** argv)
          companion(SurveyorOneFile(pts, true), SurveyorDescriptions({"IP FOUND", "- SKIP", "  - KEPT", ""})));
     Seed(out / "surveyor_one_companion", "2d-short",
          companion(SurveyorOneFile(pts, false), SurveyorDescriptions({"ONE"}).substr(0, 20)));
+
+    Seed(out / "text", "header-csv", "Point,Northing,Easting,Elevation,Description\r\n1,5000,1000,100,\"LOT 4, BLOCK 2\"\r\n");
+    Seed(out / "text", "blanks", "# job\n1 5000 1000 100 IP FOUND\n2 5001.5 1001 \"\" \"A \"\"B\"\"\"\n");
+    Seed(out / "text", "semicolon-utf8", "\xEF\xBB\xBFid;y;x;h;code\r5;1e3;-2.5;;CAF\xC3\x89\r");
+    Seed(out / "text", "quoted-lines", "1\t2\t3\t4\t\"L1\r\nL2\"\r\n2\t\t\t\tx\r\n");
+    Seed(out / "text", "decimal-comma", "1;5000,5;1000,25;100;X\n");
+    const std::string landxml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<LandXML xmlns=\"http://www.landxml.org/schema/LandXML-1.2\" version=\"1.2\">\n";
+    Seed(out / "landxml", "points",
+         landxml + "<Units><Metric linearUnit=\"meter\"/></Units>\n<CgPoints>\n"
+                   "<CgPoint name=\"1\" desc=\"IP FOUND\">5000.125 1000.5 100.25</CgPoint>\n"
+                   "<CgPoints><CgPoint oID=\"2\" code=\"CAF\xC3\x89 &amp; \xE2\x82\xAC\">-7.5 1E3</CgPoint></CgPoints>\n"
+                   "<CgPoint pntRef=\"1\"/><CgPoint name=\"4\" pntRef=\"none\"/>\n"
+                   "<CgPoint name=\"5\"><![CDATA[1 2]]></CgPoint>\n</CgPoints>\n</LandXML>\n");
+    Seed(out / "landxml", "doctype",
+         "<!DOCTYPE LandXML [<!ENTITY e \"1 2\"><!ENTITY x SYSTEM \"/etc/hostname\">]>\n" +
+             landxml.substr(landxml.find('\n') + 1) + "<CgPoints><CgPoint>&e;</CgPoint><CgPoint>&x;</CgPoint></CgPoints></LandXML>");
+    Seed(out / "landxml", "not-landxml", "<?xml version=\"1.0\"?><kml><CgPoints><CgPoint>1 2</CgPoint></CgPoints></kml>");
     return 0;
 }

@@ -1,16 +1,22 @@
 // The File menu: Open, Save, Exit, and the question about unsaved changes
 // that Open, Exit and closing the window ask first.
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QMessageBox>
+#include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "app/load_progress.h"
 #include "app/points_window.h"
 #include "formats/formats.h"
 #include "platform/error.h"
+#include "app/text_dialogs.h"
 
 namespace tessaly {
 
@@ -21,6 +27,59 @@ QString Points(int32_t n) { return n == 1 ? QStringLiteral("1 point") : QStringL
 
 // What the chosen reader takes the file for, as the status bar says it.
 QString FormatOf(const Format& reader) { return QString::fromLatin1(reader.name); }
+
+QString Count(int64_t n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+// The LandXML units and DXF text height chosen last while the program runs.
+LandXmlUnits& LastUnits()
+{
+    static LandXmlUnits units = LandXmlUnits::Metre;
+    return units;
+}
+
+double& LastTextHeight()
+{
+    static double height = 1;
+    return height;
+}
+
+// Asks for the options of the writer WRITER chooses for NAME: the text
+// options for *.csv and *.txt, the units for *.xml, the text height for
+// *.dxf, in one export options dialog. Nothing to ask for *.asc. Empty on
+// Cancel.
+std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::string& name, QWidget* parent)
+{
+    WriteOptions options;
+    const std::string_view id = writer.id;
+    if (id == "asc") return options;
+    ExportOptionsDialog dialog(name, parent);
+    QComboBox* units = nullptr;
+    QDoubleSpinBox* height = nullptr;
+    if (id == "xml") {
+        units = new QComboBox(&dialog);
+        units->setObjectName(QStringLiteral("units"));
+        units->addItem(QStringLiteral("Metres"), static_cast<int>(LandXmlUnits::Metre));
+        units->addItem(QStringLiteral("US survey feet"), static_cast<int>(LandXmlUnits::UsSurveyFoot));
+        units->addItem(QStringLiteral("International feet"), static_cast<int>(LandXmlUnits::Foot));
+        units->setCurrentIndex(units->findData(static_cast<int>(LastUnits())));
+        dialog.AddSection(QStringLiteral("LandXML"))->addRow(QStringLiteral("&Units:"), units);
+    } else if (id == "dxf") {
+        height = new QDoubleSpinBox(&dialog);
+        height->setObjectName(QStringLiteral("textHeight"));
+        height->setDecimals(3);
+        height->setRange(0.001, 1000000);
+        height->setValue(LastTextHeight());
+        dialog.AddSection(QStringLiteral("DXF"))->addRow(QStringLiteral("&Text height:"), height);
+    }
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (id == "csv" || id == "txt") options.text = dialog.TextOptions();
+    if (units) options.landXml.units = LastUnits() = static_cast<LandXmlUnits>(units->currentData().toInt());
+    if (height) options.dxf.textHeight = LastTextHeight() = height->value();
+    return options;
+}
 
 // An existing file that may not be written: no write permission for the
 // user, or none for anybody (which holds for root too).
@@ -55,14 +114,24 @@ void PointsWindow::mnuOpen_Click()
     filter += "Orvelle Grid Files (*.grd)|*.grd|";
     filter += "Surveyor One Coordinates (*.*)|*.*|";
     filter += "TDS Coordinate Files (*.cr5)|*.cr5|";
+    filter += "ASCII Point Files (*.asc;*.csv;*.txt)|*.asc;*.csv;*.txt|";
+    filter += "LandXML Points (*.xml)|*.xml|";
     CommonDialog1.CancelError = true;
     try {
         CommonDialog1.Filter = filter;
         CommonDialog1.ShowOpen();
         const std::string name = CommonDialog1.FileName;
         if (name.empty()) return;
+        // A text file without a header line: the column order is asked for
+        // first, as spreadsheet programs do; Cancel changes nothing.
+        ReadOptions options;
+        if (std::strcmp(ChooseReader(name).id, "text") == 0 && !HasHeaderLine(name)) {
+            TextImportDialog dialog(name, this);
+            if (dialog.exec() != QDialog::Accepted) return;
+            options.textLayout = dialog.Options().layout;
+        }
         const LoadProgress progress(this);
-        LoadPoints(name);
+        LoadPoints(name, options);
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing changes.
     } catch (const std::exception& e) {
@@ -70,20 +139,25 @@ void PointsWindow::mnuOpen_Click()
     }
 }
 
-// Runs the reader that the name's last three characters choose. Whatever the
-// outcome, the grid shows the table as the reader left it, and the status bar
-// says what happened, its point count first.
-void PointsWindow::LoadPoints(const std::string& name)
+// Runs the reader that the name (and for text names the content) chooses.
+// Whatever the outcome, the grid shows the table as the reader left it, and
+// the status bar says what happened, its point count first.
+void PointsWindow::LoadPoints(const std::string& name, const ReadOptions& options)
 {
     const Format& reader = ChooseReader(name);
     QString status;
     try {
-        reader.read(PointData, name);
+        const ReadReport report = reader.read(PointData, name, options);
         if (!PointData.PointsNotRead().empty())
             status = QStringLiteral("No points loaded: %1").arg(Native(PointData.PointsNotRead()));
         else
             status = QStringLiteral("%1 loaded from %2 (read as %3)")
                          .arg(Points(PointData.CurrItems()), Native(QuotedName(name)), FormatOf(reader));
+        if (report.replaced > 0)
+            status += QStringLiteral("; %1 that Windows-1252 cannot hold replaced by \"?\"")
+                          .arg(Count(report.replaced, "character", "characters"));
+        if (report.skipped > 0)
+            status += QStringLiteral("; %1 without coordinates skipped").arg(Count(report.skipped, "point", "points"));
     } catch (...) {
         status = QStringLiteral("%1 in the table; the load stopped: %2 (read as %3)")
                      .arg(Points(PointData.CurrItems()), Native(FailureMessage(name)), FormatOf(reader));
@@ -107,6 +181,10 @@ bool PointsWindow::SaveCommand()
 
     std::string filter = "All Files (*.*)|*.*|";
     filter += "ASCII PNEZD Coordinates (*.asc)|*.asc|";
+    filter += "Comma Delimited Points (*.csv)|*.csv|";
+    filter += "Text Points (*.txt)|*.txt|";
+    filter += "LandXML Points (*.xml)|*.xml|";
+    filter += "DXF Drawing (*.dxf)|*.dxf|";
     CommonDialog1.CancelError = true;
     try {
         CommonDialog1.Filter = filter;
@@ -114,15 +192,19 @@ bool PointsWindow::SaveCommand()
         CommonDialog1.ShowSave();
         const std::string name = CommonDialog1.FileName;
         if (name.empty()) return false;
-        if (!ChooseWriter(name)) {
-            ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc").arg(Native(QuotedName(name))));
+        const Format* writer = ChooseWriter(name);
+        if (!writer) {
+            ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc, .csv, .txt, .xml or .dxf")
+                           .arg(Native(QuotedName(name))));
             return false;
         }
         if (ReadOnly(Native(name))) {
             SaveFailed(QStringLiteral("cannot save: %1 is read-only").arg(Native(QuotedName(name))));
             return false;
         }
-        SavePoints(name);
+        const std::optional<WriteOptions> options = AskWriteOptions(*writer, name, this);
+        if (!options) return false;  // Cancel: nothing is written
+        SavePoints(name, *options);
         return true;
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing is written.
@@ -132,10 +214,10 @@ bool PointsWindow::SaveCommand()
     return false;
 }
 
-void PointsWindow::SavePoints(const std::string& name)
+void PointsWindow::SavePoints(const std::string& name, const WriteOptions& options)
 {
     const std::vector<int32_t> rows = PointData.RowsToSave();
-    ChooseWriter(name)->write(PointData, name);
+    const ExportReport report = ChooseWriter(name)->write(PointData, name, options);
     int32_t marked = 0;
     for (int32_t r : rows)
         if (IsNonNumber(PointData.Get(ColNorthing, r)) || IsNonNumber(PointData.Get(ColEasting, r)) ||
@@ -144,8 +226,13 @@ void PointsWindow::SavePoints(const std::string& name)
     tableFile_ = Native(name);
     EditHistory.setClean();
     UpdateSummary();
-    QString status =
-        QStringLiteral("%1 saved to %2").arg(Points(static_cast<int32_t>(rows.size())), Native(QuotedName(name)));
+    QString status = QStringLiteral("%1 saved to %2").arg(Points(report.written), Native(QuotedName(name)));
+    if (report.leftOut > 0)
+        status += QStringLiteral("; %1 left out: the northing or easting is not a number")
+                      .arg(Count(report.leftOut, "row", "rows"));
+    if (report.elevationsLeftOut > 0)
+        status += QStringLiteral("; %1 left out: not a number")
+                      .arg(Count(report.elevationsLeftOut, "elevation", "elevations"));
     if (marked > 0)
         status += QStringLiteral("; %1 with a northing, easting or elevation that is not a number")
                       .arg(marked == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(marked));

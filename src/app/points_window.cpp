@@ -82,6 +82,11 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
         UpdateSummary();
     });
     connect(&EditHistory, &QUndoStack::indexChanged, this, [this] { UpdateSummary(); });
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About Tessaly"));
+    connect(mnuAbout, &QAction::triggered, this, &PointsWindow::mnuAbout_Click);
+    // Files dropped from a file manager open like File, Open.
+    setAcceptDrops(true);
 
     client_ = new QWidget(this);
     setCentralWidget(client_);
@@ -128,6 +133,16 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
         StatusBar->addPermanentWidget(l);
     }
     StatusBar->setFixedHeight(TwipsDown(kStatusBarHeight));
+
+    // The plan: View, Plan (Ctrl+L) shows it beside the grid.
+    mnuFile->addSeparator();
+    mnuExportPlan = mnuFile->addAction(QStringLiteral("Export Plan &Image..."));
+    Plan = new PlanDock(this, PointData, DBGrid1, mnuExportPlan);
+    connect(Plan, &PlanDock::Message, this, &PointsWindow::ShowStatus);
+    mnuView = new QMenu(QStringLiteral("&View"), this);
+    menuBar()->insertMenu(mnuHelp->menuAction(), mnuView);
+    mnuPlan = Plan->toggleViewAction();
+    mnuView->addAction(mnuPlan);
 
     resize(TwipsAcross(kClientWidth), TwipsDown(kClientHeight) + menuBar()->sizeHint().height());
     // Room for the menu, a few rows and the status bar.
@@ -234,7 +249,7 @@ void PointsWindow::DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view 
     TableRow before = RowOf(PointData, r);
     TableRow after = before;
     if (!buf.rows.empty())
-        for (size_t j = 0; j < after.size(); ++j)
+        for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
             if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
     Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, std::move(before),
                             PointData.Typed(r), std::move(after), false));
@@ -246,7 +261,7 @@ void PointsWindow::DBGrid1_UnboundAddData(const RowBuf& buf, int32_t& NewRowBook
     const int32_t r = PointData.RowCapacity();
     TableRow after;
     if (!buf.rows.empty())
-        for (size_t j = 0; j < after.size(); ++j)
+        for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
             if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
     Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, TableRow{}, false,
                             std::move(after), true));

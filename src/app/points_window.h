@@ -8,7 +8,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/plan_dock.h"
+#include "formats/formats.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/unbound_grid.h"
 #include "table/grid_adapter.h"
@@ -51,9 +54,16 @@ public:
     QAction* mnuCopy = nullptr;
     QAction* mnuPaste = nullptr;
     QAction* mnuFind = nullptr;
+
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuAbout = nullptr;
+    QAction* mnuExportPlan = nullptr;  // after the File menu's own entries
+    QMenu* mnuView = nullptr;
+    QAction* mnuPlan = nullptr;
     UnboundGrid* DBGrid1 = nullptr;
     QStatusBar* StatusBar = nullptr;
     FileDialog CommonDialog1;
+    PlanDock* Plan = nullptr;
 
     // Start-up and layout.
     void Form_Load();
@@ -82,6 +92,17 @@ public:
     // it inside; never below the minimum size.
     void FitInto(const QRect& available);
 
+    // The Help menu.
+    void mnuAbout_Click();
+    // What Help, About Tessaly shows: version, formats, licence.
+    static QString AboutText();
+
+    // Opens a file named outside the Open dialog (command line, drop) the
+    // way File, Open would open it.
+    void OpenNamedFile(const std::string& name);
+    // Opens the first of NAMES; the status bar says the others were not.
+    void OpenFirstFile(const std::vector<std::string>& names);
+
     // The grid's callbacks and its key-release handler.
     void DBGrid1_UnboundReadData(RowBuf& buf, std::optional<std::string_view> StartLocation, bool ReadPriorRows);
     void DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view WriteLocation);
@@ -102,11 +123,14 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     void ShowStatus(const QString& text);
-    void LoadPoints(const std::string& name);
+    void LoadPoints(const std::string& name, const ReadOptions& options = {});
     bool SaveCommand();
-    void SavePoints(const std::string& name);
+    void SavePoints(const std::string& name, const WriteOptions& options = {});
     void SaveFailed(const QString& text);
     void UpdateSummary();
     void FitNumbers(int32_t from, int32_t to);

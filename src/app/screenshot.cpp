@@ -1,10 +1,12 @@
-// tessaly-screenshot POINTFILE PICTURE.png
+// tessaly-screenshot POINTFILE PICTURE.png [--plan]
 //
-// A driver for the README picture, not part of the program: it starts the
+// A driver for the README pictures, not part of the program: it starts the
 // window, opens POINTFILE through File, Open (the dialog answered with that
-// name), types a text elevation into the second row (marked as not a number,
-// and the table is modified), shows that cell's tooltip and saves a picture
-// of the screen area of the window.
+// name). Without --plan it types a text elevation into the second row
+// (marked as not a number, and the table is modified), shows that cell's
+// tooltip and saves a picture of the screen area of the window. With --plan
+// it first shows the plan (View, Plan), selects the grid's rows 2 to 4 and
+// saves a picture of the window.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -14,6 +16,7 @@
 #include <QToolTip>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #include "app/points_window.h"
 
@@ -30,8 +33,9 @@ void Settle(int ms)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fputs("usage: tessaly-screenshot POINTFILE PICTURE.png\n", stderr);
+    const bool plan = argc == 4 && std::string_view(argv[3]) == "--plan";
+    if (argc != 3 && !plan) {
+        std::fputs("usage: tessaly-screenshot POINTFILE PICTURE.png [--plan]\n", stderr);
         return 2;
     }
     int qtArgc = 1;
@@ -43,8 +47,19 @@ int main(int argc, char** argv)
     window.CommonDialog1.SetAnswerer([file](const tessaly::FileDialogRequest&) { return std::optional(file); });
     window.show();
     Settle(300);
+    if (plan) window.mnuPlan->trigger();
     window.mnuOpen->trigger();
     Settle(300);
+    if (plan) {
+        window.Plan->View()->SelectRows({1, 2, 3}, false);
+        Settle(300);
+        std::printf("%s\n", qPrintable(window.Plan->StatusText()));
+        if (!window.grab().save(picture)) {
+            std::fprintf(stderr, "tessaly-screenshot: cannot write %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     // An elevation typed with its unit: text, not a number.
     tessaly::UnboundGrid* grid = window.DBGrid1;
     const QModelIndex cell = grid->Model()->index(1, 3);

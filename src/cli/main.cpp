@@ -1,13 +1,14 @@
-// tessaly-convert INPUT OUTPUT: reads a point file with the reader its name
-// chooses and writes the points as ASCII PNEZD text.
+// tessaly-convert [OPTIONS] INPUT OUTPUT: reads a point file with the reader
+// its name chooses and writes the points with the writer the output name
+// chooses.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli/batch.h"
+#include "cli/convert.h"
+#include "cli/options.h"
 #include "formats/formats.h"
-#include "platform/error.h"
 
 namespace {
 
@@ -18,36 +19,50 @@ using tessaly::Formats;
 std::string Usage()
 {
     std::string text =
-        "Usage: tessaly-convert [--] INPUT OUTPUT.asc\n"
-        "       tessaly-convert [--to KIND] [--jobs N] INPUT... --output-dir DIR\n"
+        "Usage: tessaly-convert [OPTIONS] [--] INPUT OUTPUT\n"
+        "       tessaly-convert [OPTIONS] [--to KIND] [--jobs N] INPUT... --output-dir DIR\n"
         "       tessaly-convert --list-formats | --help | --version\n"
         "\n"
-        "Reads the points of INPUT and writes them to OUTPUT as ASCII PNEZD text\n"
-        "(point,northing,easting,elevation,description; CR LF line ends).\n"
+        "Reads the points of INPUT and writes them to OUTPUT.\n"
         "\n"
-        "The reader is chosen by the last three characters of INPUT, in any case:\n";
+        "The reader is chosen by the end of INPUT's name, in any case (text and\n"
+        "LandXML names only when the file is text):\n";
     std::string writers;
     for (const Format& format : Formats()) {
         const std::string patterns = tessaly::Patterns(format);
-        if (format.read) {
-            std::string line = "  " + (patterns == "*" ? std::string("other") : patterns);
-            line.resize(std::max<size_t>(line.size() + 2, 9), ' ');
-            text += line;
-            text += tessaly::Description(format);
-            text += '\n';
-        }
-        if (format.write) writers += (writers.empty() ? "" : " or ") + patterns.substr(1);
+        std::string line = "  " + (patterns == "*" ? std::string("other") : patterns);
+        line.resize(std::max<size_t>(line.size() + 2, 9), ' ');
+        line += tessaly::Description(format);
+        line += '\n';
+        if (format.read) text += line;
+        if (format.write) writers += line;
     }
-    text += "OUTPUT must end in " + writers + " (any case). \"--\" ends the options, for\n"
-            "names that start with \"-\".\n"
+    text += "\nThe writer is chosen by the end of OUTPUT's name, in any case:\n" + writers +
+            "*.asc is ASCII PNEZD (point,northing,easting,elevation,description; CR LF).\n"
+            "\n"
+            "Options:\n"
+            "  --input-columns LAYOUT  column order of text inputs without a header line\n"
+            "                          (PNEZD, PENZD, PNEZ, PENZ, PNE, PEN, NEZ, ENZ, NEZD,\n"
+            "                          ENZD; default PNEZD)\n"
+            "  --columns LAYOUT        *.csv, *.txt: column order (default PNEZD)\n"
+            "  --delimiter D           *.csv, *.txt: comma, tab, space or semicolon\n"
+            "                          (default comma for *.csv, space for *.txt)\n"
+            "  --header                *.csv, *.txt: a first line naming the columns\n"
+            "  --encoding E            *.csv, *.txt: cp1252 (default) or utf-8\n"
+            "  --lf                    *.csv, *.txt: LF line ends instead of CR LF\n"
+            "  --units U               *.xml: metre (default), us-foot or foot\n"
+            "  --text-height H         *.dxf: height of the point labels (default 1)\n"
+            "\"--\" ends the options, for names that start with \"-\". An option of\n"
+            "another output kind than OUTPUT's is a usage error.\n"
             "\n"
             "--list-formats prints one line a format: its short name, read and/or\n"
             "write, its name patterns and what it is, separated by tabs.\n"
             "\n" +
             tessaly::cli::BatchUsage() +
             "\n"
-            "Exit status: 0 converted (every input), 1 an input could not be read or\n"
-            "an output not written, 2 wrong usage.\n";
+            "Exit status: 0 converted, every input of a batch too (rows that LandXML or\n"
+            "DXF cannot hold are left out and counted on stderr), 1 an input could not\n"
+            "be read or an output not written, 2 wrong usage.\n";
     return text;
 }
 
@@ -64,50 +79,21 @@ void ListFormats()
 
 int main(int argc, char** argv)
 {
-    if (tessaly::cli::IsBatch(argc, argv)) return tessaly::cli::RunBatch(argc, argv);
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(Usage().c_str(), stdout);
-        return 0;
+    using tessaly::cli::CommandLine;
+    const CommandLine line = tessaly::cli::ParseCommandLine(argc, argv);
+    switch (line.action) {
+    case CommandLine::Help: std::fputs(Usage().c_str(), stdout); return 0;
+    case CommandLine::ListFormats: ListFormats(); return 0;
+    case CommandLine::Version: std::printf("tessaly-convert %s\n", TESSALY_VERSION); return 0;
+    case CommandLine::Usage:
+        std::fprintf(stderr, "tessaly-convert: %s\nTry tessaly-convert --help.\n", line.error.c_str());
+        return 2;
+    case CommandLine::Convert: break;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--list-formats") == 0) {
-        ListFormats();
-        return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("tessaly-convert %s\n", TESSALY_VERSION);
-        return 0;
-    }
-    const int first = argc > 1 && std::strcmp(argv[1], "--") == 0 ? 2 : 1;
-    if (argc - first != 2) {
+    if (line.outputDir) return tessaly::cli::RunBatch(line);
+    if (line.names.size() != 2) {
         std::fputs(Usage().c_str(), stderr);
         return 2;
     }
-    const std::string input = argv[first];
-    const std::string output = argv[first + 1];
-    const Format* writer = tessaly::ChooseWriter(output);
-    if (!writer) {
-        std::fprintf(stderr, "tessaly-convert: %s; nothing written\n",
-                     tessaly::FileMessage(output, "the output name must end in .asc").c_str());
-        return 2;
-    }
-
-    tessaly::PointTable table;
-    try {
-        tessaly::ChooseReader(input).read(table, input);
-    } catch (...) {
-        std::fprintf(stderr, "tessaly-convert: %s (%d points read before the stop); nothing written\n",
-                     tessaly::FailureMessage(input).c_str(), table.CurrItems());
-        return 1;
-    }
-    if (!table.PointsNotRead().empty()) {
-        std::fprintf(stderr, "tessaly-convert: %s; nothing written\n", table.PointsNotRead().c_str());
-        return 1;
-    }
-    try {
-        writer->write(table, output);
-    } catch (...) {
-        std::fprintf(stderr, "tessaly-convert: %s\n", tessaly::FailureMessage(output).c_str());
-        return 1;
-    }
-    return 0;
+    return tessaly::cli::ConvertOne(line.names[0], line.names[1], line.options);
 }

@@ -1,20 +1,75 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <type_traits>
 
 #include "formats/formats.h"
 
 namespace tessaly {
 
 namespace {
+// The readers and writers without options or reports in the table's form.
+template <ReaderFn Read>
+ReadReport Plain(PointTable& table, const std::string& file, const ReadOptions&)
+{
+    Read(table, file);
+    return {};
+}
+
+template <WriterFn Write>
+ExportReport Plain(const PointTable& table, const std::string& file, const WriteOptions&)
+{
+    ExportReport report;
+    report.written = static_cast<int32_t>(table.RowsToSave().size());
+    Write(table, file);
+    return report;
+}
+
+ReadReport ReadText(PointTable& table, const std::string& file, const ReadOptions& options)
+{
+    return {ReadTextPointsFile(table, file, {options.textLayout}).replaced, 0};
+}
+
+ExportReport WriteText(const PointTable& table, const std::string& file, const WriteOptions& options)
+{
+    ExportReport report;
+    report.written = static_cast<int32_t>(table.RowsToSave().size());
+    WriteTextPointsFile(table, file, options.text ? *options.text : DefaultTextWriteOptions(file));
+    return report;
+}
+
+ReadReport ReadLandXmlPoints(PointTable& table, const std::string& file, const ReadOptions&)
+{
+    const LandXmlReadReport report = ReadLandXml(table, file);
+    return {report.replacedCharacters, report.skippedPoints};
+}
+
+ExportReport WriteLandXml(const PointTable& table, const std::string& file, const WriteOptions& options)
+{
+    return WriteLandXmlFile(table, file, options.landXml);
+}
+
+ExportReport WriteDxf(const PointTable& table, const std::string& file, const WriteOptions& options)
+{
+    return WriteDxfFile(table, file, options.dxf);
+}
+
 const Format kFormats[] = {
-    {"crd", "an Orvelle coordinate file", "crd", ReadCrdFile, nullptr},
-    {"coo", "a COGO points file", "coo", ReadCooFile, nullptr},
-    {"cr5", "a TDS coordinate file", "cr5", ReadCr5File, nullptr},
-    {"grd", "an Orvelle grid file", "grd", ReadGrdFile, nullptr},
-    {"mdb", "an LDD point database", "mdb", ReadMdbFile, nullptr},
-    {"s1", "a Surveyor One coordinate file", "", ReadSurveyorOneFile, nullptr},
-    {"asc", "an ASCII PNEZD coordinate file", "asc", nullptr, WriteAscFile},
+    {"crd", "an Orvelle coordinate file", "crd", Plain<ReadCrdFile>, nullptr},
+    {"coo", "a COGO points file", "coo", Plain<ReadCooFile>, nullptr},
+    {"cr5", "a TDS coordinate file", "cr5", Plain<ReadCr5File>, nullptr},
+    {"grd", "an Orvelle grid file", "grd", Plain<ReadGrdFile>, nullptr},
+    // An Access 2007 or later database (*.accdb) holds the same table.
+    {"mdb", "an LDD point database", "mdb accdb", Plain<ReadMdbFile>, nullptr},
+    // Text and LandXML names that hold binary data go on to the Surveyor One
+    // reader, as they always did.
+    {"text", "a delimited text point file", "asc csv txt", ReadText, nullptr, LooksLikeText},
+    {"xml", "a LandXML point file", "xml", ReadLandXmlPoints, WriteLandXml, LooksLikeText},
+    {"s1", "a Surveyor One coordinate file", "", Plain<ReadSurveyorOneFile>, nullptr},
+    {"asc", "an ASCII PNEZD coordinate file", "asc", nullptr, Plain<WriteAscFile>},
+    {"csv", "a comma-delimited point file", "csv", nullptr, WriteText},
+    {"txt", "a text point file", "txt", nullptr, WriteText},
+    {"dxf", "a DXF drawing", "dxf", nullptr, WriteDxf},
 };
 
 bool EndsWithIgnoringCase(std::string_view name, std::string_view ending)
@@ -39,11 +94,13 @@ void ForEachEnding(const Format& format, F f)
     }
 }
 
-bool Claims(const Format& format, const std::string& file)
+// True when FILE belongs to FORMAT by its name and, when READING, by its
+// content (a file to be written need not exist yet).
+bool Claims(const Format& format, const std::string& file, bool reading)
 {
     bool named = *format.endings == '\0';
     ForEachEnding(format, [&](std::string_view ending) { named = named || EndsWithIgnoringCase(file, ending); });
-    return named && (!format.claims || format.claims(file));
+    return named && (!reading || !format.claims || format.claims(file));
 }
 }  // namespace
 
@@ -72,7 +129,7 @@ template <typename Fn>
 const Format* FirstClaiming(const std::string& file, Fn Format::*fn)
 {
     for (const Format& format : kFormats)
-        if (format.*fn && Claims(format, file)) return &format;
+        if (format.*fn && Claims(format, file, std::is_same_v<Fn, FormatReader>)) return &format;
     return nullptr;
 }
 }  // namespace

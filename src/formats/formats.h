@@ -6,10 +6,16 @@
 // Error after storing the rows read so far; the caller refreshes the grid.
 // A writer writes the rows that PointTable::RowsToSave names and replaces its
 // target atomically.
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "formats/dxf.h"
+#include "formats/export_rows.h"
+#include "formats/landxml.h"
+#include "formats/text_points.h"
 #include "table/point_table.h"
 
 namespace tessaly {
@@ -22,22 +28,44 @@ void ReadMdbFile(PointTable& table, const std::string& file);
 void ReadSurveyorOneFile(PointTable& table, const std::string& file);
 void WriteAscFile(const PointTable& table, const std::string& file);
 
+// The options of the readers that have any.
+struct ReadOptions {
+    TextLayout textLayout = TextLayout::PNEZD;  // a text file without a header line
+};
+
+// What a complete load has to tell beyond its points.
+struct ReadReport {
+    int64_t replaced = 0;  // characters of a UTF-8 file that Windows-1252 cannot hold, stored as "?"
+    int32_t skipped = 0;   // LandXML points without coordinates, not loaded
+};
+
+// The options of every writer; each takes its own.
+struct WriteOptions {
+    std::optional<TextWriteOptions> text;  // nothing: DefaultTextWriteOptions of the name
+    LandXmlWriteOptions landXml;
+    DxfWriteOptions dxf;
+};
+
+// The shape of a reader and a writer without options.
 using ReaderFn = void (*)(PointTable&, const std::string&);
 using WriterFn = void (*)(const PointTable&, const std::string&);
+// The shape of every reader and writer in the table.
+using FormatReader = ReadReport (*)(PointTable&, const std::string&, const ReadOptions&);
+using FormatWriter = ExportReport (*)(const PointTable&, const std::string&, const WriteOptions&);
 
 // One row a format. A file name belongs to a row when it ends in one of the
-// row's endings, in any letter case (the endings of the formats read so far
-// are their last three characters, so "xcrd" is a coordinate file too); a
-// row without endings claims every name. A row may also look at the file's
+// row's endings, in any letter case (the older formats' endings are their
+// last three characters, so "xcrd" is a coordinate file too); a row without
+// endings claims every name. A reading row may also look at the file's
 // content: when CLAIMS says the file is not of its kind, the choice goes on
 // to the next row.
 struct Format {
     const char* id;       // short name: "crd"
     const char* name;     // what a file of the format is, with its article: "an Orvelle grid file"
     const char* endings;  // name endings, separated by blanks: "crd"; "" for every name
-    ReaderFn read;        // null when the format is not read
-    WriterFn write;       // null when the format is not written
-    bool (*claims)(const std::string& file) = nullptr;  // null: any content
+    FormatReader read;    // null when the format is not read
+    FormatWriter write;   // null when the format is not written
+    bool (*claims)(const std::string& file) = nullptr;  // null: any content; asked when reading only
 };
 
 // Every format, readers in the order the choice tries them (the Surveyor One
@@ -50,12 +78,14 @@ std::string_view Description(const Format& format);
 std::string Patterns(const Format& format);
 
 // The first reading row that claims FILE: by the last three characters of the
-// name for COO, CR5, CRD, GRD and MDB, the Surveyor One reader for every
-// other name.
+// name for COO, CR5, CRD, GRD and MDB (and ACCDB), ASC, CSV and TXT when the
+// file is text, XML when it is text; the Surveyor One reader for every other
+// name.
 const Format& ChooseReader(const std::string& file);
 
-// The first writing row that claims FILE (a name ending in ASC, any letter
-// case), or null when none does.
+// The first writing row that claims FILE (a name ending in ASC, CSV, TXT,
+// XML or DXF, any letter case), or null when none does. ASC is written by the
+// ASCII PNEZD writer.
 const Format* ChooseWriter(const std::string& file);
 
 }  // namespace tessaly

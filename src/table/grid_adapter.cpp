@@ -1,19 +1,13 @@
 #include "table/grid_adapter.h"
 
-#include <charconv>
-
-#include "platform/error.h"
+#include <algorithm>
 
 namespace tessaly {
 
-int32_t BookmarkRow(std::string_view bookmark)
-{
-    int32_t row = 0;
-    auto res = std::from_chars(bookmark.data(), bookmark.data() + bookmark.size(), row);
-    if (res.ec != std::errc() || res.ptr != bookmark.data() + bookmark.size())
-        throw OutOfRange("bookmark \"" + std::string(bookmark) + "\" is not a row of the table");
-    return row;
-}
+namespace {
+// The table columns a buffer row carries.
+size_t Columns(const RowBuf::Row& row) { return std::min(row.cells.size(), static_cast<size_t>(PointTable::TotCols)); }
+}  // namespace
 
 void DBGrid1_UnboundReadData(const PointTable& table, RowBuf& buf,
                              std::optional<std::string_view> StartLocation, bool ReadPriorRows)
@@ -28,8 +22,7 @@ void DBGrid1_UnboundReadData(const PointTable& table, RowBuf& buf,
     for (int32_t i = 0; i < m; ++i) {
         if (b < 0 || b >= table.RowCapacity()) break;
         auto& row = buf.rows[static_cast<size_t>(i)];
-        for (int16_t j = 0; j < PointTable::TotCols; ++j)
-            row.cells[static_cast<size_t>(j)] = table.Get(j, static_cast<int32_t>(b));
+        for (size_t j = 0; j < Columns(row); ++j) row.cells[j] = table.Get(static_cast<int16_t>(j), static_cast<int32_t>(b));
         row.bookmark = std::to_string(b);
         b += d;
         ++k;
@@ -41,8 +34,8 @@ void DBGrid1_UnboundWriteData(PointTable& table, const RowBuf& buf, std::string_
 {
     const int32_t r = BookmarkRow(WriteLocation);
     if (buf.rows.empty()) return;
-    for (int16_t j = 0; j < PointTable::TotCols; ++j)
-        if (const auto& cell = buf.rows[0].cells[static_cast<size_t>(j)]) table.Set(j, r, *cell);
+    for (size_t j = 0; j < Columns(buf.rows[0]); ++j)
+        if (const auto& cell = buf.rows[0].cells[j]) table.Set(static_cast<int16_t>(j), r, *cell);
     table.SetTyped(r, true);
 }
 
@@ -51,7 +44,8 @@ void DBGrid1_UnboundAddData(PointTable& table, const RowBuf& buf, int32_t& NewRo
     const int32_t r = table.AppendRow();
     NewRowBookmark = r;
     for (int16_t j = 0; j < PointTable::TotCols; ++j) {
-        const std::optional<Cell>* cell = buf.rows.empty() ? nullptr : &buf.rows[0].cells[static_cast<size_t>(j)];
+        const std::optional<Cell>* cell = nullptr;
+        if (!buf.rows.empty() && static_cast<size_t>(j) < Columns(buf.rows[0])) cell = &buf.rows[0].cells[static_cast<size_t>(j)];
         // Our columns carry no default value: an untouched column is empty.
         table.Set(j, r, cell && *cell ? **cell : Cell{});
     }

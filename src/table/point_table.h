@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "table/cell.h"
+#include "platform/cell.h"
 #include "table/huge_page_allocator.h"
 
 namespace tessaly {

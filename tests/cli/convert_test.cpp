@@ -91,9 +91,9 @@ TEST(Convert, UsageErrors)
 {
     TempDir dir;
     WriteBytes(dir.Path("job.crd"), CrdNumeric(0, {}));
-    Outcome r = Convert(dir, dir.Path("job.crd"), dir.Path("out.txt"));
+    Outcome r = Convert(dir, dir.Path("job.crd"), dir.Path("out.pdf"));
     EXPECT_EQ(r.status, 2);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.pdf")));
     EXPECT_EQ(RunConverter(dir, "").status, 2);
     r = RunConverter(dir, "--help");
     EXPECT_EQ(r.status, 0);
@@ -112,6 +112,80 @@ TEST(Convert, UsageErrors)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir.Path("out.asc")));
     EXPECT_EQ(RunConverter(dir, "-- " + Q(dir.Path("job.crd"))).status, 2);
+}
+
+// Every reference input through every new writer and, where the format is
+// read too, back to ASCII PNEZD: the same bytes as the reference pair.
+TEST(Convert, ReferenceFilesThroughTextAndLandXml)
+{
+    TempDir dir;
+    for (const char* name : {"job.CRD", "job.Cr5", "job.pts", "survey.Coo"}) {
+        const std::string input = TestData(std::string("reference/") + name);
+        for (const char* ending : {".csv", ".txt", ".xml", ".dxf"}) {
+            const std::string middle = dir.Path(std::string("mid") + ending);
+            Outcome r = Convert(dir, input, middle);
+            ASSERT_EQ(r.status, 0) << name << ending << ": " << r.err;
+            if (std::string_view(ending) == ".dxf") continue;
+            r = Convert(dir, middle, dir.Path("back.asc"));
+            ASSERT_EQ(r.status, 0) << name << ending << ": " << r.err;
+            EXPECT_EQ(ReadBytes(dir.Path("back.asc")), ReadBytes(input + ".asc")) << name << " via " << ending;
+        }
+    }
+}
+
+TEST(Convert, WriterOptions)
+{
+    TempDir dir;
+    WriteBytes(dir.Path("job.crd"), CrdNumeric(2, {{5000.5, 1000.25, 100, "IP"}, {1, 2, 3, "A, B"}}));
+    WriteBytes(dir.Path("bare.txt"), "1 1000.25 5000.5 100 IP\n");
+    const std::string crd = Q(dir.Path("job.crd"));
+    const struct {
+        std::string args;  // OUT stands for the output in the test folder
+        std::string output;
+        int status;
+        std::string part;  // of the output file (status 0) or of stderr
+    } cases[] = {
+        {"--columns penz --delimiter tab --header --lf " + crd + " OUT", "o.csv", 0,
+         "Point\tEasting\tNorthing\tElevation\n1\t1000.25\t5000.5\t100\n"},
+        {crd + " OUT --encoding=utf-8", "o.txt", 0, "1 5000.5 1000.25 100 IP\r\n2 1 2 3 A, B\r\n"},
+        {"--delimiter semicolon " + crd + " OUT", "o.TXT", 0, "1;5000.5;1000.25;100;IP\r\n"},
+        {"--units us-foot " + crd + " OUT", "o.xml", 0, "linearUnit=\"USSurveyFoot\""},
+        {"--text-height 2.5 " + crd + " OUT", "o.dxf", 0, " 40\r\n2.5\r\n"},
+        {"--input-columns PENZD " + Q(dir.Path("bare.txt")) + " OUT", "o.asc", 0, "1,5000.5,1000.25,100,IP\r\n"},
+        {"--header " + crd + " OUT", "o.asc", 2, "--header is an option of .csv and .txt outputs, not of .asc"},
+        {"--units foot " + crd + " OUT", "o.csv", 2, "--units is an option of .xml outputs, not of .csv"},
+        {"--text-height 1 " + crd + " OUT", "o.xml", 2, "--text-height is an option of .dxf outputs"},
+        {crd + " OUT", "o.pdf", 2, "must end in .asc, .csv, .txt, .xml or .dxf"},
+        {"--columns PZ " + crd + " OUT", "o.csv", 2, "not a column order"},
+        {"--delimiter pipe " + crd + " OUT", "o.csv", 2, "use comma, tab, space or semicolon"},
+        {"--encoding latin1 " + crd + " OUT", "o.csv", 2, "use cp1252 or utf-8"},
+        {"--units yard " + crd + " OUT", "o.xml", 2, "use metre, us-foot or foot"},
+        {"--text-height -1 " + crd + " OUT", "o.dxf", 2, "not a positive number"},
+        {"--frobnicate " + crd + " OUT", "o.csv", 2, "unknown option --frobnicate"},
+        {crd + " OUT --columns", "o.csv", 2, "--columns needs a value"},
+        {"--to csv " + crd + " OUT", "o.csv", 2, "--to belongs to the batch form"},
+    };
+    for (const auto& c : cases) {
+        std::string args = c.args;
+        args.replace(args.find("OUT"), 3, Q(dir.Path(c.output)));
+        const Outcome r = RunConverter(dir, args);
+        EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+        if (c.status == 0) {
+            EXPECT_NE(ReadBytes(dir.Path(c.output)).find(c.part), std::string::npos) << c.args;
+        } else {
+            EXPECT_NE(r.err.find(c.part), std::string::npos) << c.args << ": " << r.err;
+            EXPECT_FALSE(std::filesystem::exists(dir.Path(c.output))) << c.args;
+        }
+        std::filesystem::remove(dir.Path(c.output));
+    }
+
+    // Rows LandXML and DXF cannot hold are left out and counted; still a success.
+    WriteBytes(dir.Path("mixed.csv"), "Point,Northing,Easting\r\n1,5000,1000\r\n2,,\r\n3,,7\r\n");
+    for (const char* out : {"mixed.xml", "mixed.dxf"}) {
+        const Outcome r = Convert(dir, dir.Path("mixed.csv"), dir.Path(out));
+        EXPECT_EQ(r.status, 0) << out;
+        EXPECT_NE(r.err.find(": 2 rows left out: the northing or easting is not a number"), std::string::npos) << r.err;
+    }
 }
 
 TEST(Convert, HostileSurroundings)
@@ -146,6 +220,8 @@ TEST(Convert, Batch)
         int status;
         std::vector<std::string> written;  // output names; every other input writes nothing
         std::string summary;               // the last line, or a text the usage error holds
+        std::string writer = "";           // writer options, given to the single-file form too
+        std::string ending = "asc";
     };
     const std::vector<Case> cases = {
         {"mixed, four jobs",
@@ -163,23 +239,34 @@ TEST(Convert, Batch)
          "tessaly-convert: 2 converted, 0 failed, "},
         {"colliding names", {"job.CRD", "site.GRD", "job.Cr5"}, "", 2, {}, "job.CRD and "},
         {"unknown kind", {"site.GRD"}, "--to pdf", 2, {}, "--to takes asc"},
+        {"csv with writer options",
+         {"job.pts", "/hostile-cut.mdb", "survey.Coo"},
+         "--jobs 2 --to csv",
+         1,
+         {"job.csv", "survey.csv"},
+         "tessaly-convert: 2 converted, 1 failed, ",
+         "--columns PENZD --delimiter=semicolon --header",
+         "csv"},
+        {"an option of another kind", {"job.pts"}, "--to xml", 2, {}, "--header is an option of .csv and .txt outputs",
+         "--header", "xml"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         std::filesystem::create_directory(dir.Path("out"));
-        std::string args = c.options, expectedErr;
+        std::string args = c.options + " " + c.writer, expectedErr;
+        const std::string single = dir.Path("single." + c.ending);
         for (const std::string& name : c.inputs) {
             const std::string input = name.starts_with('/') ? TestData(name.substr(1)) : TestData("reference/" + name);
             args += " " + Q(input);
             const std::string stem = std::filesystem::path(input).stem().string();
-            if (c.status == 2 || std::count(c.written.begin(), c.written.end(), stem + ".asc")) {
+            if (c.status == 2 || std::count(c.written.begin(), c.written.end(), stem + "." + c.ending)) {
                 if (c.status != 2) {
                     EXPECT_TRUE(std::filesystem::exists(input + ".asc")) << input;
                 }
                 continue;
             }
-            expectedErr += Convert(dir, input, dir.Path("single.asc")).err;
+            expectedErr += RunConverter(dir, c.writer + " " + Q(input) + " " + Q(single)).err;
         }
         Outcome r = RunConverter(dir, args + " --output-dir " + Q(dir.Path("out")));
         EXPECT_EQ(r.status, c.status) << r.err;
@@ -194,9 +281,16 @@ TEST(Convert, Batch)
             ++files;
             const std::string name = entry.path().filename().string();
             ASSERT_TRUE(std::count(c.written.begin(), c.written.end(), name)) << name;
+            // Each output has the bytes the single-file form writes with the
+            // same options: the reference conversion for ASCII PNEZD.
             for (const std::string& input : c.inputs)
-                if (std::filesystem::path(input).stem().string() + ".asc" == name) {
-                    EXPECT_EQ(ReadBytes(entry.path().string()), ReadBytes(TestData("reference/" + input + ".asc")));
+                if (std::filesystem::path(input).stem().string() + "." + c.ending == name) {
+                    const std::string path = TestData("reference/" + input);
+                    ASSERT_EQ(RunConverter(dir, c.writer + " " + Q(path) + " " + Q(single)).status, 0);
+                    EXPECT_EQ(ReadBytes(entry.path().string()), ReadBytes(single)) << name;
+                    if (c.ending == "asc") {
+                        EXPECT_EQ(ReadBytes(single), ReadBytes(path + ".asc"));
+                    }
                 }
         }
         EXPECT_EQ(files, c.written.size());

@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -10,14 +13,17 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 
 #include "app/points_window.h"
+#include "app/text_dialogs.h"
 #include "gui_support.h"
 #include "platform/qt/screen_units.h"
 #include "support/fixtures.h"
@@ -34,6 +40,8 @@ const QStringList kOpenEntries = {
     "Orvelle Grid Files (*.grd) (*.grd)",
     "Surveyor One Coordinates (*.*) (*)",
     "TDS Coordinate Files (*.cr5) (*.cr5)",
+    "ASCII Point Files (*.asc;*.csv;*.txt) (*.asc *.csv *.txt)",
+    "LandXML Points (*.xml) (*.xml)",
 };
 
 struct WindowTest : ::testing::Test {
@@ -46,6 +54,7 @@ struct WindowTest : ::testing::Test {
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     }
+    void TearDown() override { ForgetTextDialogChoices(); }
 
     // The dialog answers NAME (a file in the test folder) or cancels.
     void Answer(std::optional<std::string> name)
@@ -139,8 +148,13 @@ TEST_F(WindowTest, StartsWithCaptionMenuIconAndTheDesignedClientArea)
     EXPECT_EQ(w.mnuFile->title(), "&File");
     QStringList items;
     for (QAction* a : w.mnuFile->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit"}));
+    EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit", "-", "Export Plan &Image..."}));
     EXPECT_EQ(w.mnuDash1->isSeparator(), true);
+    EXPECT_EQ(w.menuBar()->actions().size(), 4);
+    EXPECT_EQ(w.menuBar()->actions().back(), w.mnuHelp->menuAction()) << "Help comes last";
+    EXPECT_EQ(w.mnuHelp->actions(), QList<QAction*>{w.mnuAbout});
+    EXPECT_TRUE(PointsWindow::AboutText().startsWith("Tessaly " TESSALY_VERSION "\n"));
+    EXPECT_TRUE(PointsWindow::AboutText().contains("ASCII PNEZD coordinate file (*.asc)"));
 
     EXPECT_EQ(w.ClientArea()->width(), Px(PointsWindow::kClientWidth));
     EXPECT_EQ(w.ClientArea()->height(), Px(PointsWindow::kClientHeight, false));
@@ -233,7 +247,8 @@ TEST_F(WindowTest, OpenLoadsThroughTheDialogAndReportsIt)
     EXPECT_EQ(w.CommonDialog1.Filter,
               "All Files (*.*)|*.*|Autodesk LDD Point Database (*.mdb)|*.mdb|Marrowby COGO Points (*.coo)|*.coo|"
               "Orvelle Coordinate Files (*.crd)|*.crd|Orvelle Grid Files (*.grd)|*.grd|"
-              "Surveyor One Coordinates (*.*)|*.*|TDS Coordinate Files (*.cr5)|*.cr5|");
+              "Surveyor One Coordinates (*.*)|*.*|TDS Coordinate Files (*.cr5)|*.cr5|"
+              "ASCII Point Files (*.asc;*.csv;*.txt)|*.asc;*.csv;*.txt|LandXML Points (*.xml)|*.xml|");
     EXPECT_TRUE(w.CommonDialog1.CancelError);
 
     EXPECT_EQ(w.PointData.CurrItems(), 5);
@@ -314,16 +329,18 @@ TEST_F(WindowTest, SaveWritesOnlyAscNamesAndReportsTheOutcome)
     EXPECT_EQ(asked[1].kind, FileDialogRequest::Save);
     EXPECT_EQ(asked[1].fileName.toStdString(), dir.Path("site1.crd"));
     EXPECT_EQ(asked[1].nameFilters,
-              (QStringList{"All Files (*.*) (*)", "ASCII PNEZD Coordinates (*.asc) (*.asc)"}));
+              (QStringList{"All Files (*.*) (*)", "ASCII PNEZD Coordinates (*.asc) (*.asc)",
+                           "Comma Delimited Points (*.csv) (*.csv)", "Text Points (*.txt) (*.txt)",
+                           "LandXML Points (*.xml) (*.xml)", "DXF Drawing (*.dxf) (*.dxf)"}));
     EXPECT_TRUE(asked[1].confirmOverwrite);
     EXPECT_EQ(w.CommonDialog1.Flags, FileDialog::OverwritePrompt);
     EXPECT_EQ(ReadBytes(dir.Path("site1.crd")), FivePoints());
-    EXPECT_EQ(Status(), "Nothing saved: " + dir.Path("site1.crd") + " does not end in .asc");
+    EXPECT_EQ(Status(), "Nothing saved: " + dir.Path("site1.crd") + " does not end in .asc, .csv, .txt, .xml or .dxf");
 
     const struct {
         const char* name;
         bool written;
-    } cases[] = {{"out.asc", true}, {"OUT2.ASC", true}, {"out.txt", false}, {"out", false}, {"asc", true}};
+    } cases[] = {{"out.asc", true}, {"OUT2.ASC", true}, {"out.pdf", false}, {"out", false}, {"asc", true}};
     for (const auto& c : cases) {
         Save(std::string(c.name));
         EXPECT_EQ(std::filesystem::exists(dir.Path(c.name)), c.written) << c.name;
@@ -344,6 +361,88 @@ TEST_F(WindowTest, SaveWritesOnlyAscNamesAndReportsTheOutcome)
     Save(std::string("no/such/folder/x.asc"));
     EXPECT_TRUE(Contains(Status(), "Save failed: " + dir.Path("no/such/folder/x.asc"))) << Status();
     EXPECT_TRUE(box.contains(w.StatusText())) << "a failed save is said in a message box too";
+}
+
+TEST_F(WindowTest, ATextFileWithoutAHeaderAsksForTheColumnOrder)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    // Easting before northing, no header line: the import dialog asks.
+    WriteBytes(dir.Path("job.csv"), "7,1000.5,5000.25,12,CAF\xC3\x89 \xE2\x82\xAC \xCE\xA9\r\n");
+    const auto import = [this](const char* layout, bool ok) {
+        WhenModalShown([layout, ok](QWidget* modal) {
+            auto* d = qobject_cast<TextImportDialog*>(modal);
+            if (!d) return;
+            auto* order = d->findChild<QComboBox*>(QStringLiteral("layout"));
+            order->setCurrentIndex(order->findText(QString::fromLatin1(layout)));
+            ok ? d->accept() : d->reject();
+        });
+        Open("job.csv");
+    };
+    import("PENZD", false);  // Cancel changes nothing
+    EXPECT_EQ(w.PointData.CurrItems(), 5);
+    EXPECT_EQ(Shown(0, 4), "IP FOUND");
+    import("PENZD", true);
+    EXPECT_EQ(w.PointData.CurrItems(), 1);
+    EXPECT_EQ(Shown(0, 1), "5000.25");
+    EXPECT_EQ(Shown(0, 2), "1000.5");
+    EXPECT_EQ(Status(), "1 point loaded from " + dir.Path("job.csv") +
+                            " (read as a delimited text point file); 1 character that Windows-1252 cannot hold "
+                            "replaced by \"?\"");
+
+    // A header line names the columns: no question.
+    WriteBytes(dir.Path("named.txt"), "Name\tX\tY\n8\t1\t2\n");
+    Open("named.txt");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(Shown(0, 0), "8");
+    EXPECT_EQ(Shown(0, 1), "2");
+}
+
+TEST_F(WindowTest, SavingAsTextLandXmlOrDxfAsksForTheOptions)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    // The option dialog's widgets are set by SET; OK or Cancel.
+    const auto save = [this](const std::string& name, std::function<void(QDialog*)> set, bool ok = true) {
+        WhenModalShown([set, ok](QWidget* modal) {
+            auto* d = qobject_cast<ExportOptionsDialog*>(modal);
+            if (!d) return;
+            set(d);
+            ok ? d->accept() : d->reject();
+        });
+        Save(name);
+    };
+    const auto pick = [](QDialog* d, const char* combo, const char* text) {
+        auto* c = d->findChild<QComboBox*>(QString::fromLatin1(combo));
+        c->setCurrentIndex(c->findText(QString::fromLatin1(text)));
+    };
+    save("out.csv", [&](QDialog* d) {
+        pick(d, "delimiter", "Semicolon");
+        d->findChild<QCheckBox*>(QStringLiteral("header"))->setChecked(true);
+    });
+    EXPECT_TRUE(ReadBytes(dir.Path("out.csv")).starts_with("Point;Northing;Easting;Elevation;Description\r\n1;5000.5;"));
+    EXPECT_EQ(Status(), "5 points saved to " + dir.Path("out.csv"));
+    // The last choice is offered again.
+    save("again.csv", [](QDialog* d) {
+        EXPECT_EQ(d->findChild<QComboBox*>(QStringLiteral("delimiter"))->currentText(), "Semicolon");
+        EXPECT_EQ(d->findChild<QComboBox*>(QStringLiteral("units")), nullptr);
+    }, false);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("again.csv"))) << "Cancel writes nothing";
+
+    w.PointData.Set(ColNorthing, 1, std::string("N/A"));
+    save("out.xml", [&](QDialog* d) {
+        EXPECT_EQ(d->findChild<QComboBox*>(QStringLiteral("delimiter")), nullptr) << "no text options";
+        pick(d, "units", "US survey feet");
+    });
+    EXPECT_TRUE(Contains(ReadBytes(dir.Path("out.xml")), "linearUnit=\"USSurveyFoot\""));
+    EXPECT_EQ(Status(), "4 points saved to " + dir.Path("out.xml") +
+                            "; 1 row left out: the northing or easting is not a number; 1 row with a northing, "
+                            "easting or elevation that is not a number");
+    save("out.dxf", [](QDialog* d) { d->findChild<QDoubleSpinBox*>(QStringLiteral("textHeight"))->setValue(2.5); });
+    EXPECT_TRUE(Contains(ReadBytes(dir.Path("out.dxf")), " 40\r\n2.5\r\n"));
+    save("more.dxf", [](QDialog* d) {
+        EXPECT_EQ(d->findChild<QDoubleSpinBox*>(QStringLiteral("textHeight"))->value(), 2.5);
+    }, false);
 }
 
 TEST_F(WindowTest, SaveIncludesTheRowStillBeingEdited)
@@ -689,9 +788,11 @@ TEST_F(WindowTest, MenusHaveShortcutsAndTheEditMenuComesAfterFile)
                  {w.mnuRedo, "Ctrl+Y"}, {w.mnuCopy, "Ctrl+C"}, {w.mnuPaste, "Ctrl+V"}};
     for (const auto& c : cases) EXPECT_EQ(c.action->shortcut(), QKeySequence(QString::fromLatin1(c.keys))) << c.keys;
     const QList<QAction*> menus = w.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(menus[0]->text(), "&File");
     EXPECT_EQ(menus[1]->text(), "&Edit");
+    EXPECT_EQ(menus[2]->text(), "&View");
+    EXPECT_EQ(menus[3]->text(), "&Help");
 }
 
 TEST_F(WindowTest, TheWindowFitsTheFreeAreaOfTheScreen)
@@ -716,3 +817,55 @@ TEST_F(WindowTest, AnAlphaCoordinateFileSaysItsPointsAreNotRead)
                             ": the points are in the Alpha layout, which is not read (3 records)");
 }
 
+
+// What the command line hands the window at start, and what a drop hands it.
+TEST_F(WindowTest, AFileNamedAtStartOpensLikeFileOpenAndOnlyTheFirstOfSeveral)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    WriteBytes(dir.Path("other.coo"), CooBlock("7", "IP", "10", "20", "1"));
+    const std::string loaded = "5 points loaded from " + dir.Path("site1.crd") + " (read as an Orvelle coordinate file)";
+    const struct {
+        std::vector<std::string> names;
+        std::string status;
+    } cases[] = {
+        {{dir.Path("site1.crd")}, loaded},
+        {{dir.Path("site1.crd"), dir.Path("other.coo"), dir.Path("x.grd")},
+         loaded + "; not opened (one file at a time): other.coo, x.grd"},
+        {{dir.Path("other.coo"), dir.Path("site1.crd")},
+         "1 point loaded from " + dir.Path("other.coo") +
+             " (read as a COGO points file); not opened (one file at a time): site1.crd"},
+    };
+    for (const auto& c : cases) {
+        w.OpenFirstFile(c.names);
+        EXPECT_EQ(Status(), c.status);
+    }
+    EXPECT_EQ(Shown(0, 0), "7");
+    // The Open dialog then offers the file opened.
+    Open(std::nullopt);
+    EXPECT_EQ(asked.at(0).fileName.toStdString(), dir.Path("other.coo"));
+}
+
+TEST_F(WindowTest, ADroppedFileOpensLikeFileOpenAndOnlyTheFirstOfSeveral)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    auto drop = [this](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPointF at = w.DBGrid1->geometry().center();
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &dropped);
+        Pump(10);
+        return dropped.isAccepted();
+    };
+    const QUrl site1 = QUrl::fromLocalFile(QString::fromStdString(dir.Path("site1.crd")));
+    EXPECT_FALSE(drop({QUrl("https://example.com/site1.crd")})) << "only local files are taken";
+    EXPECT_EQ(Status(), "");
+    EXPECT_TRUE(drop({site1, QUrl("https://example.com/a.crd"), QUrl::fromLocalFile("/tmp/b.coo")}));
+    EXPECT_EQ(w.PointData.CurrItems(), 5);
+    EXPECT_EQ(Shown(4, 4), "LOT 4, BLOCK 2");
+    EXPECT_EQ(Status(), "5 points loaded from " + dir.Path("site1.crd") +
+                            " (read as an Orvelle coordinate file); not opened (one file at a time): b.coo");
+}

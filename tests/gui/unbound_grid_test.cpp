@@ -12,6 +12,7 @@
 #include "gui_support.h"
 #include "platform/error.h"
 #include "platform/qt/unbound_grid.h"
+#include "table/grid_adapter.h"
 
 using namespace tessaly;
 using namespace tessaly::test;

@@ -57,3 +57,33 @@ TEST(Codepage, EveryByteSurvivesTheRoundTrip)
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
 }
+
+TEST(Codepage, ReplacementsAreCountedAndUtf8IsCheckedPieceByPiece)
+{
+    const struct {
+        std::string text;
+        int64_t replaced;
+        bool valid, high;
+    } cases[] = {
+        {"plain ? text", 0, true, false},
+        {"CAF\xC3\x89 \xE2\x82\xAC", 0, true, true},
+        {"\xCE\xA9 ? \xE4\xB8\xAD", 2, true, true},
+        {"cut \xE2\x82", 1, false, true},
+        {"\xC0\xAF overlong", 1, false, true},
+        {"CAF\xC9", 1, false, true},
+    };
+    for (const auto& c : cases) {
+        int64_t replaced = 0;
+        Utf8ToCp1252(c.text, replaced);
+        EXPECT_EQ(replaced, c.replaced) << c.text;
+        // Fed one byte at a time, so every sequence is cut between pieces.
+        Utf8Check check;
+        for (char ch : c.text) check.Feed(std::string_view(&ch, 1));
+        EXPECT_EQ(check.Valid(), c.valid) << c.text;
+        EXPECT_EQ(check.HasHighBytes(), c.high) << c.text;
+        Utf8Check whole;  // and in one piece, ASCII runs taken eight bytes at a time
+        whole.Feed(std::string(20, 'a') + c.text + std::string(9, 'z'));
+        EXPECT_EQ(whole.Valid(), c.valid) << c.text;
+        EXPECT_EQ(whole.HasHighBytes(), c.high) << c.text;
+    }
+}

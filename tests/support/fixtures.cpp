@@ -168,7 +168,10 @@ std::string CooBlock(std::string_view number, std::string_view description, std:
 std::string LoadOutcome(PointTable& table, const std::string& file, ReaderFn read)
 {
     try {
-        (read ? read : ChooseReader(file).read)(table, file);
+        if (read)
+            read(table, file);
+        else
+            ChooseReader(file).read(table, file, {});
         return "";
     } catch (const Error& e) {
         return e.what();

@@ -11,6 +11,7 @@ RowBuf Asking(int n)
 {
     RowBuf b;
     b.rows.resize(static_cast<size_t>(n));
+    for (auto& r : b.rows) r.cells.resize(PointTable::TotCols);  // a grid of the five point columns
     return b;
 }
 std::vector<std::string> Bookmarks(const RowBuf& b)

@@ -189,6 +189,19 @@ std::string ProgramBesideThisOne(std::string_view name)
     return self.substr(0, self.rfind('/') + 1) + std::string(name);
 }
 
+namespace {
+// The reader beside the program (the build tree), or where an installation
+// keeps it: PREFIX/libexec/tessaly/ for programs in PREFIX/bin/.
+std::string ReaderProgram()
+{
+    const std::string beside = ProgramBesideThisOne(kReaderName);
+    if (::access(beside.c_str(), X_OK) == 0 || beside.find('/') == std::string::npos) return beside;
+    const std::string bin = beside.substr(0, beside.rfind('/'));
+    const std::string installed = bin.substr(0, bin.rfind('/') + 1) + "libexec/tessaly/" + kReaderName;
+    return ::access(installed.c_str(), X_OK) == 0 ? installed : beside;
+}
+}  // namespace
+
 DatabaseControl::DatabaseControl(std::string recordSource, std::vector<std::string> fields, DatabaseOptions options)
     : source_(std::move(recordSource)), fields_(std::move(fields)), options_(std::move(options))
 {
@@ -231,7 +244,7 @@ void DatabaseControl::SetDatabaseName(const std::string& file)
 
 void DatabaseControl::Start(int64_t fileSize)
 {
-    const std::string reader = options_.reader.empty() ? ProgramBesideThisOne(kReaderName) : options_.reader;
+    const std::string reader = options_.reader.empty() ? ReaderProgram() : options_.reader;
     if (::access(reader.c_str(), X_OK) != 0)
         Fail("the database reader " + reader + " is missing or cannot be run");
     session_ = t_session;

@@ -1,5 +1,6 @@
 #pragma once
-// A data grid in unbound mode. It keeps no data of its own beyond the rows on
+// A data grid in unbound mode: the view of an UnboundGridModel, with its
+// editor, keys and line style. It keeps no data of its own beyond the rows on
 // screen: it pages rows in through a read callback (a start bookmark and a
 // direction, a screenful at a time), hands an edited row to a write callback
 // when the user leaves it, a completed new row to an add callback and a
@@ -19,120 +20,13 @@
 // copies the selection as tab-separated text and Ctrl+V pastes such text from
 // the current cell on. Columns marked as numeric are right-aligned and mark
 // a cell whose text is not a number.
-#include <QAbstractTableModel>
-#include <QPointer>
+#include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QTableView>
-#include <array>
-#include <deque>
-#include <functional>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
 
-#include "table/grid_adapter.h"
+#include "platform/qt/unbound_grid_model.h"
 
 namespace tessaly {
-
-struct UnboundCallbacks {
-    std::function<void(RowBuf& buf, std::optional<std::string_view> StartLocation, bool ReadPriorRows)> ReadData;
-    std::function<void(const RowBuf& buf, std::string_view WriteLocation)> WriteData;
-    std::function<void(const RowBuf& buf, int32_t& NewRowBookmark)> AddData;
-    std::function<void(std::string_view Bookmark)> DeleteRow;
-};
-
-class UnboundGridModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    static constexpr int kCells = PointTable::TotCols;  // cells a buffer row carries
-    using Cells = std::array<std::optional<Cell>, kCells>;
-
-    explicit UnboundGridModel(QObject* parent = nullptr);
-
-    void SetCallbacks(UnboundCallbacks callbacks);
-    // Drops every row held and the row being edited; rows are read again.
-    void Refresh();
-    // Rows read per callback: about a screenful.
-    void SetPageSize(int rows);
-    int PageSize() const { return pageSize_; }
-
-    // Rows the data source has; the add-new row (and a new row being typed)
-    // come after them.
-    int DataRows() const;
-    int AddNewRow() const { return DataRows() + (addPending_ ? 1 : 0); }
-    bool HasPendingRow() const { return pendingRow_ >= 0; }
-    int PendingRow() const { return pendingRow_; }
-
-    // Hands the row being edited to the write or add callback. False when
-    // the callback failed (the edits are dropped and the failure reported).
-    bool CommitPendingRow();
-    // Forgets the edits of the row being edited; a new row disappears.
-    void CancelPendingRow();
-    // Deletes the given rows through the delete callback, last row first.
-    // The add-new row and a new row being typed are never deleted.
-    void DeleteRows(std::vector<int> rows);
-    // Hands one row's cells (null where untouched) to the write callback, or
-    // to the add callback for the add-new row. False when it failed.
-    bool WriteCells(int row, const Cells& cells);
-
-    // The row the view shows as current (for the row selector).
-    void SetCurrentRow(int row);
-
-    // Columns: caption per position; column k shows buffer cell k.
-    void InsertColumn(int position);
-    void RemoveColumn(int position);
-    void SetCaption(int position, const QString& caption);
-    QString Caption(int position) const;
-    // A numeric column: right-aligned, with text that is not a number marked.
-    void SetNumeric(int position, bool numeric);
-    bool Numeric(int position) const;
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    // The view calls submit on Enter as well as on a row change; rows are
-    // committed on a change of the current row only (see UnboundGrid).
-    bool submit() override { return true; }
-    void revert() override {}
-
-signals:
-    void CallbackFailed(const QString& message);
-
-private:
-    struct HeldRow {
-        Cells cells;
-        std::string bookmark;
-    };
-
-    void EnsureCount() const;
-    const HeldRow* EnsureRow(int position) const;
-    std::vector<HeldRow> Read(std::optional<std::string> start, bool prior, int rows) const;
-    void Forget() const;
-    bool Call(const std::function<void()>& callback) const;
-    QString ShownText(int row, int col) const;
-
-    UnboundCallbacks callbacks_;
-    std::vector<QString> captions_;
-    std::vector<bool> numeric_;
-    int pageSize_ = 30;
-    int currentRow_ = -1;
-
-    // Rows held: positions heldStart_ .. heldStart_ + held_.size() - 1.
-    mutable std::deque<HeldRow> held_;
-    mutable int heldStart_ = 0;
-    mutable bool countKnown_ = false;
-    mutable int dataRows_ = 0;
-
-    // The row being edited: the cells typed so far (null where untouched).
-    int pendingRow_ = -1;
-    std::string pendingBookmark_;
-    Cells pending_{};
-    bool addPending_ = false;  // the row being edited is a new row
-};
 
 class UnboundGrid : public QTableView {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace tessaly {
 
@@ -42,6 +43,12 @@ bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 std::string Utf8ToCp1252(std::string_view utf8)
 {
+    int64_t replaced = 0;
+    return Utf8ToCp1252(utf8, replaced);
+}
+
+std::string Utf8ToCp1252(std::string_view utf8, int64_t& replaced)
+{
     std::string out;
     out.reserve(utf8.size());
     size_t i = 0;
@@ -65,10 +72,45 @@ std::string Utf8ToCp1252(std::string_view utf8)
             ++n;
         }
         const bool valid = len && n == len && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-        out += valid ? ToCp1252(c) : '?';
+        const char mapped = valid ? ToCp1252(c) : '?';
+        if (mapped == '?') ++replaced;
+        out += mapped;
         i += n;  // a malformed sequence is skipped as far as it went
     }
     return out;
+}
+
+void Utf8Check::Feed(std::string_view piece)
+{
+    for (size_t i = 0; i < piece.size(); ++i) {
+        if (!valid_) return;
+        // Runs of plain ASCII, eight bytes at a time.
+        while (pending_ == 0 && i + 8 <= piece.size()) {
+            uint64_t word = 0;
+            std::memcpy(&word, piece.data() + i, 8);
+            if (word & 0x8080808080808080u) break;
+            i += 8;
+        }
+        if (i == piece.size()) return;
+        const auto b = static_cast<unsigned char>(piece[i]);
+        if (b < 0x80 && pending_ == 0) continue;
+        if (b >= 0x80) high_ = true;
+        if (pending_ > 0) {
+            if (!Continuation(b)) {
+                valid_ = false;
+                return;
+            }
+            value_ = (value_ << 6) | (b & 0x3F);
+            if (--pending_ == 0)
+                valid_ = value_ >= least_ && value_ <= 0x10FFFF && !(value_ >= 0xD800 && value_ <= 0xDFFF);
+            continue;
+        }
+        if (b < 0x80) continue;
+        if ((b & 0xE0) == 0xC0) pending_ = 1, value_ = b & 0x1F, least_ = 0x80;
+        else if ((b & 0xF0) == 0xE0) pending_ = 2, value_ = b & 0x0F, least_ = 0x800;
+        else if ((b & 0xF8) == 0xF0) pending_ = 3, value_ = b & 0x07, least_ = 0x10000;
+        else valid_ = false;
+    }
 }
 
 std::string Cp1252ToUtf8(std::string_view cp1252)

@@ -2,6 +2,7 @@
 // Conversion between UTF-8 and Windows-1252, the code page in which the point
 // table keeps its text. Other libraries (the database engine, Qt) speak
 // Unicode; every text crossing into or out of the table passes through here.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,29 @@ namespace tessaly {
 // The five bytes Windows-1252 leaves unassigned (81, 8D, 8F, 90, 9D) stand
 // for the control characters of the same value, as Windows itself maps them.
 std::string Utf8ToCp1252(std::string_view utf8);
+// The same, adding to REPLACED the number of "?" put in for characters and
+// malformed sequences (a "?" of the text itself is not counted).
+std::string Utf8ToCp1252(std::string_view utf8, int64_t& replaced);
+
+// Checks text piece by piece for valid UTF-8, so a file can be checked as it
+// is read: a sequence may be cut between two pieces.
+class Utf8Check {
+public:
+    void Feed(std::string_view piece);
+    // True when everything fed is valid UTF-8 and no sequence is left open.
+    bool Valid() const { return valid_ && pending_ == 0; }
+    // True once an invalid byte was fed: nothing fed later makes it valid.
+    bool Failed() const { return !valid_; }
+    // True when a byte above 127 was fed.
+    bool HasHighBytes() const { return high_; }
+
+private:
+    bool valid_ = true;
+    bool high_ = false;
+    int pending_ = 0;      // continuation bytes still expected
+    char32_t value_ = 0;   // the character so far
+    char32_t least_ = 0;   // the smallest value the sequence's length may carry
+};
 
 // Windows-1252 to UTF-8. Every byte has a character, so nothing is lost.
 std::string Cp1252ToUtf8(std::string_view cp1252);

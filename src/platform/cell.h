@@ -1,6 +1,7 @@
 #pragma once
-// A cell of the point table: empty, text or a number. Text is bytes in
-// Windows-1252 and passes from reader to writer unchanged.
+// A cell as the point table, the readers and the grid hold it: empty, text
+// or a number. Text is bytes in Windows-1252 and passes from reader to
+// writer unchanged.
 #include <string>
 #include <variant>
 

@@ -1,0 +1,44 @@
+// The Help menu: About Tessaly.
+#include <QMessageBox>
+
+#include "app/points_window.h"
+#include "formats/formats.h"
+
+namespace tessaly {
+
+namespace {
+// One line of the About box: "Orvelle grid files (*.grd)".
+QString FormatLine(const Format& format)
+{
+    const std::string patterns = Patterns(format);
+    const QString where = patterns == "*" ? QStringLiteral("any other name") : QString::fromStdString(patterns);
+    const std::string_view what = Description(format);
+    return QStringLiteral("  %1 (%2)\n").arg(QString::fromUtf8(what.data(), static_cast<qsizetype>(what.size())), where);
+}
+
+// The licence Tessaly is distributed under: none has been declared yet.
+constexpr char kLicence[] = "not declared yet";
+}  // namespace
+
+QString PointsWindow::AboutText()
+{
+    QString text = QStringLiteral("Tessaly %1\n\nMoves survey points between file formats.\n\nReads:\n")
+                       .arg(QStringLiteral(TESSALY_VERSION));
+    for (const Format& format : Formats())
+        if (format.read) text += FormatLine(format);
+    text += QStringLiteral("\nWrites:\n");
+    for (const Format& format : Formats())
+        if (format.write) text += FormatLine(format);
+    text += QStringLiteral("\nLicence: %1").arg(QString::fromUtf8(kLicence));
+    return text;
+}
+
+void PointsWindow::mnuAbout_Click()
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("About Tessaly"), AboutText(), QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setIconPixmap(windowIcon().pixmap(32, 32));
+    box.exec();
+}
+
+}  // namespace tessaly

@@ -1,0 +1,78 @@
+#pragma once
+// The dialogs of delimited text point files.
+//
+// TextImportDialog: shown for a text file without a header line. It previews
+// the first lines split into columns under the names of the chosen column
+// order, shows the delimiter the reader found, and offers the column order
+// (PNEZD, or the order last chosen while the program runs). OK means load
+// with Options(); Cancel changes nothing.
+//
+// ExportOptionsDialog: shown before a file is written. For a *.csv or *.txt
+// name it holds the text options: column order, delimiter, header line,
+// encoding and line ends. It first offers the defaults for the name (comma
+// for *.csv, blanks otherwise), then the choice last confirmed for the same
+// ending while the program runs. Other formats add their options as sections
+// of their own (AddSection); for them the text section is left out.
+#include <QDialog>
+#include <string>
+
+#include "formats/text_points.h"
+
+class QCheckBox;
+class QComboBox;
+class QDialogButtonBox;
+class QFormLayout;
+class QLabel;
+class QTableWidget;
+class QVBoxLayout;
+
+namespace tessaly {
+
+class TextImportDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Reads the first lines of FILE; throws Error when it cannot be read.
+    explicit TextImportDialog(const std::string& file, QWidget* parent = nullptr);
+
+    TextReadOptions Options() const;
+
+    void accept() override;
+
+private:
+    void ShowPreview();
+
+    std::string file_;
+    QComboBox* layout_;
+    QLabel* delimiter_;
+    QTableWidget* preview_;
+};
+
+class ExportOptionsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ExportOptionsDialog(const std::string& file, QWidget* parent = nullptr);
+
+    // A titled group of options, placed above the buttons.
+    QFormLayout* AddSection(const QString& title);
+
+    // The text options chosen; the defaults when the name is not a text name.
+    TextWriteOptions TextOptions() const;
+
+    void accept() override;
+
+private:
+    std::string ending_;  // the name's last three characters, upper-cased
+    QVBoxLayout* sections_;
+    // Null without the text section.
+    QComboBox* layout_ = nullptr;
+    QComboBox* delimiter_ = nullptr;
+    QCheckBox* header_ = nullptr;
+    QComboBox* encoding_ = nullptr;
+    QComboBox* lineEnd_ = nullptr;
+};
+
+// Forgets the choices remembered while the program runs, as at its start
+// (for tests that run one after another in one process).
+void ForgetTextDialogChoices();
+
+}  // namespace tessaly

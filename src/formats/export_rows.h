@@ -1,0 +1,32 @@
+#pragma once
+// What the LandXML and DXF writers share: the test that a cell holds a
+// coordinate, and the count of what they could not write. Both write the rows
+// PointTable::RowsToSave names.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "table/point_table.h"
+
+namespace tessaly {
+
+// What a writer that leaves rows out reports to its caller.
+struct ExportReport {
+    int32_t written = 0;            // points in the file
+    int32_t leftOut = 0;            // rows without a numeric northing or easting
+    int32_t elevationsLeftOut = 0;  // written points whose elevation was text, not a number
+};
+
+// True when TEXT is a decimal number (sign, digits with at most one point,
+// optional exponent) whose value is a finite double.
+bool IsDecimalNumber(std::string_view text);
+
+// When CELL holds a finite number, puts its text in OUT and returns true: a
+// text cell's own text without the blanks around it when it is a decimal
+// number (sign, digits with at most one point, optional exponent), so the
+// digits pass through as written; a number cell at full precision (the
+// shortest text that reads back as the same double).
+bool CoordinateText(const Cell& cell, std::string& out);
+
+}  // namespace tessaly

@@ -1,0 +1,331 @@
+// LandXML points through libxml2's streaming reader. Safe by construction:
+// the document comes from a file we opened ourselves, no network access,
+// entity references in text are not expanded, no DTD is loaded, and any
+// other file the parser might still ask for is refused; libxml2's own limits
+// bound the length of names and texts and the expansion of entities, ours
+// bound the nesting and the size.
+#include <cstdio>
+#include <libxml/parser.h>
+#include <libxml/xmlreader.h>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "formats/landxml.h"
+#include "formats/load_error.h"
+#include "platform/files/binary_file.h"
+#include "platform/text/codepage.h"
+#include "platform/error.h"
+
+namespace tessaly {
+
+namespace {
+constexpr int kMaxDepth = 64;
+constexpr int64_t kMaxBytes = int64_t{512} << 20;
+constexpr size_t kMaxPointText = 4096;
+
+int ReadFromFile(void* context, char* buffer, int len)
+{
+    auto* file = static_cast<std::FILE*>(context);
+    const size_t n = std::fread(buffer, 1, static_cast<size_t>(len), file);
+    return n == 0 && std::ferror(file) ? -1 : static_cast<int>(n);
+}
+
+int CloseNothing(void*) { return 0; }
+
+xmlParserInputPtr RefuseEntity(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+
+// Refuses every file the parser asks for while a document is read.
+class NoExternalFiles {
+public:
+    NoExternalFiles() : saved_(xmlGetExternalEntityLoader()) { xmlSetExternalEntityLoader(RefuseEntity); }
+    ~NoExternalFiles() { xmlSetExternalEntityLoader(saved_); }
+    NoExternalFiles(const NoExternalFiles&) = delete;
+    NoExternalFiles& operator=(const NoExternalFiles&) = delete;
+
+private:
+    xmlExternalEntityLoader saved_;
+};
+
+std::string_view View(const xmlChar* s)
+{
+    return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();
+}
+
+bool Space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The words of a point's text, at most four of them (four is one too many).
+struct Words {
+    std::array<std::string_view, 4> word;
+    size_t count = 0;
+    explicit Words(std::string_view text)
+    {
+        size_t i = 0;
+        while (i < text.size() && count < word.size()) {
+            while (i < text.size() && Space(text[i])) ++i;
+            const size_t start = i;
+            while (i < text.size() && !Space(text[i])) ++i;
+            if (i > start) word[count++] = text.substr(start, i - start);
+        }
+    }
+};
+
+// A point as the document gives it; REF names the point whose coordinates it
+// takes when it has none of its own.
+using Row = std::array<Cell, PointTable::TotCols>;
+struct Point {
+    Row cells;
+    std::optional<std::string> ref;
+};
+
+class LandXmlLoad {
+public:
+    LandXmlLoad(PointTable& table, const std::string& file) : table_(table), file_(file) {}
+
+    LandXmlReadReport Run()
+    {
+        const int64_t length = FileLength(file_);
+        std::FILE* f = OpenForReading(file_);
+        if (length > kMaxBytes) {
+            std::fclose(f);
+            FailFile(file_, "the file is larger than " + std::to_string(kMaxBytes >> 20) +
+                                " MiB, more than a LandXML point file can be");
+        }
+        xmlInitParser();
+        NoExternalFiles guard;
+        // The reader closes nothing of ours; the FILE is closed here on every path.
+        // Blank text between elements carries nothing a point needs.
+        reader_ = xmlReaderForIO(ReadFromFile, CloseNothing, f, nullptr, nullptr,
+                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT);
+        if (!reader_) {
+            std::fclose(f);
+            FailFile(file_, "cannot start reading the document");
+        }
+        xmlTextReaderSetStructuredErrorHandler(reader_, OnError, this);
+        try {
+            Walk();
+        } catch (...) {
+            xmlFreeTextReader(reader_);
+            std::fclose(f);
+            ResolveReferences();
+            throw;
+        }
+        xmlFreeTextReader(reader_);
+        std::fclose(f);
+        ResolveReferences();
+        if (overflow_) AddPointOf(table_, file_);  // throws: the table is full
+        return report_;
+    }
+
+private:
+    static void OnError(void* context, xmlErrorPtr error)
+    {
+        auto* self = static_cast<LandXmlLoad*>(context);
+        if (!error || error->level < XML_ERR_ERROR || !self->error_.empty()) return;
+        std::string message = error->message ? error->message : "malformed XML";
+        while (!message.empty() && Space(message.back())) message.pop_back();
+        self->error_ = "line " + std::to_string(error->line) + ": " + message;
+    }
+
+    // The line of the node the reader stands on (the parser may be ahead).
+    long Line() { return xmlGetLineNo(xmlTextReaderCurrentNode(reader_)); }
+
+    [[noreturn]] void Fail(const std::string& what) { FailFile(file_, "line " + std::to_string(Line()) + ": " + what); }
+
+    // Reads the next node; false at the end of the document.
+    bool Next()
+    {
+        const int result = xmlTextReaderRead(reader_);
+        if (result < 0 || !error_.empty())
+            FailFile(file_, "not a well-formed XML document: " + (error_.empty() ? "read error" : error_));
+        return result == 1;
+    }
+
+    // Windows-1252 text of an attribute value.
+    std::string Text(const xmlChar* utf8) { return Utf8ToCp1252(View(utf8), report_.replacedCharacters); }
+
+    void Walk()
+    {
+        std::vector<int> groups;  // depths of the open CgPoints elements
+        bool root = true;
+        while (Next()) {
+            const int type = xmlTextReaderNodeType(reader_);
+            const int depth = xmlTextReaderDepth(reader_);
+            if (depth > kMaxDepth) Fail("elements nest deeper than " + std::to_string(kMaxDepth) + " levels");
+            const std::string_view name = View(xmlTextReaderConstLocalName(reader_));
+            if (type == XML_READER_TYPE_ELEMENT) {
+                if (root) {
+                    if (name != "LandXML")
+                        FailFile(file_, "not a LandXML document: its root element is <" +
+                                            std::string(View(xmlTextReaderConstName(reader_))) +
+                                            ">, not <LandXML>");
+                    root = false;
+                } else if (name == "CgPoints" && !xmlTextReaderIsEmptyElement(reader_)) {
+                    groups.push_back(depth);
+                } else if (name == "CgPoint" && !groups.empty()) {
+                    ReadPoint(depth);
+                }
+            } else if (type == XML_READER_TYPE_END_ELEMENT && !groups.empty() && groups.back() == depth) {
+                groups.pop_back();
+            }
+        }
+        if (root) FailFile(file_, "not a LandXML document: it holds no element");
+    }
+
+    void ReadPoint(int depth)
+    {
+        Point point;
+        // One walk over the attributes. A value may live in a buffer the
+        // next call reuses, so each is converted at once.
+        std::optional<std::string> name, oid, desc, code, ref;
+        for (int more = xmlTextReaderMoveToFirstAttribute(reader_); more == 1;
+             more = xmlTextReaderMoveToNextAttribute(reader_)) {
+            if (xmlTextReaderConstNamespaceUri(reader_)) continue;
+            const std::string_view attribute = View(xmlTextReaderConstLocalName(reader_));
+            auto value = [this] { return Text(xmlTextReaderConstValue(reader_)); };
+            if (attribute == "name") name = value();
+            else if (attribute == "oID") oid = value();
+            else if (attribute == "desc") desc = value();
+            else if (attribute == "code") code = value();
+            else if (attribute == "pntRef") ref = value();
+        }
+        xmlTextReaderMoveToElement(reader_);
+        if (!name || name->empty()) name = oid ? std::move(oid) : std::string();
+        if (!desc) desc = code ? std::move(code) : std::string();
+        const long line = Line();
+
+        std::string& text = text_;  // its memory serves every point
+        text.clear();
+        if (!xmlTextReaderIsEmptyElement(reader_)) {
+            while (Next()) {
+                const int type = xmlTextReaderNodeType(reader_);
+                if (type == XML_READER_TYPE_END_ELEMENT && xmlTextReaderDepth(reader_) == depth) break;
+                if (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+                    type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE) {
+                    text += View(xmlTextReaderConstValue(reader_));
+                    if (text.size() > kMaxPointText)
+                        Fail("the coordinates of point \"" + *name + "\" run past " +
+                             std::to_string(kMaxPointText) + " characters");
+                }
+            }
+        }
+        const Words words(text);
+        if (words.count == 1 || words.count > 3)
+            FailFile(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has " +
+                                (words.count > 3 ? "more than 3" : "1") +
+                                " numbers where northing, easting and perhaps elevation belong");
+        for (size_t k = 0; k < words.count; ++k) {
+            if (!IsDecimalNumber(words.word[k]))
+                FailFile(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has \"" +
+                                    Utf8ToCp1252(words.word[k]) + "\" where a coordinate belongs");
+        }
+
+        if (!name->empty()) point.cells[ColPoint] = std::move(*name);
+        if (!desc->empty()) point.cells[ColDescription] = std::move(*desc);
+        if (words.count > 0) {
+            point.cells[ColNorthing].emplace<std::string>(words.word[0]);
+            point.cells[ColEasting].emplace<std::string>(words.word[1]);
+            if (words.count == 3) point.cells[ColElevation].emplace<std::string>(words.word[2]);
+        } else if (ref) {
+            point.ref = ref;
+        } else {
+            ++report_.skippedPoints;  // a point with neither coordinates nor a reference
+            return;
+        }
+        Add(std::move(point));
+    }
+
+    // Points go straight into the table; a reference holds its row until
+    // the end of the document, when the point it names is known.
+    void Add(Point&& point)
+    {
+        if (!table_.Full()) {
+            if (point.ref) {
+                wanted_.insert(*point.ref);
+                pending_.push_back({table_.CurrItems(), std::move(*point.ref)});
+            }
+            AddPointOf(table_, file_, std::move(point.cells));
+            return;
+        }
+        // Past the table's rows only the points the kept ones refer to matter.
+        overflow_ = true;
+        if (point.ref || wanted_.empty()) return;
+        std::string name = CellText(point.cells[ColPoint]);
+        if (wanted_.count(name)) beyond_.try_emplace(std::move(name), std::move(point.cells));
+    }
+
+    void ResolveReferences()
+    {
+        if (pending_.empty()) return;
+        // The first point of each name that references ask for.
+        std::unordered_map<std::string, Row> named;
+        std::unordered_set<int32_t> refRows;
+        for (const auto& p : pending_) refRows.insert(p.row);
+        for (int32_t row = 0; row < table_.CurrItems(); ++row) {
+            if (refRows.count(row)) continue;
+            std::string name = CellText(table_.Get(ColPoint, row));
+            if (!wanted_.count(name) || named.count(name)) continue;
+            Row cells;
+            for (int16_t col = 0; col < PointTable::TotCols; ++col) cells[col] = table_.Get(col, row);
+            named.emplace(std::move(name), std::move(cells));
+        }
+        for (auto& [name, cells] : beyond_) named.try_emplace(name, cells);
+
+        std::unordered_set<int32_t> unresolved;
+        for (const auto& p : pending_) {
+            auto target = named.find(p.name);
+            if (target == named.end()) {
+                unresolved.insert(p.row);
+                continue;
+            }
+            // The coordinates come from the point referred to, and so do
+            // a name and description the reference does not give.
+            const Row& cells = target->second;
+            for (int16_t col : {ColNorthing, ColEasting, ColElevation}) table_.Set(col, p.row, cells[col]);
+            for (int16_t col : {ColPoint, ColDescription})
+                if (IsEmpty(table_.Get(col, p.row))) table_.Set(col, p.row, cells[col]);
+        }
+        pending_.clear();
+        if (unresolved.empty()) return;
+        // The unresolved references leave the table; the rows after them move up.
+        report_.skippedPoints += static_cast<int32_t>(unresolved.size());
+        std::vector<Row> kept;
+        for (int32_t row = 0; row < table_.CurrItems(); ++row) {
+            if (unresolved.count(row)) continue;
+            Row cells;
+            for (int16_t col = 0; col < PointTable::TotCols; ++col) cells[col] = table_.Get(col, row);
+            kept.push_back(std::move(cells));
+        }
+        table_.Clear();
+        for (auto& cells : kept) AddPointOf(table_, file_, std::move(cells));
+    }
+
+    struct Pending {
+        int32_t row;
+        std::string name;
+    };
+
+    PointTable& table_;
+    const std::string& file_;
+    xmlTextReaderPtr reader_ = nullptr;
+    std::string error_;
+    LandXmlReadReport report_;
+    std::vector<Pending> pending_;
+    std::string text_;
+    std::unordered_set<std::string> wanted_;     // names that references ask for
+    std::unordered_map<std::string, Row> beyond_;  // points past the table's rows that are asked for
+    bool overflow_ = false;
+};
+}  // namespace
+
+LandXmlReadReport ReadLandXml(PointTable& table, const std::string& file)
+{
+    table.Clear();
+    return LandXmlLoad(table, file).Run();
+}
+
+void ReadLandXmlFile(PointTable& table, const std::string& file) { ReadLandXml(table, file); }
+
+}  // namespace tessaly

@@ -1,0 +1,97 @@
+// What the text points reader and writer share: layouts, delimiters and the
+// text/binary check.
+#include <cctype>
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#include "formats/text_points.h"
+#include "platform/files/binary_file.h"
+
+namespace tessaly {
+
+namespace {
+bool SameLetters(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool EndsWith(const std::string& name, std::string_view tail)
+{
+    return name.size() >= tail.size() && SameLetters(std::string_view(name).substr(name.size() - tail.size()), tail);
+}
+}  // namespace
+
+std::string_view LayoutName(TextLayout layout)
+{
+    static constexpr std::array<std::string_view, kTextLayouts.size()> kNames = {
+        "PNEZD", "PENZD", "PNEZ", "PENZ", "PNE", "PEN", "NEZ", "ENZ", "NEZD", "ENZD"};
+    return kNames[static_cast<size_t>(layout)];
+}
+
+std::optional<TextLayout> ParseLayout(std::string_view name)
+{
+    for (TextLayout layout : kTextLayouts)
+        if (SameLetters(name, LayoutName(layout))) return layout;
+    return std::nullopt;
+}
+
+std::vector<Column> LayoutColumns(TextLayout layout)
+{
+    std::vector<Column> out;
+    for (char c : LayoutName(layout)) {
+        switch (c) {
+        case 'P': out.push_back(ColPoint); break;
+        case 'N': out.push_back(ColNorthing); break;
+        case 'E': out.push_back(ColEasting); break;
+        case 'Z': out.push_back(ColElevation); break;
+        default: out.push_back(ColDescription); break;
+        }
+    }
+    return out;
+}
+
+std::string_view DelimiterName(TextDelimiter delimiter)
+{
+    switch (delimiter) {
+    case TextDelimiter::Comma: return "comma";
+    case TextDelimiter::Tab: return "tab";
+    case TextDelimiter::Semicolon: return "semicolon";
+    case TextDelimiter::Blanks: break;
+    }
+    return "space";
+}
+
+std::optional<TextDelimiter> ParseDelimiter(std::string_view name)
+{
+    for (TextDelimiter d : {TextDelimiter::Comma, TextDelimiter::Tab, TextDelimiter::Semicolon, TextDelimiter::Blanks})
+        if (SameLetters(name, DelimiterName(d))) return d;
+    return std::nullopt;
+}
+
+bool LooksLikeText(const std::string& file)
+{
+    std::FILE* f = nullptr;
+    try {
+        f = OpenForReading(file);
+    } catch (const std::exception&) {
+        return false;  // the reader that gets it says why it cannot be read
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
+    std::string buf(size_t{64} << 10, '\0');
+    const size_t n = std::fread(buf.data(), 1, buf.size(), f);
+    return std::memchr(buf.data(), '\0', n) == nullptr;
+}
+
+TextWriteOptions DefaultTextWriteOptions(const std::string& file)
+{
+    TextWriteOptions options;
+    options.delimiter = EndsWith(file, "csv") ? TextDelimiter::Comma : TextDelimiter::Blanks;
+    return options;
+}
+
+}  // namespace tessaly

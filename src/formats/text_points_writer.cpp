@@ -1,0 +1,134 @@
+// Writing delimited text point files: the columns of a layout separated by
+// one delimiter, an optional header line, Windows-1252 or UTF-8, CR LF or LF.
+// A field is quoted (RFC 4180: in quotation marks, inner ones doubled) when
+// it holds the delimiter, a quotation mark, a CR or an LF, or begins or ends
+// with a blank, so that the reader and a spreadsheet read it back whole.
+// With blanks as the delimiter the description in the last column keeps its
+// inner blanks unquoted (the reader takes the rest of the line), and an empty
+// field is written as "" so that no column goes missing.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/text_points.h"
+#include "platform/text/codepage.h"
+#include "platform/files/text_file.h"
+#include "platform/text/text_rules.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr std::string_view kHeaderNames[PointTable::TotCols] = {"Point", "Northing", "Easting", "Elevation",
+                                                                "Description"};
+
+class LineWriter {
+public:
+    LineWriter(const TextWriteOptions& options)
+        : options_(options), columns_(LayoutColumns(options.layout))
+    {
+        switch (options.delimiter) {
+        case TextDelimiter::Comma: delimiter_ = ','; break;
+        case TextDelimiter::Tab: delimiter_ = '\t'; break;
+        case TextDelimiter::Semicolon: delimiter_ = ';'; break;
+        case TextDelimiter::Blanks: delimiter_ = ' '; break;
+        }
+    }
+
+    void Header(std::string& out) const
+    {
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            if (i) out += delimiter_;
+            out += kHeaderNames[columns_[i]];
+        }
+        out += LineEnd();
+    }
+
+    void Row(std::string& out, const PointTable& table, int32_t row)
+    {
+        bool allEmpty = true;
+        for (Column c : columns_) {
+            views_[c] = Text(table.Get(c, row), texts_[c]);
+            allEmpty = allEmpty && views_[c].empty();
+        }
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            if (i) out += delimiter_;
+            std::string_view t = views_[columns_[i]];
+            // A first field that would make the line look blank (tabs
+            // alone) or like a comment is quoted too.
+            const bool lookSkipped = i == 0 && (t.starts_with('#') || (allEmpty && delimiter_ == '\t'));
+            if (lookSkipped || NeedsQuotes(t, columns_[i] == ColDescription && i + 1 == columns_.size())) {
+                out += '"';
+                for (size_t q; (q = t.find('"')) != std::string_view::npos; t.remove_prefix(q + 1)) {
+                    out += t.substr(0, q + 1);
+                    out += '"';
+                }
+                out += t;
+                out += '"';
+            } else {
+                out += t;
+            }
+        }
+        out += LineEnd();
+    }
+
+private:
+    std::string_view LineEnd() const { return options_.lineEnd == TextLineEnd::CrLf ? "\r\n" : "\n"; }
+
+    // The field's text; SCRATCH holds it when it is not the cell's own.
+    std::string_view Text(const Cell& cell, std::string& scratch) const
+    {
+        if (auto text = std::get_if<std::string>(&cell)) {
+            if (options_.encoding == TextEncoding::Cp1252) return *text;
+            scratch = Cp1252ToUtf8(*text);
+            return scratch;
+        }
+        if (auto number = std::get_if<double>(&cell)) {
+            scratch = NumberText(*number);
+            return scratch;
+        }
+        return {};
+    }
+
+    bool NeedsQuotes(std::string_view t, bool lastDescription) const
+    {
+        const bool blanks = delimiter_ == ' ';
+        if (t.empty()) return blanks;
+        const auto edge = [&](char c) { return c == ' ' || (blanks && c == '\t'); };
+        if (edge(t.front()) || edge(t.back())) return true;
+        for (char c : t) {
+            if (c == '"' || c == '\r' || c == '\n') return true;
+            if (lastDescription && blanks) continue;  // the reader takes the rest of the line
+            if (c == delimiter_ || (blanks && c == '\t')) return true;
+        }
+        return false;
+    }
+
+    const TextWriteOptions& options_;
+    std::vector<Column> columns_;
+    char delimiter_ = ',';
+    std::array<std::string, PointTable::TotCols> texts_;
+    std::array<std::string_view, PointTable::TotCols> views_;
+};
+
+}  // namespace
+
+void WriteTextPointsFile(const PointTable& table, const std::string& file, const TextWriteOptions& options)
+{
+    ReplacingFileWriter out(file);
+    LineWriter lines(options);
+    std::string chunk;
+    chunk.reserve(1 << 16);
+    if (options.header) lines.Header(chunk);
+    for (int32_t row : table.RowsToSave()) {
+        lines.Row(chunk, table, row);
+        if (chunk.size() >= (1 << 16) - 512) {
+            out.Write(chunk);
+            chunk.clear();
+        }
+    }
+    out.Write(chunk);
+    out.Commit();
+}
+
+}  // namespace tessaly

@@ -1,0 +1,106 @@
+#include "table/plan_points.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+namespace {
+std::string_view TrimSpace(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+// Nothing in it: empty, or text of blanks and tabs only.
+bool Blank(const Cell& c)
+{
+    if (IsEmpty(c)) return true;
+    const std::string* s = std::get_if<std::string>(&c);
+    return s && TrimSpace(*s).empty();
+}
+
+// The median of V, which it reorders; V is not empty.
+double Median(std::vector<double>& v)
+{
+    const size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
+    const double upper = v[mid];
+    if (v.size() % 2 != 0) return upper;
+    const double lower = *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid));
+    return lower / 2 + upper / 2;
+}
+}  // namespace
+
+std::optional<double> CoordinateValue(const Cell& cell)
+{
+    if (const double* d = std::get_if<double>(&cell)) {
+        if (std::isfinite(*d)) return *d;
+        return std::nullopt;
+    }
+    const std::string* s = std::get_if<std::string>(&cell);
+    if (!s) return std::nullopt;
+    std::string_view t = TrimSpace(*s);
+    bool negative = false;
+    if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
+        negative = t.front() == '-';
+        t.remove_prefix(1);
+    }
+    // from_chars would also take "inf" and "nan"; a coordinate starts with a
+    // digit or the decimal point.
+    if (t.empty() || !(std::isdigit(static_cast<unsigned char>(t.front())) || t.front() == '.')) return std::nullopt;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+    if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value)) return std::nullopt;
+    return negative ? -value : value;
+}
+
+void CollectPlanPoints(const PointTable& table, PlanPoints& out)
+{
+    out.points.clear();
+    out.notNumeric = 0;
+    const int32_t rows = table.RowCapacity();
+    for (int32_t r = 0; r < rows; ++r) {
+        const Cell& n = table.Get(ColNorthing, r);
+        const Cell& e = table.Get(ColEasting, r);
+        if (Blank(n) && Blank(e)) continue;
+        const std::optional<double> nv = CoordinateValue(n);
+        const std::optional<double> ev = CoordinateValue(e);
+        if (nv && ev) out.points.push_back({*ev, *nv, r});
+        else ++out.notNumeric;
+    }
+}
+
+PlanPoints CollectPlanPoints(const PointTable& table)
+{
+    PlanPoints out;
+    CollectPlanPoints(table, out);
+    return out;
+}
+
+std::vector<size_t> FarPoints(std::span<const PlanPoint> points)
+{
+    std::vector<size_t> far;
+    if (points.size() < 3) return far;
+    std::vector<double> v(points.size());
+    std::transform(points.begin(), points.end(), v.begin(), [](const PlanPoint& p) { return p.e; });
+    const double midE = Median(v);
+    std::transform(points.begin(), points.end(), v.begin(), [](const PlanPoint& p) { return p.n; });
+    const double midN = Median(v);
+    std::vector<double> dist(points.size());
+    std::transform(points.begin(), points.end(), dist.begin(),
+                   [&](const PlanPoint& p) { return std::hypot(p.e - midE, p.n - midN); });
+    v = dist;
+    const double spread = std::max(Median(v), kSpreadFloor);
+    const double limit = kFarFactor * spread;
+    for (size_t i = 0; i < dist.size(); ++i)
+        if (dist[i] > limit) far.push_back(i);
+    return far;
+}
+
+}  // namespace tessaly
