@@ -1,7 +1,10 @@
 // Writes the same 10000 points in each format the peer comparison converts:
 //   make_bench_files OUTDIR
 // points.crd (coordinate file), points.cr5 (TDS), points.csv (for the CSV
-// converters).
+// converters). With a second argument, the files of the batch benchmark:
+//   make_bench_files OUTDIR batch
+// 1000 files of 1000 points, 200 each of crd, coo, cr5, grd and Surveyor One
+// (named NNNN.s1).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,13 +15,56 @@
 using namespace tessaly;
 using namespace tessaly::test;
 
+namespace {
+void WriteBatchFiles(const std::string& dir)
+{
+    constexpr int kFiles = 1000, kPoints = 1000;
+    for (int f = 0; f < kFiles; ++f) {
+        char stem[16];
+        std::snprintf(stem, sizeof stem, "/%04d", f);
+        const std::string base = dir + stem;
+        std::vector<CrdPoint> crd;
+        std::vector<Cr5Point> cr5;
+        std::vector<SurveyorPoint> s1;
+        std::string coo;
+        for (int i = 1; i <= kPoints; ++i) {
+            const double n = 5000 + i * 0.125 + f, e = 1000 + i * 0.5, z = 100 + (i % 100) * 0.01;
+            const std::string d = "PT" + std::to_string(i);
+            crd.push_back({n, e, z, d});
+            cr5.push_back({i, n, e, z, d});
+            s1.push_back({n, e, z});
+            coo += CooBlock(std::to_string(i), d, NumberText(e), NumberText(n), NumberText(z));
+        }
+        switch (f % 5) {
+        case 0: WriteBytes(base + ".crd", CrdNumeric(kPoints, crd)); break;
+        case 1: WriteBytes(base + ".coo", coo); break;
+        case 2: WriteBytes(base + ".cr5", Cr5File(cr5)); break;
+        case 3: {  // 25 rows of 40 nodes
+            std::string grd = NumberText(5000 + f) + ",1000,5024,1039,39,24\r\n";
+            for (int i = 0; i < kPoints; ++i) grd += NumberText(100 + (i % 100) * 0.01) + "\r\n";
+            WriteBytes(base + ".grd", grd);
+            break;
+        }
+        default:  // the first record of a Surveyor One file is not a point
+            s1.insert(s1.begin(), SurveyorPoint{0, 0, 0});
+            WriteBytes(base + ".s1", SurveyorOneFile(s1, true));
+            break;
+        }
+    }
+}
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fputs("usage: make_bench_files OUTDIR\n", stderr);
+    if (argc != 2 && !(argc == 3 && std::string(argv[2]) == "batch")) {
+        std::fputs("usage: make_bench_files OUTDIR [batch]\n", stderr);
         return 2;
     }
     const std::string dir = argv[1];
+    if (argc == 3) {
+        WriteBatchFiles(dir);
+        return 0;
+    }
     constexpr int kPoints = 10000;
     std::vector<CrdPoint> crd;
     std::vector<Cr5Point> cr5;

@@ -7,56 +7,66 @@
 namespace tessaly::cli {
 
 namespace {
-void Say(const std::string& text) { std::fprintf(stderr, "tessaly-convert: %s\n", text.c_str()); }
-
 std::string Count(int64_t n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 }  // namespace
 
-int ConvertOne(const std::string& input, const std::string& output, const ConvertOptions& options)
+void Say(const std::string& text) { std::fprintf(stderr, "tessaly-convert: %s\n", text.c_str()); }
+
+Converted ConvertOne(PointTable& table, const std::string& input, const std::string& output,
+                     const ConvertOptions& options)
 {
-    if (const std::string misfit = OutputMisfit(output, options); !misfit.empty()) {
-        Say(FileMessage(output, misfit) + "; nothing written");
-        return 2;
-    }
+    Converted result;
+    auto fail = [&](int status, std::string message) {
+        result.status = status;
+        result.messages.push_back(std::move(message));
+        return result;
+    };
+    if (const std::string misfit = OutputMisfit(output, options); !misfit.empty())
+        return fail(2, FileMessage(output, misfit) + "; nothing written");
     const Format& writer = *ChooseWriter(output);
 
-    PointTable table;
+    // The count of a failed load is of this file, not of one before it.
+    table.Clear();
     ReadReport read;
     try {
         read = ChooseReader(input).read(table, input, options.read);
     } catch (...) {
-        Say(FailureMessage(input) + " (" + std::to_string(table.CurrItems()) +
-            " points read before the stop); nothing written");
-        return 1;
+        return fail(1, FailureMessage(input) + " (" + std::to_string(table.CurrItems()) +
+                           " points read before the stop); nothing written");
     }
-    if (!table.PointsNotRead().empty()) {
-        Say(table.PointsNotRead() + "; nothing written");
-        return 1;
-    }
+    if (!table.PointsNotRead().empty()) return fail(1, table.PointsNotRead() + "; nothing written");
     if (read.replaced > 0)
-        Say(FileMessage(input, Count(read.replaced, "character", "characters") +
-                                   " that Windows-1252 cannot hold stored as \"?\""));
+        result.messages.push_back(FileMessage(input, Count(read.replaced, "character", "characters") +
+                                                         " that Windows-1252 cannot hold stored as \"?\""));
     if (read.skipped > 0)
-        Say(FileMessage(input, Count(read.skipped, "point", "points") +
-                                   " skipped: no coordinates, or a reference to no point of the file"));
+        result.messages.push_back(FileMessage(
+            input, Count(read.skipped, "point", "points") + " skipped: no coordinates, or a reference to no point of the file"));
 
     ExportReport written;
     try {
         written = writer.write(table, output, options.For(output));
     } catch (...) {
-        Say(FailureMessage(output));
-        return 1;
+        return fail(1, FailureMessage(output));
     }
     if (written.leftOut > 0)
-        Say(FileMessage(output, Count(written.leftOut, "row", "rows") +
-                                    " left out: the northing or easting is not a number"));
+        result.messages.push_back(FileMessage(output, Count(written.leftOut, "row", "rows") +
+                                                          " left out: the northing or easting is not a number"));
     if (written.elevationsLeftOut > 0)
-        Say(FileMessage(output, Count(written.elevationsLeftOut, "elevation", "elevations") +
-                                    " left out: not a number"));
-    return 0;
+        result.messages.push_back(FileMessage(output, Count(written.elevationsLeftOut, "elevation", "elevations") +
+                                                          " left out: not a number"));
+    result.points = table.CurrItems();
+    return result;
+}
+
+int ConvertOne(const std::string& input, const std::string& output, const ConvertOptions& options)
+{
+    PointTable table;
+    const Converted converted = ConvertOne(table, input, output, options);
+    for (const std::string& message : converted.messages) Say(message);
+    return converted.status;
 }
 
 }  // namespace tessaly::cli

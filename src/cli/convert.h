@@ -1,17 +1,36 @@
 #pragma once
-// One conversion: the points of one input written to one output.
+// One conversion: the points of one input written to one output. The
+// single-file form and every file of a batch go through it.
 #include <string>
+#include <vector>
 
 #include "cli/options.h"
 
 namespace tessaly::cli {
 
-// Reads INPUT with the reader its name and content choose and writes OUTPUT
-// with the writer its name chooses and OPTIONS. Says on stderr what went
-// wrong, and what a complete conversion could not carry over (characters
-// replaced, points left out). Returns the exit status: 0 converted, 1 the
-// input could not be read or the output not written, 2 an output name or
-// option that does not fit (nothing read).
+// The outcome of one conversion.
+struct Converted {
+    // 0 converted, 1 the input could not be read or the output not written,
+    // 2 an output name or option that does not fit (nothing read).
+    int status = 0;
+    int points = 0;  // the points read, when converted
+    // What went wrong, and what a complete conversion could not carry over
+    // (characters replaced, points left out): lines for stderr, without the
+    // program's name.
+    std::vector<std::string> messages;
+};
+
+// Reads INPUT into TABLE (cleared first) with the reader its name and content
+// choose and writes OUTPUT with the writer its name chooses and OPTIONS.
+// Never throws. TABLE is the caller's, so that a batch reuses its rows.
+Converted ConvertOne(PointTable& table, const std::string& input, const std::string& output,
+                     const ConvertOptions& options);
+
+// The single-file form: ConvertOne with a table of its own, its messages
+// said on stderr; returns the exit status.
 int ConvertOne(const std::string& input, const std::string& output, const ConvertOptions& options);
+
+// Says one message on stderr: "tessaly-convert: TEXT".
+void Say(const std::string& text);
 
 }  // namespace tessaly::cli

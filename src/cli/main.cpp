@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/batch.h"
 #include "cli/convert.h"
 #include "cli/options.h"
 #include "formats/formats.h"
@@ -19,6 +20,7 @@ std::string Usage()
 {
     std::string text =
         "Usage: tessaly-convert [OPTIONS] [--] INPUT OUTPUT\n"
+        "       tessaly-convert [OPTIONS] [--to KIND] [--jobs N] INPUT... --output-dir DIR\n"
         "       tessaly-convert --list-formats | --help | --version\n"
         "\n"
         "Reads the points of INPUT and writes them to OUTPUT.\n"
@@ -55,10 +57,12 @@ std::string Usage()
             "\n"
             "--list-formats prints one line a format: its short name, read and/or\n"
             "write, its name patterns and what it is, separated by tabs.\n"
+            "\n" +
+            tessaly::cli::BatchUsage() +
             "\n"
-            "Exit status: 0 converted (rows that LandXML or DXF cannot hold are left out\n"
-            "and counted on stderr), 1 the input could not be read or the output not\n"
-            "written, 2 wrong usage.\n";
+            "Exit status: 0 converted, every input of a batch too (rows that LandXML or\n"
+            "DXF cannot hold are left out and counted on stderr), 1 an input could not\n"
+            "be read or an output not written, 2 wrong usage.\n";
     return text;
 }
 
@@ -86,6 +90,7 @@ int main(int argc, char** argv)
         return 2;
     case CommandLine::Convert: break;
     }
+    if (line.outputDir) return tessaly::cli::RunBatch(line);
     if (line.names.size() != 2) {
         std::fputs(Usage().c_str(), stderr);
         return 2;

@@ -1,8 +1,12 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <string_view>
+
+#include "platform/error.h"
 
 namespace tessaly::cli {
 
@@ -38,6 +42,17 @@ std::string WriterId(const std::string& name)
     return writer ? writer->id : "";
 }
 }  // namespace
+
+std::string WriterKinds()
+{
+    std::vector<std::string> ids;
+    for (const Format& format : Formats())
+        if (format.write) ids.emplace_back(format.id);
+    std::sort(ids.begin(), ids.end());
+    std::string kinds;
+    for (const std::string& id : ids) kinds += (kinds.empty() ? "" : ", ") + id;
+    return kinds;
+}
 
 WriteOptions ConvertOptions::For(const std::string& output) const
 {
@@ -94,7 +109,8 @@ CommandLine ParseCommandLine(int argc, char** argv)
             value = argv[++i];
         } else {
             if (name == "--input-columns" || name == "--columns" || name == "--delimiter" || name == "--encoding" ||
-                name == "--units" || name == "--text-height")
+                name == "--units" || name == "--text-height" || name == "--output-dir" || name == "--to" ||
+                name == "--jobs")
                 return fail(name + " needs a value");
             return fail("unknown option " + word);
         }
@@ -123,10 +139,28 @@ CommandLine ParseCommandLine(int argc, char** argv)
             o.textHeight = ParseHeight(value);
             if (!o.textHeight) return fail("--text-height " + value + ": not a positive number");
             take(o.dxfOption);
+        } else if (name == "--output-dir") {
+            if (value.empty()) return fail("--output-dir needs a folder");
+            line.outputDir = value;
+        } else if (name == "--to") {
+            line.to = nullptr;
+            for (const Format& format : Formats())
+                if (format.write && value == format.id) line.to = &format;
+            if (!line.to) return fail("--to takes " + WriterKinds() + ", not " + QuotedName(value));
+            line.batchOption = line.batchOption.empty() ? name : line.batchOption;
+        } else if (name == "--jobs") {
+            char* end = nullptr;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || n < 1 || n > 1024)
+                return fail("--jobs needs a number from 1 to 1024, not " + QuotedName(value));
+            line.jobs = static_cast<int>(n);
+            line.batchOption = line.batchOption.empty() ? name : line.batchOption;
         } else {
             return fail("unknown option " + name);
         }
     }
+    if (!line.outputDir && !line.batchOption.empty())
+        return fail(line.batchOption + " belongs to the batch form: INPUT... --output-dir DIR");
     return line;
 }
 

@@ -38,7 +38,17 @@ struct CommandLine {
     std::string error;                // Usage: what is wrong ("" for a wrong number of names)
     std::vector<std::string> names;   // the words that are not options, in order
     ConvertOptions options;
+
+    // The batch form: INPUT... --output-dir DIR [--to KIND] [--jobs N].
+    std::optional<std::string> outputDir;  // --output-dir; set: the batch form
+    const Format* to = nullptr;            // --to: a writing row; null when not given
+    int jobs = 0;                          // --jobs; 0: one a processor
+    std::string batchOption;               // the first of --to and --jobs given ("" when none)
 };
+
+// The short names of the writing rows, the kinds --to takes, in alphabetical
+// order: "asc, csv, ...".
+std::string WriterKinds();
 
 // Options may stand before, between and after the names; "--" ends them, for
 // names that start with "-". An option's value follows as the next word or

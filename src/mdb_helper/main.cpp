@@ -19,6 +19,7 @@
 #include <locale.h>
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -279,13 +280,71 @@ int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldN
     return 0;
 }
 
+bool ReadAll(int fd, char* into, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, into + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// One request from standard input: its limits, then the file, table and
+// field names. False at the end of the input or on a malformed request.
+bool NextRequest(uint32_t& cpuSeconds, uint32_t& megabytes, std::vector<std::string>& args)
+{
+    char header[frames::kHeaderSize];
+    if (!ReadAll(STDIN_FILENO, header, sizeof header) || header[0] != frames::kRequest) return false;
+    const uint32_t len = frames::U32(std::string_view(header, sizeof header), 1);
+    if (len > frames::kMaxPayload || len < 8) return false;
+    std::string payload(len, '\0');
+    if (!ReadAll(STDIN_FILENO, payload.data(), len)) return false;
+    cpuSeconds = frames::U32(payload, 0);
+    megabytes = frames::U32(payload, 4);
+    args.clear();
+    for (size_t at = 8; at < payload.size();) {
+        if (payload.size() - at < 4) return false;
+        const uint32_t n = frames::U32(payload, at);
+        at += 4;
+        if (payload.size() - at < n) return false;
+        args.emplace_back(payload, at, n);
+        at += n;
+    }
+    return args.size() >= 3;
+}
+
+// The limits of one request: processor time counted from now, and the
+// address space. Only the soft limits move; SIGXCPU ends the reader.
+void LimitRequest(uint32_t cpuSeconds, uint32_t megabytes)
+{
+    rusage used{};
+    ::getrusage(RUSAGE_SELF, &used);
+    const rlim_t spent = static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec + 1);
+    struct rlimit cpu {};
+    ::getrlimit(RLIMIT_CPU, &cpu);
+    cpu.rlim_cur = std::min<rlim_t>(spent + cpuSeconds, cpu.rlim_max);
+    ::setrlimit(RLIMIT_CPU, &cpu);
+    if (megabytes > 0) {
+        struct rlimit as {};
+        ::getrlimit(RLIMIT_AS, &as);
+        as.rlim_cur = std::min<rlim_t>(rlim_t{megabytes} << 20, as.rlim_max);
+        ::setrlimit(RLIMIT_AS, &as);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 4) {
+    const bool serve = argc == 2 && std::strcmp(argv[1], "--serve") == 0;
+    if (argc < 4 && !serve) {
         std::fputs("Usage: tessaly-mdb-reader FILE TABLE FIELD...\n"
-                   "Writes the named fields of every record of TABLE as framed text to standard output.\n",
+                   "       tessaly-mdb-reader --serve\n"
+                   "Writes the named fields of every record of TABLE as framed text to standard output;\n"
+                   "with --serve, for each request read from standard input.\n",
                    stderr);
         return 2;
     }
@@ -303,7 +362,18 @@ int main(int argc, char** argv)
     FrameWriter out(fd);
     std::string failure;
     try {
-        return Run(out, argv[1], argv[2], argv + 3, argc - 3);
+        if (!serve) return Run(out, argv[1], argv[2], argv + 3, argc - 3);
+        // Requests until the input ends. After a failure the reader ends, so
+        // that nothing a damaged file left behind meets the next database.
+        uint32_t cpuSeconds = 0, megabytes = 0;
+        std::vector<std::string> args;
+        while (NextRequest(cpuSeconds, megabytes, args)) {
+            LimitRequest(cpuSeconds, megabytes);
+            std::vector<char*> fields;
+            for (size_t i = 2; i < args.size(); ++i) fields.push_back(args[i].data());
+            Run(out, args[0].c_str(), args[1].c_str(), fields.data(), static_cast<int>(fields.size()));
+        }
+        return 0;
     } catch (const Failure& f) {
         failure = f.what;
     } catch (const std::bad_alloc&) {

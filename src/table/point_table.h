@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/cell.h"
+#include "table/huge_page_allocator.h"
 
 namespace tessaly {
 
@@ -82,7 +83,7 @@ private:
     // empty and read as such. The memory of a cleared table is kept, so a
     // load neither asks the system for memory nor touches the rows it does
     // not fill.
-    std::vector<Cell> PointData;
+    std::vector<Cell, HugePageAllocator<Cell>> PointData;
     // Typed rows, in ascending order.
     std::vector<int32_t> Typed_;
     std::string PointsNotRead_;

@@ -163,6 +163,7 @@ TEST(Convert, WriterOptions)
         {"--text-height -1 " + crd + " OUT", "o.dxf", 2, "not a positive number"},
         {"--frobnicate " + crd + " OUT", "o.csv", 2, "unknown option --frobnicate"},
         {crd + " OUT --columns", "o.csv", 2, "--columns needs a value"},
+        {"--to csv " + crd + " OUT", "o.csv", 2, "--to belongs to the batch form"},
     };
     for (const auto& c : cases) {
         std::string args = c.args;
@@ -205,4 +206,111 @@ TEST(Convert, HostileSurroundings)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("'$'\\n''b'$'\\033''.crd': file not found"), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+// The batch form against the single-file form: each written output has the
+// bytes of the input's reference conversion, each failed input the very
+// message the single-file form gives, in input order, then the summary.
+TEST(Convert, Batch)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> inputs;  // reference files, or data files when they hold a '/'
+        std::string options;
+        int status;
+        std::vector<std::string> written;  // output names; every other input writes nothing
+        std::string summary;               // the last line, or a text the usage error holds
+        std::string writer = "";           // writer options, given to the single-file form too
+        std::string ending = "asc";
+    };
+    const std::vector<Case> cases = {
+        {"mixed, four jobs",
+         {"site.GRD", "survey.Coo", "/damaged-crash.mdb", "points-basic.mdb", "/hostile-cut.mdb", "SITE1",
+          "job.CRD"},
+         "--jobs 4",
+         1,
+         {"site.asc", "survey.asc", "points-basic.asc", "SITE1.asc", "job.asc"},
+         "tessaly-convert: 5 converted, 2 failed, "},
+        // One worker: the database after the one that crashes the reader
+        // is read by a fresh one.
+        {"a crash, one job", {"/hostile-cut.mdb", "points-basic.mdb", "job.pts"}, "--jobs=1", 1,
+         {"points-basic.asc", "job.asc"}, "tessaly-convert: 2 converted, 1 failed, "},
+        {"all good", {"job.pts", "survey.Coo"}, "", 0, {"job.asc", "survey.asc"},
+         "tessaly-convert: 2 converted, 0 failed, "},
+        {"colliding names", {"job.CRD", "site.GRD", "job.Cr5"}, "", 2, {}, "job.CRD and "},
+        {"unknown kind", {"site.GRD"}, "--to pdf", 2, {}, "--to takes asc"},
+        {"csv with writer options",
+         {"job.pts", "/hostile-cut.mdb", "survey.Coo"},
+         "--jobs 2 --to csv",
+         1,
+         {"job.csv", "survey.csv"},
+         "tessaly-convert: 2 converted, 1 failed, ",
+         "--columns PENZD --delimiter=semicolon --header",
+         "csv"},
+        {"an option of another kind", {"job.pts"}, "--to xml", 2, {}, "--header is an option of .csv and .txt outputs",
+         "--header", "xml"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::filesystem::create_directory(dir.Path("out"));
+        std::string args = c.options + " " + c.writer, expectedErr;
+        const std::string single = dir.Path("single." + c.ending);
+        for (const std::string& name : c.inputs) {
+            const std::string input = name.starts_with('/') ? TestData(name.substr(1)) : TestData("reference/" + name);
+            args += " " + Q(input);
+            const std::string stem = std::filesystem::path(input).stem().string();
+            if (c.status == 2 || std::count(c.written.begin(), c.written.end(), stem + "." + c.ending)) {
+                if (c.status != 2) {
+                    EXPECT_TRUE(std::filesystem::exists(input + ".asc")) << input;
+                }
+                continue;
+            }
+            expectedErr += RunConverter(dir, c.writer + " " + Q(input) + " " + Q(single)).err;
+        }
+        Outcome r = RunConverter(dir, args + " --output-dir " + Q(dir.Path("out")));
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.summary), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no progress line off a terminal";
+        if (c.status != 2) {
+            EXPECT_EQ(r.err.substr(0, r.err.rfind(c.summary)), expectedErr);
+        }
+        size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path("out"))) {
+            ++files;
+            const std::string name = entry.path().filename().string();
+            ASSERT_TRUE(std::count(c.written.begin(), c.written.end(), name)) << name;
+            // Each output has the bytes the single-file form writes with the
+            // same options: the reference conversion for ASCII PNEZD.
+            for (const std::string& input : c.inputs)
+                if (std::filesystem::path(input).stem().string() + "." + c.ending == name) {
+                    const std::string path = TestData("reference/" + input);
+                    ASSERT_EQ(RunConverter(dir, c.writer + " " + Q(path) + " " + Q(single)).status, 0);
+                    EXPECT_EQ(ReadBytes(entry.path().string()), ReadBytes(single)) << name;
+                    if (c.ending == "asc") {
+                        EXPECT_EQ(ReadBytes(single), ReadBytes(path + ".asc"));
+                    }
+                }
+        }
+        EXPECT_EQ(files, c.written.size());
+    }
+}
+
+// On a terminal the batch shows a status line, rewritten in place and
+// cleared before the summary.
+TEST(Convert, BatchProgressOnTerminal)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.Path("out"));
+    const std::string cmd = std::string(TESSALY_CONVERT) + " --jobs 1 " + Q(TestData("reference/site.GRD")) + " " +
+                            Q(TestData("reference/survey.Coo")) + " --output-dir " + Q(dir.Path("out"));
+    // script(1) runs the command on a pseudo-terminal and copies what it
+    // shows to its own standard output.
+    const std::string typescript = dir.Path("typescript");
+    ASSERT_EQ(std::system(("script -qec " + Q(cmd) + " /dev/null >" + typescript + " 2>&1 </dev/null").c_str()), 0);
+    const std::string shown = ReadBytes(typescript);
+    EXPECT_NE(shown.find("\r[0/2] 0 points  " + TestData("reference/site.GRD") + "\033[K"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r[1/2] "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\033[Ktessaly-convert: 2 converted, 0 failed, "), std::string::npos) << shown;
 }

@@ -10,6 +10,7 @@
 #include <strings.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -122,9 +123,10 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
     env.push_back("ASAN_OPTIONS=" + limit);
 }
 
-// In the child between fork and exec: async-signal-safe calls only.
+// In the child between fork and exec: async-signal-safe calls only. A
+// serving reader (SERVE) sets its limits itself, for each request.
 [[noreturn]] void RunReaderInChild(const char* reader, char* const* argv, char* const* envp, ReaderLimits limits,
-                                   pid_t parent, int output, int devNull)
+                                   bool serve, pid_t parent, int input, int output, int devNull)
 {
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
@@ -133,24 +135,29 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     // The reader goes with its parent, even one killed outright; a parent
-    // gone before this line is caught by the check after it.
+    // gone before this line is caught by the check after it. (The signal
+    // comes when the thread that started the reader ends: readers are
+    // started by threads that outlive them.)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
-    if (limits.addressSpace > 0) {
+    if (limits.addressSpace > 0 && !serve) {
         const struct rlimit as {limits.addressSpace, limits.addressSpace};
         ::setrlimit(RLIMIT_AS, &as);
     }
-    // SIGXCPU at the soft limit, SIGKILL a second later.
-    const struct rlimit cpu {limits.cpuSeconds, limits.cpuSeconds + 1};
-    ::setrlimit(RLIMIT_CPU, &cpu);
+    if (!serve) {
+        // SIGXCPU at the soft limit, SIGKILL a second later.
+        const struct rlimit cpu {limits.cpuSeconds, limits.cpuSeconds + 1};
+        ::setrlimit(RLIMIT_CPU, &cpu);
+    }
     const struct rlimit noCore {0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
-    if (::dup2(devNull, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 ||
-        ::dup2(devNull, STDERR_FILENO) < 0)
+    if (::dup2(input, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 || ::dup2(devNull, STDERR_FILENO) < 0)
         ::_exit(127);
     ::execve(reader, argv, envp);
     ::_exit(127);
 }
+
+thread_local DatabaseReaderSession* t_session = nullptr;
 
 std::function<bool()>& WaitHook()
 {
@@ -240,7 +247,10 @@ void DatabaseControl::Start(int64_t fileSize)
     const std::string reader = options_.reader.empty() ? ReaderProgram() : options_.reader;
     if (::access(reader.c_str(), X_OK) != 0)
         Fail("the database reader " + reader + " is missing or cannot be run");
-    Spawn(reader, fileSize);
+    session_ = t_session;
+    clean_ = false;
+    if (session_) Request(reader, fileSize);
+    else Spawn(reader, fileSize);
     ReadReady();
 }
 
@@ -250,18 +260,35 @@ void DatabaseControl::Spawn(const std::string& reader, int64_t fileSize)
     if (::pipe2(fds, O_CLOEXEC) != 0) Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
     const int readEnd = AboveStandard(fds[0]);
     const int writeEnd = AboveStandard(fds[1]);
-    const int devNull = AboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    if (readEnd < 0 || writeEnd < 0 || devNull < 0) {
-        for (int fd : {readEnd, writeEnd, devNull})
+    if (readEnd < 0 || writeEnd < 0) {
+        for (int fd : {readEnd, writeEnd})
             if (fd >= 0) ::close(fd);
         Fail("cannot start the database reader: no free file descriptor");
     }
+    std::vector<std::string> args = {reader, file_, source_};
+    args.insert(args.end(), fields_.begin(), fields_.end());
+    const pid_t pid = SpawnProcess(std::move(args), fileSize, false, -1, writeEnd);
+    ::close(writeEnd);
+    if (pid < 0) {
+        ::close(readEnd);
+        Fail("the database reader " + reader + " cannot be started: " + std::strerror(-pid));
+    }
+    pid_ = pid;
+    fd_ = readEnd;
+}
+
+// Starts a process of the reader with OUTPUT as its standard output and
+// INPUT (or /dev/null when -1) as its standard input; returns its id, or
+// minus the error number.
+pid_t DatabaseControl::SpawnProcess(std::vector<std::string> args, int64_t fileSize, bool serve, int input,
+                                    int output)
+{
+    const int devNull = AboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    if (devNull < 0) return -EMFILE;
 
     // Everything the child needs is made before the fork: between fork and
     // exec it makes only calls that are safe in a copy of a process that
     // may have other threads.
-    std::vector<std::string> args = {reader, file_, source_};
-    args.insert(args.end(), fields_.begin(), fields_.end());
     std::vector<std::string> env = ReaderEnvironment();
     LimitSanitizedMemory(env, fileSize);
     std::vector<char*> argv = Pointers(args), envp = Pointers(env);
@@ -275,17 +302,94 @@ void DatabaseControl::Spawn(const std::string& reader, int64_t fileSize)
         cleanup::SignalsHeld held;
         pid = ::fork();
         if (pid < 0) err = errno;
-        if (pid == 0) RunReaderInChild(reader.c_str(), argv.data(), envp.data(), limits, parent, writeEnd, devNull);
+        if (pid == 0)
+            RunReaderInChild(args[0].c_str(), argv.data(), envp.data(), limits, serve, parent,
+                             input >= 0 ? input : devNull, output, devNull);
         if (pid > 0) cleanup::AddProcess(pid);
     }
-    ::close(writeEnd);
     ::close(devNull);
-    if (pid < 0) {
-        ::close(readEnd);
-        Fail("the database reader " + reader + " cannot be started: " + std::strerror(err));
+    return pid < 0 ? -err : pid;
+}
+
+// Sends the load to the session's reader, starting one when none runs.
+void DatabaseControl::Request(const std::string& reader, int64_t fileSize)
+{
+    DatabaseReaderSession& s = *session_;
+    std::string request;
+    const ReaderLimits limits = LimitsFor(fileSize);
+    frames::AppendU32(request, static_cast<uint32_t>(limits.cpuSeconds));
+    frames::AppendU32(request, static_cast<uint32_t>(limits.addressSpace >> 20));
+    std::vector<std::string> args = {file_, source_};
+    args.insert(args.end(), fields_.begin(), fields_.end());
+    for (const std::string& a : args) {
+        frames::AppendU32(request, static_cast<uint32_t>(a.size()));
+        request += a;
     }
-    pid_ = pid;
-    fd_ = readEnd;
+    std::string frame;
+    frames::AppendFrame(frame, frames::kRequest, request);
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (s.pid_ < 0) {
+            int requests[2], replies[2];
+            if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, requests) != 0)
+                Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
+            if (::pipe2(replies, O_CLOEXEC) != 0) {
+                ::close(requests[0]), ::close(requests[1]);
+                Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
+            }
+            const int theirIn = AboveStandard(requests[1]), theirOut = AboveStandard(replies[1]);
+            s.requests_ = requests[0];
+            s.frames_ = replies[0];
+            const pid_t pid = theirIn < 0 || theirOut < 0
+                                  ? -EMFILE
+                                  : SpawnProcess({reader, "--serve"}, fileSize, true, theirIn, theirOut);
+            for (int fd : {theirIn, theirOut})
+                if (fd >= 0) ::close(fd);
+            if (pid < 0) {
+                s.Stop();
+                Fail("the database reader " + reader + " cannot be started: " + std::strerror(-pid));
+            }
+            s.pid_ = pid;
+        }
+        cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
+        size_t done = 0;
+        while (done < frame.size()) {
+            const ssize_t n = ::send(s.requests_, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        if (done == frame.size()) {
+            pid_ = s.pid_;
+            fd_ = s.frames_;
+            return;
+        }
+        s.Stop();  // the reader has gone: once more with a fresh one
+    }
+    Fail("cannot send the request to the database reader");
+}
+
+DatabaseReaderSession::DatabaseReaderSession() : previous_(t_session) { t_session = this; }
+
+DatabaseReaderSession::~DatabaseReaderSession()
+{
+    Stop();
+    t_session = previous_;
+}
+
+void DatabaseReaderSession::Stop()
+{
+    for (int* fd : {&requests_, &frames_}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+    if (pid_ > 0) {
+        cleanup::RemoveProcess(pid_);
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    pid_ = -1;
 }
 
 void DatabaseControl::ReadReady()
@@ -338,6 +442,7 @@ void DatabaseControl::Advance()
         if (payload.size() != 4 || frames::U32(payload, 0) != fetched_) malformed();
         eof_ = true;
         current_.clear();
+        clean_ = pos_ == buf_.size();
         StopReader();
         // A table that declares more records than could be fetched is cut
         // short, not a smaller table.
@@ -443,6 +548,11 @@ void DatabaseControl::ReaderStopped()
             while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
             }
             ended = true;
+            if (session_ && session_->pid_ == pid_) {
+                session_->pid_ = -1;
+                session_->Stop();
+                fd_ = -1;
+            }
             pid_ = -1;
             break;
         }
@@ -470,6 +580,14 @@ void DatabaseControl::ReaderTimedOut()
 
 void DatabaseControl::StopReader()
 {
+    if (session_) {
+        // A reader that answered the whole request serves the next one; any
+        // other is stopped, and the next request starts a fresh one.
+        if (!clean_ && session_->pid_ == pid_) session_->Stop();
+        session_ = nullptr;
+        fd_ = -1;
+        pid_ = -1;
+    }
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     if (pid_ > 0) {

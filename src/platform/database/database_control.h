@@ -46,6 +46,29 @@ private:
     std::function<bool()> previous_;
 };
 
+// While an object of this class lives, the database components of the thread
+// that made it hand their loads to one reader it keeps running, a request a
+// database, instead of starting a reader for each: the converter's batch form
+// keeps one on each of its workers. A reader that crashes, stops answering or
+// reports a failure fails that load only and is started afresh for the next;
+// the limits of memory and processor time apply to each request. The reader
+// ends with the object, which must be destroyed on the thread that made it.
+class DatabaseReaderSession {
+public:
+    DatabaseReaderSession();
+    ~DatabaseReaderSession();
+    DatabaseReaderSession(const DatabaseReaderSession&) = delete;
+    DatabaseReaderSession& operator=(const DatabaseReaderSession&) = delete;
+
+private:
+    friend class DatabaseControl;
+    void Stop();
+    pid_t pid_ = -1;
+    int requests_ = -1;  // our end of the reader's standard input
+    int frames_ = -1;    // our end of the reader's standard output
+    DatabaseReaderSession* previous_;
+};
+
 class DatabaseControl {
 public:
     // The record source (a table name) and the fields bound to it, found by
@@ -82,6 +105,8 @@ private:
     [[noreturn]] void Fail(const std::string& what);
     void Start(int64_t fileSize);
     void Spawn(const std::string& reader, int64_t fileSize);
+    void Request(const std::string& reader, int64_t fileSize);
+    pid_t SpawnProcess(std::vector<std::string> args, int64_t fileSize, bool serve, int input, int output);
     void ReadReady();
     void Position();
     void Advance();
@@ -105,6 +130,8 @@ private:
     size_t pos_ = 0;
     std::chrono::steady_clock::time_point lastHook_{};
     int64_t cpuSeconds_ = 0;  // the reader's processor-time limit
+    DatabaseReaderSession* session_ = nullptr;  // the reader is the session's
+    bool clean_ = false;  // the reader answered the whole request
 
     bool named_ = false;
     bool positioned_ = false;

@@ -11,6 +11,12 @@
 //                length (u32) and the bytes of its text
 //   'E' end:     records sent (u32); nothing follows
 //   'X' failure: what went wrong, as text for the user; nothing follows
+//
+// A reader started with --serve reads requests on its standard input and
+// answers each with the frames above:
+//   'Q' request: processor seconds (u32) and megabytes of address space
+//                (u32) the load may take, then the file, the table and each
+//                field as length (u32) and bytes
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,6 +29,7 @@ constexpr char kReady = 'H';
 constexpr char kRecord = 'R';
 constexpr char kEnd = 'E';
 constexpr char kFailure = 'X';
+constexpr char kRequest = 'Q';
 
 constexpr uint32_t kVersion = 1;
 constexpr size_t kHeaderSize = 5;
