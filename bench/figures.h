@@ -1,12 +1,25 @@
 #pragma once
-// What the window benchmarks share: the process's resident memory and one
-// line a figure against its target.
+// What the window benchmarks share: noting a paint, the process's resident
+// memory and one line a figure against its target.
+#include <QEvent>
+#include <QObject>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
 namespace tessaly::bench {
+
+// Notes when a widget has painted.
+class PaintWatch : public QObject {
+public:
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) painted = true;
+        return false;
+    }
+};
 
 // Resident memory of this process, in MB (-1 when it cannot be read).
 inline double ResidentMegabytes()

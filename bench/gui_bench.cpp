@@ -26,6 +26,7 @@
 #include "support/fixtures.h"
 
 using namespace tessaly;
+using bench::PaintWatch;
 using bench::Report;
 using bench::ResidentMegabytes;
 
@@ -39,17 +40,6 @@ int64_t MonotonicNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-// Notes when the grid has painted.
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) painted = true;
-        return false;
-    }
-};
 
 void WaitForPaint(PaintWatch& watch)
 {

@@ -19,22 +19,12 @@
 #include "support/fixtures.h"
 
 using namespace tessaly;
+using bench::PaintWatch;
 using bench::Report;
 using bench::ResidentMegabytes;
 
 namespace {
 constexpr int kPoints = 10000;
-
-// Notes when a widget has painted.
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) painted = true;
-        return false;
-    }
-};
 
 double Median(std::vector<double> v)
 {

@@ -18,9 +18,9 @@ struct ExportReport {
     int32_t elevationsLeftOut = 0;  // written points whose elevation was text, not a number
 };
 
-// True when TEXT is a decimal number (sign, digits with at most one point,
-// optional exponent) whose value is a finite double.
-bool IsDecimalNumber(std::string_view text);
+// True when TEXT is a decimal number (IsDecimalNumber) whose value is a
+// finite double.
+bool IsCoordinateNumber(std::string_view text);
 
 // When CELL holds a finite number, puts its text in OUT and returns true: a
 // text cell's own text without the blanks around it when it is a decimal

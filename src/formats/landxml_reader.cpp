@@ -217,7 +217,7 @@ private:
                                 (words.count > 3 ? "more than 3" : "1") +
                                 " numbers where northing, easting and perhaps elevation belong");
         for (size_t k = 0; k < words.count; ++k) {
-            if (!IsDecimalNumber(words.word[k]))
+            if (!IsCoordinateNumber(words.word[k]))
                 FailFile(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has \"" +
                                     Utf8ToCp1252(words.word[k]) + "\" where a coordinate belongs");
         }

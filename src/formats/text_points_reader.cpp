@@ -35,28 +35,6 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
-bool Digit(char c) { return c >= '0' && c <= '9'; }
-
-// Sign, digits with an optional point, optional exponent.
-bool IsDecimalNumber(std::string_view t)
-{
-    size_t i = 0, digits = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    while (i < t.size() && Digit(t[i])) ++i, ++digits;
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        while (i < t.size() && Digit(t[i])) ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < t.size() && (t[i] == 'E' || t[i] == 'e')) {
-        ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-        size_t exponent = 0;
-        while (i < t.size() && Digit(t[i])) ++i, ++exponent;
-        if (exponent == 0) return false;
-    }
-    return i == t.size();
-}
 
 // 5000,25: a number written with a decimal comma.
 bool IsDecimalCommaNumber(std::string_view t)

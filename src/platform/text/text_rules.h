@@ -25,6 +25,11 @@ double LeadingNumber(std::string_view text);
 // Removes the blank (code 32) from both ends; tabs, NULs and the rest stay.
 std::string_view TrimBlanks(std::string_view text);
 
+// True when TEXT is exactly a decimal number: an optional sign, digits with at
+// most one point (at least one digit), an optional exponent with at least one
+// digit, nothing else. "." is always the decimal point.
+bool IsDecimalNumber(std::string_view text);
+
 // Round to the nearest whole number, halves to the even neighbour.
 double RoundHalfEven(double value);
 
