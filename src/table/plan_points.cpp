@@ -1,11 +1,12 @@
 #include "table/plan_points.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <string>
 #include <string_view>
+
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 
@@ -46,18 +47,12 @@ std::optional<double> CoordinateValue(const Cell& cell)
     const std::string* s = std::get_if<std::string>(&cell);
     if (!s) return std::nullopt;
     std::string_view t = TrimSpace(*s);
-    bool negative = false;
-    if (!t.empty() && (t.front() == '+' || t.front() == '-')) {
-        negative = t.front() == '-';
-        t.remove_prefix(1);
-    }
-    // from_chars would also take "inf" and "nan"; a coordinate starts with a
-    // digit or the decimal point.
-    if (t.empty() || !(std::isdigit(static_cast<unsigned char>(t.front())) || t.front() == '.')) return std::nullopt;
+    if (!IsDecimalNumber(t)) return std::nullopt;
+    if (t.front() == '+') t.remove_prefix(1);  // from_chars takes "-" only
     double value = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
     if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value)) return std::nullopt;
-    return negative ? -value : value;
+    return value;
 }
 
 void CollectPlanPoints(const PointTable& table, PlanPoints& out)
