@@ -11,7 +11,9 @@
 // floor((L - 38) / 45); a partial record at the end is never read. Accepted
 // records fill consecutive rows in file order with their own point numbers.
 #include <algorithm>
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/load_error.h"
@@ -31,15 +33,15 @@ constexpr size_t kChunk = 1456;  // records read at a time (about 64 KB)
 
 // The description is cut after its first NUL (the NUL stays, as a blank), and
 // every byte outside 32..126 becomes a blank. Nothing is trimmed.
-std::string CleanDescription(const unsigned char* field)
+std::string_view CleanDescription(const unsigned char* field, std::array<char, kDescription>& text)
 {
     const unsigned char* end = field + kDescription;
     const unsigned char* nul = std::find(field, end, 0);
     if (nul != end) end = nul + 1;
-    std::string text(field, end);
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = ' ';
-    return text;
+    const auto size = static_cast<size_t>(end - field);
+    for (size_t i = 0; i < size; ++i)
+        text[i] = field[i] < 32 || field[i] > 126 ? ' ' : static_cast<char>(field[i]);
+    return {text.data(), size};
 }
 }  // namespace
 
@@ -56,6 +58,7 @@ void ReadCr5File(PointTable& table, const std::string& file)
     int64_t remaining = (length - kHeader) / static_cast<int64_t>(kRecord);
     in.Seek(kHeader);
     std::vector<unsigned char> chunk(kChunk * kRecord);
+    std::array<char, kDescription> description;
     while (remaining > 0) {
         const size_t n = static_cast<size_t>(std::min<int64_t>(remaining, kChunk));
         in.ReadExact(chunk.data(), n * kRecord);
@@ -64,9 +67,8 @@ void ReadCr5File(PointTable& table, const std::string& file)
             const unsigned char* rec = chunk.data() + r * kRecord;
             const int32_t number = LeInt32(rec);
             if (number < 1) continue;
-            AddPointOf(table, file,
-                       {std::to_string(number), NumberText(LeDouble(rec + 4)), NumberText(LeDouble(rec + 12)),
-                        NumberText(LeDouble(rec + 20)), CleanDescription(rec + 28)});
+            AddTextPointOf(table, file, number, LeDouble(rec + 4), LeDouble(rec + 12), LeDouble(rec + 20),
+                           CleanDescription(rec + 28, description));
         }
     }
 }

@@ -7,9 +7,11 @@
 // (bytes 72..103) says "New CRD Format", then 66-byte records, and a length of
 // 104 + 66k bytes. Points are read from the "Numeric" layout only; an "Alpha"
 // file loads as an empty table, and the table says why.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "formats/load_error.h"
 #include "formats/formats.h"
@@ -67,15 +69,20 @@ void ReadCrdFile(PointTable& table, const std::string& file)
                            " at byte 0 is outside -32768 to 32767");
     const int32_t n = static_cast<int32_t>(count);
 
-    for (int32_t r = 1; r <= n; ++r) {
-        in.ReadZeroFilled(rec.data(), rec.size());
-        const double northing = LeDouble(rec.data());
-        const double easting = LeDouble(rec.data() + 8);
-        if (!(northing > 0) && !(easting > 0)) continue;  // an empty point slot
-        const double elevation = LeDouble(rec.data() + 16);
-        AddPointOf(table, file,
-                   {std::to_string(r), NumberText(northing), NumberText(easting), NumberText(elevation),
-                    std::string(TrimBlanks(StripNul(Field(rec.data(), 24, 32))))});
+    // The records are read a block at a time.
+    constexpr int32_t kBlock = 1024;
+    std::vector<unsigned char> block(kBlock * kRecord);
+    for (int32_t first = 1; first <= n; first += kBlock) {
+        const int32_t records = std::min(kBlock, n - first + 1);
+        in.ReadZeroFilled(block.data(), static_cast<size_t>(records) * kRecord);
+        for (int32_t i = 0; i < records; ++i) {
+            const unsigned char* record = block.data() + static_cast<size_t>(i) * kRecord;
+            const double northing = LeDouble(record);
+            const double easting = LeDouble(record + 8);
+            if (!(northing > 0) && !(easting > 0)) continue;  // an empty point slot
+            AddTextPointOf(table, file, first + i, northing, easting, LeDouble(record + 16),
+                           TrimBlanks(StripNul(Field(record, 24, 32))));
+        }
     }
 }
 

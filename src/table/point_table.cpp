@@ -30,19 +30,10 @@ void PointTable::Materialise(int32_t rows)
     if (PointData.size() < cells) PointData.resize(cells);
 }
 
-size_t PointTable::Index(int16_t col, int32_t row) const
+void PointTable::FailIndex(int16_t col, int32_t row) const
 {
-    if (col < 0 || col >= TotCols || row < 0 || row >= AllocatedRows_)
-        throw OutOfRange("cell (" + std::to_string(col) + ", " + std::to_string(row) +
-                         ") is outside the table of " + std::to_string(AllocatedRows_) + " rows");
-    return static_cast<size_t>(row) * TotCols + static_cast<size_t>(col);
-}
-
-const Cell& PointTable::Get(int16_t col, int32_t row) const
-{
-    static const Cell kEmpty;
-    const size_t i = Index(col, row);
-    return i < PointData.size() ? PointData[i] : kEmpty;
+    throw OutOfRange("cell (" + std::to_string(col) + ", " + std::to_string(row) + ") is outside the table of " +
+                     std::to_string(AllocatedRows_) + " rows");
 }
 
 void PointTable::Set(int16_t col, int32_t row, Cell value)
@@ -65,6 +56,13 @@ void PointTable::AddPoint(std::array<Cell, TotCols> cells)
     int32_t row = AddPoint();
     Cell* out = &PointData[static_cast<size_t>(row) * TotCols];
     for (int16_t c = 0; c < TotCols; ++c) out[c] = std::move(cells[static_cast<size_t>(c)]);
+}
+
+void PointTable::AddTextPoint(const std::array<std::string_view, TotCols>& texts)
+{
+    int32_t row = AddPoint();
+    Cell* out = &PointData[static_cast<size_t>(row) * TotCols];
+    for (int16_t c = 0; c < TotCols; ++c) out[c].emplace<std::string>(texts[static_cast<size_t>(c)]);
 }
 
 int32_t PointTable::AppendRow()

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/cell.h"
@@ -32,8 +33,15 @@ public:
     int32_t AddPoint();
     // Adds a point with all five cells.
     void AddPoint(std::array<Cell, TotCols> cells);
+    // Adds a point whose five cells are text, built in place from TEXTS.
+    void AddTextPoint(const std::array<std::string_view, TotCols>& texts);
 
-    const Cell& Get(int16_t col, int32_t row) const;
+    const Cell& Get(int16_t col, int32_t row) const
+    {
+        static const Cell kEmpty;
+        const size_t i = Index(col, row);
+        return i < PointData.size() ? PointData[i] : kEmpty;
+    }
     void Set(int16_t col, int32_t row, Cell value);
 
     // Grid append: one more shown row at the very end; returns it.
@@ -73,7 +81,12 @@ public:
     bool Full() const { return CurrItems_ >= AllocatedRows(); }
 
 private:
-    size_t Index(int16_t col, int32_t row) const;
+    size_t Index(int16_t col, int32_t row) const
+    {
+        if (col < 0 || col >= TotCols || row < 0 || row >= AllocatedRows_) FailIndex(col, row);
+        return static_cast<size_t>(row) * TotCols + static_cast<size_t>(col);
+    }
+    [[noreturn]] void FailIndex(int16_t col, int32_t row) const;
 
     // Makes rows 0 to ROW - 1 hold real cells.
     void Materialise(int32_t rows);

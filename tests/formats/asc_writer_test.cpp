@@ -50,6 +50,13 @@ TEST_F(WriterFixture, LinesAreByteExact)
     table.Clear();
     table.AddPoint({std::string("a\0b", 3), "", "", "", ""});
     EXPECT_EQ(Write(), std::string("a\0b,,,,\r\n", 9));
+    // A line longer than the writer's buffer, between short ones.
+    table.Clear();
+    const std::string longText(100000, 'x');
+    table.AddPoint({"1", "", "", "", ""});
+    table.AddPoint({"2", "", "", "", longText});
+    table.AddPoint({"3", 1.5, "", "", ""});
+    EXPECT_EQ(Write(), "1,,,,\r\n2,,,," + longText + "\r\n3, 1.5 ,,,\r\n");
 }
 
 TEST_F(WriterFixture, WritesExactlyTheLoadedRows)

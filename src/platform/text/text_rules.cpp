@@ -6,28 +6,43 @@
 #include <cmath>
 #include <limits>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace tessaly {
 
-std::string GeneralForm(double value, int digits)
-{
-    std::array<char, 40> buf{};
-    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, digits);
-    std::string text(buf.data(), res.ptr);
-    for (char& c : text)
-        if (c == 'e') c = 'E';
-    return text;
-}
-
 namespace {
+
+// Appends to a caller's buffer of kNumberTextMax characters.
+struct CharsOut {
+    char* p;
+    void Put(char c) { *p++ = c; }
+    void Put(std::string_view s)
+    {
+        std::memcpy(p, s.data(), s.size());
+        p += s.size();
+    }
+    void Fill(size_t n, char c)
+    {
+        std::memset(p, c, n);
+        p += n;
+    }
+};
+
+size_t GeneralChars(double value, int digits, char* out)
+{
+    auto res = std::to_chars(out, out + kNumberTextMax, value, std::chars_format::general, digits);
+    for (char* c = out; c != res.ptr; ++c)
+        if (*c == 'e') *c = 'E';
+    return static_cast<size_t>(res.ptr - out);
+}
 
 // Most coordinates are short decimals (5000.125). When some r / 10^k, with r
 // a whole number below 10^15, is exactly the double VALUE, that decimal has at
 // most 15 significant digits and lies within one unit in the last place of
 // VALUE, far closer than half a unit in the 15th digit: it is what %.15G
 // prints. Writing r's digits is much faster than the general conversion.
-bool ShortDecimalText(double value, std::string& text)
+bool ShortDecimalChars(double value, CharsOut& out)
 {
     static constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
     const double magnitude = std::fabs(value);
@@ -39,18 +54,17 @@ bool ShortDecimalText(double value, std::string& text)
         std::array<char, 24> digits{};
         auto res = std::to_chars(digits.data(), digits.data() + digits.size(), static_cast<int64_t>(r));
         std::string_view d(digits.data(), static_cast<size_t>(res.ptr - digits.data()));
-        text.clear();
-        if (value < 0) text += '-';
+        if (value < 0) out.Put('-');
         const size_t n = d.size(), decimals = static_cast<size_t>(k);
         if (n > decimals) {
-            text.append(d.substr(0, n - decimals));
+            out.Put(d.substr(0, n - decimals));
         } else {
-            text += '0';
+            out.Put('0');
         }
         if (decimals > 0) {
-            text += '.';
-            if (n < decimals) text.append(decimals - n, '0');
-            text.append(n > decimals ? d.substr(n - decimals) : d);
+            out.Put('.');
+            if (n < decimals) out.Fill(decimals - n, '0');
+            out.Put(n > decimals ? d.substr(n - decimals) : d);
         }
         return true;
     }
@@ -58,20 +72,27 @@ bool ShortDecimalText(double value, std::string& text)
 }
 }  // namespace
 
-std::string NumberText(double value)
+std::string GeneralForm(double value, int digits)
 {
-    if (std::isnan(value)) return "NaN";
-    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-    if (value == 0) return "0";  // also for -0
-    std::string shortText;
-    if (ShortDecimalText(value, shortText)) return shortText;
+    char buf[kNumberTextMax];
+    return std::string(buf, GeneralChars(value, digits, buf));
+}
+
+size_t NumberChars(double value, char* buffer)
+{
+    CharsOut out{buffer};
+    auto done = [&] { return static_cast<size_t>(out.p - buffer); };
+    if (std::isnan(value)) return out.Put("NaN"), done();
+    if (std::isinf(value)) return out.Put(value > 0 ? "Infinity" : "-Infinity"), done();
+    if (value == 0) return out.Put('0'), done();  // also for -0
+    if (ShortDecimalChars(value, out)) return done();
 
     // Fast path: the shortest digits that read back as VALUE. When there are
     // at most 15 of them they are exactly the digits %.15G shows (the value
     // lies within half a unit in the last place of them, closer than any
     // other 15-digit decimal), so only the layout is left to do. Subnormal
     // numbers carry fewer bits than that argument needs.
-    if (std::fabs(value) < std::numeric_limits<double>::min()) return GeneralForm(value, 15);
+    if (std::fabs(value) < std::numeric_limits<double>::min()) return GeneralChars(value, 15, buffer);
     std::array<char, 40> buf{};
     auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific);
     const char* p = buf.data();
@@ -81,42 +102,46 @@ std::string NumberText(double value)
     int n = 0;
     for (; *p != 'e'; ++p) {
         if (*p == '.') continue;
-        if (n == 17) return GeneralForm(value, 15);
+        if (n == 17) return GeneralChars(value, 15, buffer);
         digits[n++] = *p;
     }
-    if (n > 15) return GeneralForm(value, 15);
+    if (n > 15) return GeneralChars(value, 15, buffer);
     int exp = 0;
     std::from_chars(p + (p[1] == '+' ? 2 : 1), res.ptr, exp);
 
-    std::string text;
-    text.reserve(32);
-    if (negative) text += '-';
+    if (negative) out.Put('-');
     if (exp < -4 || exp >= 15) {
-        text += digits[0];
+        out.Put(digits[0]);
         if (n > 1) {
-            text += '.';
-            text.append(digits + 1, static_cast<size_t>(n - 1));
+            out.Put('.');
+            out.Put({digits + 1, static_cast<size_t>(n - 1)});
         }
-        text += exp < 0 ? "E-" : "E+";
+        out.Put(exp < 0 ? "E-" : "E+");
         int a = exp < 0 ? -exp : exp;
-        if (a < 10) text += '0';
-        text += std::to_string(a);
+        if (a < 10) out.Put('0');
+        out.p = std::to_chars(out.p, buffer + kNumberTextMax, a).ptr;
     } else if (exp >= 0) {
         const int whole = exp + 1;
         if (n <= whole) {
-            text.append(digits, static_cast<size_t>(n));
-            text.append(static_cast<size_t>(whole - n), '0');
+            out.Put({digits, static_cast<size_t>(n)});
+            out.Fill(static_cast<size_t>(whole - n), '0');
         } else {
-            text.append(digits, static_cast<size_t>(whole));
-            text += '.';
-            text.append(digits + whole, static_cast<size_t>(n - whole));
+            out.Put({digits, static_cast<size_t>(whole)});
+            out.Put('.');
+            out.Put({digits + whole, static_cast<size_t>(n - whole)});
         }
     } else {
-        text += "0.";
-        text.append(static_cast<size_t>(-exp - 1), '0');
-        text.append(digits, static_cast<size_t>(n));
+        out.Put("0.");
+        out.Fill(static_cast<size_t>(-exp - 1), '0');
+        out.Put({digits, static_cast<size_t>(n)});
     }
-    return text;
+    return done();
+}
+
+std::string NumberText(double value)
+{
+    char buf[kNumberTextMax];
+    return std::string(buf, NumberChars(value, buf));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 // Text rules shared by the readers, the writer and the point table.
 // None of them depends on the process locale: the decimal point is always ".".
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,12 @@ namespace tessaly {
 // 1.5E-05). Negative zero is "0"; NaN and the infinities are "NaN",
 // "Infinity" and "-Infinity".
 std::string NumberText(double value);
+
+// NumberText written to BUFFER, which holds at least kNumberTextMax
+// characters; returns how many were written. For readers that build many
+// cells and want no string in between.
+constexpr size_t kNumberTextMax = 32;
+size_t NumberChars(double value, char* buffer);
 
 // VALUE as printf("%.<DIGITS>G") shows it in the C locale, finite values
 // only: exact, but slower than NumberText's short cuts.
