@@ -48,23 +48,32 @@ bool ShortDecimalChars(double value, CharsOut& out)
     const double magnitude = std::fabs(value);
     if (!(magnitude >= 1e-4 && magnitude < 1e15)) return false;  // %G switches to an exponent
     for (int k = 0; k < 10; ++k) {
-        const double r = std::nearbyint(magnitude * kPow10[k]);
+        // Rounded to a whole number: below 2^52 adding and taking away 2^52
+        // does that, a faster nearbyint; above it the result is past 10^15
+        // either way.
+        const double r = (magnitude * kPow10[k] + 0x1p52) - 0x1p52;
         if (r >= 1e15) return false;
         if (r / kPow10[k] != magnitude) continue;
-        std::array<char, 24> digits{};
-        auto res = std::to_chars(digits.data(), digits.data() + digits.size(), static_cast<int64_t>(r));
-        std::string_view d(digits.data(), static_cast<size_t>(res.ptr - digits.data()));
+        // The digits of r go out as they are; the last K of them then move
+        // one place right to make room for the decimal point.
         if (value < 0) out.Put('-');
-        const size_t n = d.size(), decimals = static_cast<size_t>(k);
-        if (n > decimals) {
-            out.Put(d.substr(0, n - decimals));
-        } else {
-            out.Put('0');
-        }
-        if (decimals > 0) {
-            out.Put('.');
-            if (n < decimals) out.Fill(decimals - n, '0');
-            out.Put(n > decimals ? d.substr(n - decimals) : d);
+        const auto decimals = static_cast<size_t>(k);
+        if (r >= kPow10[k]) {
+            char* first = out.p;
+            out.p = std::to_chars(first, first + 16, static_cast<int64_t>(r)).ptr;
+            if (decimals > 0) {
+                for (char* c = out.p; c != out.p - decimals; --c) *c = c[-1];
+                out.p[-static_cast<std::ptrdiff_t>(decimals)] = '.';
+                ++out.p;
+            }
+        } else {  // below 1: "0.", the zeros after the point, the digits
+            out.Put("0.");
+            char* first = out.p + decimals;
+            char* end = std::to_chars(first - decimals, first, static_cast<int64_t>(r)).ptr;
+            const auto n = static_cast<size_t>(end - (first - decimals));
+            std::memmove(first - n, first - decimals, n);
+            std::memset(first - decimals, '0', decimals - n);
+            out.p = first;
         }
         return true;
     }
