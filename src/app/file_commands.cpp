@@ -216,7 +216,7 @@ bool PointsWindow::SaveCommand()
 
 void PointsWindow::SavePoints(const std::string& name, const WriteOptions& options)
 {
-    const std::vector<int32_t> rows = PointData.RowsToSave();
+    const RowList rows = PointData.RowsToSave();
     const ExportReport report = ChooseWriter(name)->write(PointData, name, options);
     int32_t marked = 0;
     for (int32_t r : rows)

@@ -8,6 +8,7 @@
 
 #include "formats/formats.h"
 #include "platform/error.h"
+#include "platform/files/binary_file.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"
 
@@ -41,7 +42,7 @@ try {
     ReplacingFileWriter out(file);
     // Lines are put together in a buffer that goes out whenever the next line
     // might not fit.
-    std::string chunk(size_t{1} << 16, '\0');
+    std::string chunk(kIoBlock, '\0');
     size_t used = 0;
     for (const int32_t row : table.RowsToSave()) {
         std::array<const Cell*, PointTable::TotCols> cells;

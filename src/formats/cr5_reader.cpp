@@ -29,7 +29,7 @@ constexpr int64_t kHeader = 38;
 constexpr int64_t kHeaderTexts = 30;  // a file that ends inside the two texts cannot be read
 constexpr size_t kRecord = 45;
 constexpr size_t kDescription = 17;
-constexpr size_t kChunk = 1456;  // records read at a time (about 64 KB)
+constexpr size_t kChunk = kIoBlock / kRecord;  // records read at a time
 
 // The description is cut after its first NUL (the NUL stays, as a blank), and
 // every byte outside 32..126 becomes a blank. Nothing is trimmed.

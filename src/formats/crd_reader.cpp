@@ -70,7 +70,7 @@ void ReadCrdFile(PointTable& table, const std::string& file)
     const int32_t n = static_cast<int32_t>(count);
 
     // The records are read a block at a time.
-    constexpr int32_t kBlock = 1024;
+    constexpr int32_t kBlock = static_cast<int32_t>(kIoBlock / kRecord);
     std::vector<unsigned char> block(kBlock * kRecord);
     for (int32_t first = 1; first <= n; first += kBlock) {
         const int32_t records = std::min(kBlock, n - first + 1);

@@ -141,18 +141,16 @@ void PointTable::SetTyped(int32_t row, bool typed)
     else if (!typed && is) Typed_.erase(at);
 }
 
-std::vector<std::int32_t> PointTable::RowsToSave() const
+RowList PointTable::RowsToSave() const
 {
-    std::vector<std::int32_t> rows;
-    rows.reserve(static_cast<size_t>(CurrItems_) + Typed_.size());
-    for (int32_t r = 0; r < CurrItems_; ++r) rows.push_back(r);
+    std::vector<std::int32_t> later;
     for (auto at = std::lower_bound(Typed_.begin(), Typed_.end(), CurrItems_); at != Typed_.end(); ++at) {
         if (*at >= RowCapacity_) break;
         bool empty = true;
         for (int16_t c = 0; c < TotCols && empty; ++c) empty = CellText(Get(c, *at)).empty();
-        if (!empty) rows.push_back(*at);
+        if (!empty) later.push_back(*at);
     }
-    return rows;
+    return {CurrItems_, std::move(later)};
 }
 
 void PointTable::CompactPoints()

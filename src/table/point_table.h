@@ -4,9 +4,12 @@
 // with two counters: CurrItems, the points the last load produced, and
 // RowCapacity, the rows the grid shows.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/cell.h"
@@ -15,6 +18,56 @@
 namespace tessaly {
 
 enum Column : int16_t { ColPoint = 0, ColNorthing = 1, ColEasting = 2, ColElevation = 3, ColDescription = 4 };
+
+// Row numbers in ascending order: rows 0 to LOADED - 1, then the rows in
+// LATER (each at or after LOADED). Ten thousand loaded rows cost nothing to
+// list.
+class RowList {
+public:
+    RowList(int32_t loaded, std::vector<int32_t> later) : loaded_(loaded), later_(std::move(later)) {}
+
+    class Iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = int32_t;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = int32_t;
+
+        Iterator() = default;
+        Iterator(const RowList* list, size_t i) : list_(list), i_(i) {}
+        int32_t operator*() const
+        {
+            const auto loaded = static_cast<size_t>(list_->loaded_);
+            return i_ < loaded ? static_cast<int32_t>(i_) : list_->later_[i_ - loaded];
+        }
+        Iterator& operator++()
+        {
+            ++i_;
+            return *this;
+        }
+        Iterator operator++(int)
+        {
+            Iterator was = *this;
+            ++i_;
+            return was;
+        }
+        bool operator==(const Iterator& other) const { return i_ == other.i_; }
+
+    private:
+        const RowList* list_ = nullptr;
+        size_t i_ = 0;
+    };
+
+    Iterator begin() const { return {this, 0}; }
+    Iterator end() const { return {this, size()}; }
+    size_t size() const { return static_cast<size_t>(loaded_) + later_.size(); }
+    bool empty() const { return size() == 0; }
+
+private:
+    int32_t loaded_;
+    std::vector<int32_t> later_;
+};
 
 class PointTable {
 public:
@@ -64,7 +117,7 @@ public:
     // The rows that a writer stores, in table order: the loaded points (rows
     // 0 to CurrItems - 1), then every row at or after CurrItems that the user
     // typed into and that is not empty.
-    std::vector<std::int32_t> RowsToSave() const;
+    RowList RowsToSave() const;
 
     // Why the points of the file last read were not loaded although the file
     // holds some (a layout that is recognised but not read); empty otherwise.
