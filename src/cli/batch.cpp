@@ -22,20 +22,11 @@ namespace tessaly::cli {
 
 namespace {
 
-constexpr char kProgram[] = "tessaly-convert";
-
 // The output ending of a writing row: its first name ending.
 std::string Ending(const Format& format)
 {
     const std::string endings = format.endings;
     return endings.substr(0, endings.find(' '));
-}
-
-int UsageError(const std::string& what)
-{
-    Say(what);
-    std::fprintf(stderr, "Try %s --help.\n", kProgram);
-    return 2;
 }
 
 // The status line of a batch on a terminal: rewritten in place, cleared

@@ -13,7 +13,14 @@ std::string Count(int64_t n, const char* one, const char* many)
 }
 }  // namespace
 
-void Say(const std::string& text) { std::fprintf(stderr, "tessaly-convert: %s\n", text.c_str()); }
+void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
+
+int UsageError(const std::string& what)
+{
+    Say(what);
+    std::fprintf(stderr, "Try %s --help.\n", kProgram);
+    return 2;
+}
 
 Converted ConvertOne(PointTable& table, const std::string& input, const std::string& output,
                      const ConvertOptions& options)

@@ -30,7 +30,14 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
 // said on stderr; returns the exit status.
 int ConvertOne(const std::string& input, const std::string& output, const ConvertOptions& options);
 
+// The converter's name, which starts its messages.
+inline constexpr char kProgram[] = "tessaly-convert";
+
 // Says one message on stderr: "tessaly-convert: TEXT".
 void Say(const std::string& text);
+
+// Says WHAT and a pointer to --help on stderr; returns 2, the exit status of
+// wrong usage.
+int UsageError(const std::string& what);
 
 }  // namespace tessaly::cli
