@@ -40,12 +40,6 @@ std::optional<double> ParseHeight(std::string_view word)
         return std::nullopt;
     return value;
 }
-
-std::string WriterId(const std::string& name)
-{
-    const Format* writer = ChooseWriter(name);
-    return writer ? writer->id : "";
-}
 }  // namespace
 
 std::string WriterKinds()
@@ -161,10 +155,10 @@ CommandLine ParseCommandLine(int argc, char** argv)
     return line;
 }
 
-std::string OutputMisfit(const std::string& output, const ConvertOptions& options)
+std::string OutputMisfit(const Format* writer, const ConvertOptions& options)
 {
-    const std::string kind = WriterId(output);
-    if (kind.empty()) return "the output name must end in .asc, .csv, .txt, .xml or .dxf";
+    if (!writer) return "the output name must end in .asc, .csv, .txt, .xml or .dxf";
+    const std::string kind = writer->id;
     const bool text = kind == "csv" || kind == "txt";
     const std::string* misfit = !text && !options.textOption.empty()        ? &options.textOption
                                 : kind != "xml" && !options.landXmlOption.empty() ? &options.landXmlOption
