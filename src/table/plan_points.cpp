@@ -57,13 +57,6 @@ void CollectPlanPoints(const PointTable& table, PlanPoints& out)
     }
 }
 
-PlanPoints CollectPlanPoints(const PointTable& table)
-{
-    PlanPoints out;
-    CollectPlanPoints(table, out);
-    return out;
-}
-
 std::vector<size_t> FarPoints(std::span<const PlanPoint> points)
 {
     std::vector<size_t> far;
