@@ -1,12 +1,14 @@
 #pragma once
 // What the window benchmarks share: noting a paint, the process's resident
-// memory and one line a figure against its target.
+// memory, the median of timings and one line a figure against its target.
 #include <QEvent>
 #include <QObject>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace tessaly::bench {
 
@@ -29,6 +31,14 @@ inline double ResidentMegabytes()
     while (std::getline(status, line))
         if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
     return -1;
+}
+
+// The median of V (the upper of the middle two for an even count); V is not
+// empty.
+inline double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
 inline void Report(const char* what, double value, const char* unit, double target, const std::string& note)

@@ -7,14 +7,12 @@
 // starts Xvfb when there is none).
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <sys/wait.h>
@@ -26,6 +24,7 @@
 #include "support/fixtures.h"
 
 using namespace tessaly;
+using bench::Median;
 using bench::PaintWatch;
 using bench::Report;
 using bench::ResidentMegabytes;
@@ -47,12 +46,6 @@ void WaitForPaint(PaintWatch& watch)
     while (!watch.painted) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     // The paint event itself runs after the filter saw it.
     QCoreApplication::processEvents();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // --start: show the window and print the milliseconds since the parent's

@@ -1,7 +1,6 @@
 // Loads of 10000-point files of each format, and the writers on 10000 points.
 #include <benchmark/benchmark.h>
 
-#include "formats/dxf.h"
 #include "formats/formats.h"
 #include "formats/landxml.h"
 #include "formats/text_points.h"
@@ -109,65 +108,26 @@ std::string TextFile()
 void Load(benchmark::State& state, const std::string& path, int32_t expected = kPoints)
 {
     PointTable table;
+    const Format& reader = ChooseReader(path);
     for (auto _ : state) {
-        ChooseReader(path).read(table, path, {});
+        reader.read(table, path, {});
         benchmark::DoNotOptimize(table.CurrItems());
     }
     if (table.CurrItems() != expected) state.SkipWithError("wrong point count");
 }
 
-void BM_LoadCrd(benchmark::State& state) { Load(state, CrdFile()); }
-void BM_LoadCoo(benchmark::State& state) { Load(state, CooFile()); }
-void BM_LoadCr5(benchmark::State& state) { Load(state, Cr5File()); }
-void BM_LoadSurveyorOne(benchmark::State& state) { Load(state, SurveyorFile(), kPoints - 1); }
-void BM_LoadGrd(benchmark::State& state) { Load(state, GrdFile()); }
-
-void BM_WriteAsc(benchmark::State& state)
+// The writer that NAME chooses, with OPTIONS, on the points of the coordinate
+// file.
+void Write(benchmark::State& state, const std::string& name, const WriteOptions& options = {})
 {
     PointTable table;
     ReadCrdFile(table, CrdFile());
-    auto out = Dir().Path("out.asc");
-    for (auto _ : state) WriteAscFile(table, out);
+    const std::string out = Dir().Path(name);
+    const Format& writer = *ChooseWriter(out);
+    for (auto _ : state) writer.write(table, out, options);
 }
 
-void BM_LoadText(benchmark::State& state)
-{
-    PointTable table;
-    for (auto _ : state) {
-        ReadTextPointsFile(table, TextFile());
-        benchmark::DoNotOptimize(table.CurrItems());
-    }
-    if (table.CurrItems() != kPoints) state.SkipWithError("wrong point count");
-}
-
-void BM_WriteText(benchmark::State& state)
-{
-    PointTable table;
-    ReadCrdFile(table, CrdFile());
-    auto out = Dir().Path("out.csv");
-    TextWriteOptions options;
-    options.header = true;
-    for (auto _ : state) WriteTextPointsFile(table, out, options);
-}
-
-// The LandXML writer and reader on the points of the coordinate file.
-void BM_WriteLandXml(benchmark::State& state)
-{
-    PointTable table;
-    ReadCrdFile(table, CrdFile());
-    auto out = Dir().Path("out.xml");
-    for (auto _ : state) WriteLandXmlFile(table, out);
-}
-
-void BM_WriteDxf(benchmark::State& state)
-{
-    PointTable table;
-    ReadCrdFile(table, CrdFile());
-    auto out = Dir().Path("out.dxf");
-    for (auto _ : state) WriteDxfFile(table, out);
-}
-
-void BM_LoadLandXml(benchmark::State& state)
+std::string LandXmlFile()
 {
     static std::string path = [] {
         PointTable table;
@@ -176,13 +136,27 @@ void BM_LoadLandXml(benchmark::State& state)
         WriteLandXmlFile(table, p);
         return p;
     }();
-    PointTable table;
-    for (auto _ : state) {
-        ReadLandXmlFile(table, path);
-        benchmark::DoNotOptimize(table.CurrItems());
-    }
-    if (table.CurrItems() != kPoints) state.SkipWithError("wrong point count");
+    return path;
 }
+
+void BM_LoadCrd(benchmark::State& state) { Load(state, CrdFile()); }
+void BM_LoadCoo(benchmark::State& state) { Load(state, CooFile()); }
+void BM_LoadCr5(benchmark::State& state) { Load(state, Cr5File()); }
+void BM_LoadSurveyorOne(benchmark::State& state) { Load(state, SurveyorFile(), kPoints - 1); }
+void BM_LoadGrd(benchmark::State& state) { Load(state, GrdFile()); }
+void BM_LoadText(benchmark::State& state) { Load(state, TextFile()); }
+void BM_LoadLandXml(benchmark::State& state) { Load(state, LandXmlFile()); }
+
+void BM_WriteAsc(benchmark::State& state) { Write(state, "out.asc"); }
+void BM_WriteText(benchmark::State& state)
+{
+    WriteOptions options;
+    options.text = TextWriteOptions{};
+    options.text->header = true;
+    Write(state, "out.csv", options);
+}
+void BM_WriteLandXml(benchmark::State& state) { Write(state, "out.xml"); }
+void BM_WriteDxf(benchmark::State& state) { Write(state, "out.dxf"); }
 }  // namespace
 
 BENCHMARK(BM_LoadCrd)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -16,6 +16,13 @@ using namespace tessaly;
 using namespace tessaly::test;
 
 namespace {
+// Point I (from 1) of batch file F.
+struct Position {
+    double n, e, z;
+};
+Position At(int f, int i) { return {5000 + i * 0.125 + f, 1000 + i * 0.5, 100 + (i % 100) * 0.01}; }
+std::string Label(int i) { return "PT" + std::to_string(i); }
+
 void WriteBatchFiles(const std::string& dir)
 {
     constexpr int kFiles = 1000, kPoints = 1000;
@@ -23,32 +30,50 @@ void WriteBatchFiles(const std::string& dir)
         char stem[16];
         std::snprintf(stem, sizeof stem, "/%04d", f);
         const std::string base = dir + stem;
-        std::vector<CrdPoint> crd;
-        std::vector<Cr5Point> cr5;
-        std::vector<SurveyorPoint> s1;
-        std::string coo;
-        for (int i = 1; i <= kPoints; ++i) {
-            const double n = 5000 + i * 0.125 + f, e = 1000 + i * 0.5, z = 100 + (i % 100) * 0.01;
-            const std::string d = "PT" + std::to_string(i);
-            crd.push_back({n, e, z, d});
-            cr5.push_back({i, n, e, z, d});
-            s1.push_back({n, e, z});
-            coo += CooBlock(std::to_string(i), d, NumberText(e), NumberText(n), NumberText(z));
-        }
         switch (f % 5) {
-        case 0: WriteBytes(base + ".crd", CrdNumeric(kPoints, crd)); break;
-        case 1: WriteBytes(base + ".coo", coo); break;
-        case 2: WriteBytes(base + ".cr5", Cr5File(cr5)); break;
+        case 0: {
+            std::vector<CrdPoint> crd;
+            for (int i = 1; i <= kPoints; ++i) {
+                const Position p = At(f, i);
+                crd.push_back({p.n, p.e, p.z, Label(i)});
+            }
+            WriteBytes(base + ".crd", CrdNumeric(kPoints, crd));
+            break;
+        }
+        case 1: {
+            std::string coo;
+            for (int i = 1; i <= kPoints; ++i) {
+                const Position p = At(f, i);
+                coo += CooBlock(std::to_string(i), Label(i), NumberText(p.e), NumberText(p.n), NumberText(p.z));
+            }
+            WriteBytes(base + ".coo", coo);
+            break;
+        }
+        case 2: {
+            std::vector<Cr5Point> cr5;
+            for (int i = 1; i <= kPoints; ++i) {
+                const Position p = At(f, i);
+                cr5.push_back({i, p.n, p.e, p.z, Label(i)});
+            }
+            WriteBytes(base + ".cr5", Cr5File(cr5));
+            break;
+        }
         case 3: {  // 25 rows of 40 nodes
             std::string grd = NumberText(5000 + f) + ",1000,5024,1039,39,24\r\n";
             for (int i = 0; i < kPoints; ++i) grd += NumberText(100 + (i % 100) * 0.01) + "\r\n";
             WriteBytes(base + ".grd", grd);
             break;
         }
-        default:  // the first record of a Surveyor One file is not a point
-            s1.insert(s1.begin(), SurveyorPoint{0, 0, 0});
+        default: {
+            // The first record of a Surveyor One file is not a point.
+            std::vector<SurveyorPoint> s1{{0, 0, 0}};
+            for (int i = 1; i <= kPoints; ++i) {
+                const Position p = At(f, i);
+                s1.push_back({p.n, p.e, p.z});
+            }
             WriteBytes(base + ".s1", SurveyorOneFile(s1, true));
             break;
+        }
         }
     }
 }

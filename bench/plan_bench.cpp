@@ -5,11 +5,9 @@
 // Xvfb when there is none).
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,19 +17,13 @@
 #include "support/fixtures.h"
 
 using namespace tessaly;
+using bench::Median;
 using bench::PaintWatch;
 using bench::Report;
 using bench::ResidentMegabytes;
 
 namespace {
 constexpr int kPoints = 10000;
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 
 // Repaints the plan N times, moving the view with STEP between paints, and
 // gives the times in milliseconds.
@@ -57,9 +49,8 @@ std::string Spread(const std::vector<double>& ms)
 }
 }  // namespace
 
-int main(int argc, char** argv)
+int main(int, char** argv)
 {
-    (void)argc;
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
 

@@ -1,4 +1,5 @@
-# Shared by scripts/run, scripts/test, scripts/bench and scripts/fuzz: the
+# Shared by scripts/run, scripts/test, scripts/bench, scripts/fuzz,
+# scripts/screenshot and scripts/package: the
 # folders and the configure-and-build step. Source it after running
 # scripts/install-deps; it sets TOP and BUILD.
 set -euo pipefail

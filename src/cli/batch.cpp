@@ -22,20 +22,11 @@ namespace tessaly::cli {
 
 namespace {
 
-constexpr char kProgram[] = "tessaly-convert";
-
 // The output ending of a writing row: its first name ending.
 std::string Ending(const Format& format)
 {
     const std::string endings = format.endings;
     return endings.substr(0, endings.find(' '));
-}
-
-int UsageError(const std::string& what)
-{
-    Say(what);
-    std::fprintf(stderr, "Try %s --help.\n", kProgram);
-    return 2;
 }
 
 // The status line of a batch on a terminal: rewritten in place, cleared
@@ -105,7 +96,7 @@ int RunBatch(const CommandLine& line)
     std::vector<std::string> outputs(count);
     // The writer options apply to every file: wrong for this kind, wrong for all.
     const std::string dir = outputDir.ends_with('/') ? outputDir : outputDir + "/";
-    if (const std::string misfit = OutputMisfit(dir + "points." + Ending(writer), line.options); !misfit.empty())
+    if (const std::string misfit = OutputMisfit(&writer, line.options); !misfit.empty())
         return UsageError(misfit);
     std::map<std::string, size_t> taken;
     for (size_t i = 0; i < count; ++i) {
@@ -138,7 +129,7 @@ int RunBatch(const CommandLine& line)
         DatabaseReaderSession databases;  // one database reader for all this worker's databases
         PointTable table;
         for (size_t i; (i = next.fetch_add(1)) < count;) {
-            Converted c = ConvertOne(table, inputs[i], outputs[i], line.options);
+            Converted c = ConvertOne(table, inputs[i], outputs[i], writer, line.options);
             std::lock_guard lock(mutex);
             results[i] = std::move(c);
             changed.notify_one();
@@ -169,7 +160,7 @@ int RunBatch(const CommandLine& line)
         PointTable table;
         for (size_t i = 0; i < count; ++i) {
             progress.Show(reported, points, inputs[i]);
-            report(ConvertOne(table, inputs[i], outputs[i], line.options));
+            report(ConvertOne(table, inputs[i], outputs[i], writer, line.options));
         }
     } else {
         std::unique_lock lock(mutex);

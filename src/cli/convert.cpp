@@ -13,31 +13,34 @@ std::string Count(int64_t n, const char* one, const char* many)
 }
 }  // namespace
 
-void Say(const std::string& text) { std::fprintf(stderr, "tessaly-convert: %s\n", text.c_str()); }
+void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
 
-Converted ConvertOne(PointTable& table, const std::string& input, const std::string& output,
+int UsageError(const std::string& what)
+{
+    Say(what);
+    std::fprintf(stderr, "Try %s --help.\n", kProgram);
+    return 2;
+}
+
+Converted ConvertOne(PointTable& table, const std::string& input, const std::string& output, const Format& writer,
                      const ConvertOptions& options)
 {
     Converted result;
-    auto fail = [&](int status, std::string message) {
-        result.status = status;
+    auto fail = [&](std::string message) {
+        result.status = 1;
         result.messages.push_back(std::move(message));
         return result;
     };
-    if (const std::string misfit = OutputMisfit(output, options); !misfit.empty())
-        return fail(2, FileMessage(output, misfit) + "; nothing written");
-    const Format& writer = *ChooseWriter(output);
-
     // The count of a failed load is of this file, not of one before it.
     table.Clear();
     ReadReport read;
     try {
         read = ChooseReader(input).read(table, input, options.read);
     } catch (...) {
-        return fail(1, FailureMessage(input) + " (" + std::to_string(table.CurrItems()) +
-                           " points read before the stop); nothing written");
+        return fail(FailureMessage(input) + " (" + std::to_string(table.CurrItems()) +
+                    " points read before the stop); nothing written");
     }
-    if (!table.PointsNotRead().empty()) return fail(1, table.PointsNotRead() + "; nothing written");
+    if (!table.PointsNotRead().empty()) return fail(table.PointsNotRead() + "; nothing written");
     if (read.replaced > 0)
         result.messages.push_back(FileMessage(input, Count(read.replaced, "character", "characters") +
                                                          " that Windows-1252 cannot hold stored as \"?\""));
@@ -49,7 +52,7 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
     try {
         written = writer.write(table, output, options.For(output));
     } catch (...) {
-        return fail(1, FailureMessage(output));
+        return fail(FailureMessage(output));
     }
     if (written.leftOut > 0)
         result.messages.push_back(FileMessage(output, Count(written.leftOut, "row", "rows") +
@@ -63,8 +66,13 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
 
 int ConvertOne(const std::string& input, const std::string& output, const ConvertOptions& options)
 {
+    const Format* writer = ChooseWriter(output);
+    if (const std::string misfit = OutputMisfit(writer, options); !misfit.empty()) {
+        Say(FileMessage(output, misfit) + "; nothing written");
+        return 2;
+    }
     PointTable table;
-    const Converted converted = ConvertOne(table, input, output, options);
+    const Converted converted = ConvertOne(table, input, output, *writer, options);
     for (const std::string& message : converted.messages) Say(message);
     return converted.status;
 }

@@ -84,10 +84,8 @@ int main(int argc, char** argv)
     switch (line.action) {
     case CommandLine::Help: std::fputs(Usage().c_str(), stdout); return 0;
     case CommandLine::ListFormats: ListFormats(); return 0;
-    case CommandLine::Version: std::printf("tessaly-convert %s\n", TESSALY_VERSION); return 0;
-    case CommandLine::Usage:
-        std::fprintf(stderr, "tessaly-convert: %s\nTry tessaly-convert --help.\n", line.error.c_str());
-        return 2;
+    case CommandLine::Version: std::printf("%s %s\n", tessaly::cli::kProgram, TESSALY_VERSION); return 0;
+    case CommandLine::Usage: return tessaly::cli::UsageError(line.error);
     case CommandLine::Convert: break;
     }
     if (line.outputDir) return tessaly::cli::RunBatch(line);

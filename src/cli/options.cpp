@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <string_view>
 
 #include "platform/error.h"
@@ -11,6 +12,10 @@
 namespace tessaly::cli {
 
 namespace {
+// The options that take a value.
+constexpr std::string_view kValued[] = {"--input-columns", "--columns",    "--delimiter", "--encoding", "--units",
+                                        "--text-height",   "--output-dir", "--to",        "--jobs"};
+
 std::optional<LandXmlUnits> ParseUnits(std::string_view word)
 {
     if (word == "metre") return LandXmlUnits::Metre;
@@ -34,12 +39,6 @@ std::optional<double> ParseHeight(std::string_view word)
     if (ec != std::errc() || end != word.data() + word.size() || !std::isfinite(value) || value <= 0)
         return std::nullopt;
     return value;
-}
-
-std::string WriterId(const std::string& name)
-{
-    const Format* writer = ChooseWriter(name);
-    return writer ? writer->id : "";
 }
 }  // namespace
 
@@ -102,18 +101,12 @@ CommandLine ParseCommandLine(int argc, char** argv)
             take(o.textOption);
             continue;
         }
+        if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued))
+            return fail("unknown option " + name);
         std::string value;
-        if (equals != std::string::npos) {
-            value = word.substr(equals + 1);
-        } else if (i + 1 < argc) {
-            value = argv[++i];
-        } else {
-            if (name == "--input-columns" || name == "--columns" || name == "--delimiter" || name == "--encoding" ||
-                name == "--units" || name == "--text-height" || name == "--output-dir" || name == "--to" ||
-                name == "--jobs")
-                return fail(name + " needs a value");
-            return fail("unknown option " + word);
-        }
+        if (equals != std::string::npos) value = word.substr(equals + 1);
+        else if (i + 1 < argc) value = argv[++i];
+        else return fail(name + " needs a value");
         if (name == "--input-columns" || name == "--columns") {
             const auto layout = ParseLayout(value);
             if (!layout) return fail(name + " " + value + ": not a column order (PNEZD, PENZD, PNEZ, ...)");
@@ -147,16 +140,14 @@ CommandLine ParseCommandLine(int argc, char** argv)
             for (const Format& format : Formats())
                 if (format.write && value == format.id) line.to = &format;
             if (!line.to) return fail("--to takes " + WriterKinds() + ", not " + QuotedName(value));
-            line.batchOption = line.batchOption.empty() ? name : line.batchOption;
+            take(line.batchOption);
         } else if (name == "--jobs") {
             char* end = nullptr;
             const long n = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || n < 1 || n > 1024)
                 return fail("--jobs needs a number from 1 to 1024, not " + QuotedName(value));
             line.jobs = static_cast<int>(n);
-            line.batchOption = line.batchOption.empty() ? name : line.batchOption;
-        } else {
-            return fail("unknown option " + name);
+            take(line.batchOption);
         }
     }
     if (!line.outputDir && !line.batchOption.empty())
@@ -164,10 +155,10 @@ CommandLine ParseCommandLine(int argc, char** argv)
     return line;
 }
 
-std::string OutputMisfit(const std::string& output, const ConvertOptions& options)
+std::string OutputMisfit(const Format* writer, const ConvertOptions& options)
 {
-    const std::string kind = WriterId(output);
-    if (kind.empty()) return "the output name must end in .asc, .csv, .txt, .xml or .dxf";
+    if (!writer) return "the output name must end in .asc, .csv, .txt, .xml or .dxf";
+    const std::string kind = writer->id;
     const bool text = kind == "csv" || kind == "txt";
     const std::string* misfit = !text && !options.textOption.empty()        ? &options.textOption
                                 : kind != "xml" && !options.landXmlOption.empty() ? &options.landXmlOption

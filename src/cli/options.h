@@ -55,8 +55,8 @@ std::string WriterKinds();
 // after "=" (--columns=PENZD).
 CommandLine ParseCommandLine(int argc, char** argv);
 
-// Why OPTIONS do not fit the writer that OUTPUT chooses (an option of another
-// writer, or no writer at all), or "" when they do.
-std::string OutputMisfit(const std::string& output, const ConvertOptions& options);
+// Why OPTIONS do not fit WRITER (an option of another writer, or no writer at
+// all: null), or "" when they do.
+std::string OutputMisfit(const Format* writer, const ConvertOptions& options);
 
 }  // namespace tessaly::cli

@@ -27,15 +27,10 @@ bool CoordinateText(const Cell& cell, std::string& out)
 
 bool IsCoordinateNumber(std::string_view t)
 {
-    if (!IsDecimalNumber(t)) return false;
-    const bool exponent = t.find_first_of("eE") != std::string_view::npos;
     // The form alone lets 1E999 through; the value must be a finite double.
     // Without an exponent a number of up to 300 characters always is one.
-    if (!exponent && t.size() <= 300) return true;
-    if (t.front() == '+') t.remove_prefix(1);
-    double value = 0;
-    auto res = std::from_chars(t.data(), t.data() + t.size(), value);
-    return res.ec == std::errc() && std::isfinite(value);
+    if (t.size() <= 300 && t.find_first_of("eE") == std::string_view::npos) return IsDecimalNumber(t);
+    return DecimalValue(t).has_value();
 }
 
 }  // namespace tessaly

@@ -17,9 +17,7 @@ bool IsNonNumber(const Cell& c)
 {
     const auto* s = std::get_if<std::string>(&c);
     if (!s) return false;
-    std::string_view t = *s;
-    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+    const std::string_view t = TrimBlanksAndTabs(*s);
     return !t.empty() && !IsDecimalNumber(t);
 }
 

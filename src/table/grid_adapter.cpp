@@ -1,6 +1,7 @@
 #include "table/grid_adapter.h"
 
 #include <algorithm>
+#include <string>
 
 namespace tessaly {
 

@@ -4,12 +4,9 @@
 // in the table: the read callback hands them out as decimal text, the add
 // callback as an integer. A buffer row carries one cell per grid column;
 // table columns beyond the grid's are neither read nor written.
-#include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/grid/row_window.h"
 #include "table/point_table.h"

@@ -1,7 +1,6 @@
 #include "table/plan_points.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -11,19 +10,12 @@
 namespace tessaly {
 
 namespace {
-std::string_view TrimSpace(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 // Nothing in it: empty, or text of blanks and tabs only.
 bool Blank(const Cell& c)
 {
     if (IsEmpty(c)) return true;
     const std::string* s = std::get_if<std::string>(&c);
-    return s && TrimSpace(*s).empty();
+    return s && TrimBlanksAndTabs(*s).empty();
 }
 
 // The median of V, which it reorders; V is not empty.
@@ -46,13 +38,7 @@ std::optional<double> CoordinateValue(const Cell& cell)
     }
     const std::string* s = std::get_if<std::string>(&cell);
     if (!s) return std::nullopt;
-    std::string_view t = TrimSpace(*s);
-    if (!IsDecimalNumber(t)) return std::nullopt;
-    if (t.front() == '+') t.remove_prefix(1);  // from_chars takes "-" only
-    double value = 0;
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
-    if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
+    return DecimalValue(TrimBlanksAndTabs(*s));
 }
 
 void CollectPlanPoints(const PointTable& table, PlanPoints& out)
@@ -69,13 +55,6 @@ void CollectPlanPoints(const PointTable& table, PlanPoints& out)
         if (nv && ev) out.points.push_back({*ev, *nv, r});
         else ++out.notNumeric;
     }
-}
-
-PlanPoints CollectPlanPoints(const PointTable& table)
-{
-    PlanPoints out;
-    CollectPlanPoints(table, out);
-    return out;
 }
 
 std::vector<size_t> FarPoints(std::span<const PlanPoint> points)

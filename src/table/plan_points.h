@@ -33,9 +33,7 @@ struct PlanPoints {
 };
 
 // Every shown row of TABLE (0 to RowCapacity - 1) with numeric northing and
-// easting.
-PlanPoints CollectPlanPoints(const PointTable& table);
-// The same into OUT, reusing its memory.
+// easting, into OUT, reusing its memory.
 void CollectPlanPoints(const PointTable& table, PlanPoints& out);
 
 // The far-point rule. The middle of the points is their median easting and

@@ -36,6 +36,11 @@ void PointTable::FailIndex(int16_t col, int32_t row) const
                      std::to_string(AllocatedRows_) + " rows");
 }
 
+void PointTable::FailRow(int32_t row) const
+{
+    throw OutOfRange("row " + std::to_string(row) + " is outside the " + std::to_string(RowCapacity_) + " rows shown");
+}
+
 void PointTable::Set(int16_t col, int32_t row, Cell value)
 {
     const size_t i = Index(col, row);
@@ -82,9 +87,7 @@ int32_t PointTable::AppendRow()
 
 void PointTable::RemoveRow(int32_t r)
 {
-    if (r < 0 || r >= RowCapacity_)
-        throw OutOfRange("row " + std::to_string(r) + " is outside the " + std::to_string(RowCapacity_) +
-                         " rows shown");
+    if (r < 0 || r >= RowCapacity_) FailRow(r);
     const bool point = r < CurrItems_;
     // Rows r + 1 to RowCapacity - 1 move up by one. Rows past the held ones
     // are empty, so only the held part moves, and the row that receives the
@@ -111,9 +114,7 @@ void PointTable::RemoveRow(int32_t r)
 
 void PointTable::InsertRow(int32_t r, std::array<Cell, TotCols> cells, bool typed, bool point)
 {
-    if (r < 0 || r > RowCapacity_)
-        throw OutOfRange("row " + std::to_string(r) + " is outside the " + std::to_string(RowCapacity_) +
-                         " rows shown");
+    if (r < 0 || r > RowCapacity_) FailRow(r);
     if (RowCapacity_ >= AllocatedRows_) AllocatedRows_ = RowCapacity_ + 1;
     // Rows r to RowCapacity - 1 move down by one; past the held rows all
     // are empty, so only the held part moves.
@@ -147,7 +148,10 @@ RowList PointTable::RowsToSave() const
     for (auto at = std::lower_bound(Typed_.begin(), Typed_.end(), CurrItems_); at != Typed_.end(); ++at) {
         if (*at >= RowCapacity_) break;
         bool empty = true;
-        for (int16_t c = 0; c < TotCols && empty; ++c) empty = CellText(Get(c, *at)).empty();
+        for (int16_t c = 0; c < TotCols && empty; ++c) {
+            const Cell& cell = Get(c, *at);
+            empty = IsEmpty(cell) || (IsText(cell) && std::get<std::string>(cell).empty());
+        }
         if (!empty) later.push_back(*at);
     }
     return {CurrItems_, std::move(later)};

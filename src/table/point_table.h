@@ -140,6 +140,8 @@ private:
         return static_cast<size_t>(row) * TotCols + static_cast<size_t>(col);
     }
     [[noreturn]] void FailIndex(int16_t col, int32_t row) const;
+    // A row index outside the rows shown.
+    [[noreturn]] void FailRow(int32_t row) const;
 
     // Makes rows 0 to ROW - 1 hold real cells.
     void Materialise(int32_t rows);

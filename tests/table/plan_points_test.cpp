@@ -46,7 +46,8 @@ TEST(PlanPoints, CollectsNumericRowsAndCountsTheOthers)
     t.AddPoint({"5", 5020.0, 1020.0, "", ""});
     t.Set(ColNorthing, 9999, "1");  // a row the user typed below the loaded points
     t.Set(ColEasting, 9999, "2");
-    const PlanPoints p = CollectPlanPoints(t);
+    PlanPoints p;
+    CollectPlanPoints(t, p);
     ASSERT_EQ(p.points.size(), 3u);
     EXPECT_EQ(p.points[0].row, 0);
     EXPECT_EQ(p.points[0].e, 1000);

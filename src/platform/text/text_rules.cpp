@@ -282,4 +282,21 @@ bool IsDecimalNumber(std::string_view t)
     return i == t.size();
 }
 
+std::string_view TrimBlanksAndTabs(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+std::optional<double> DecimalValue(std::string_view t)
+{
+    if (!IsDecimalNumber(t)) return std::nullopt;
+    if (t.front() == '+') t.remove_prefix(1);  // from_chars takes "-" only
+    double value = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+    if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
 }  // namespace tessaly

@@ -2,6 +2,7 @@
 // Text rules shared by the readers, the writer and the point table.
 // None of them depends on the process locale: the decimal point is always ".".
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,13 @@ std::string_view TrimBlanks(std::string_view text);
 // most one point (at least one digit), an optional exponent with at least one
 // digit, nothing else. "." is always the decimal point.
 bool IsDecimalNumber(std::string_view text);
+
+// Removes blanks and tabs from both ends.
+std::string_view TrimBlanksAndTabs(std::string_view text);
+
+// The value of TEXT when it is a decimal number (IsDecimalNumber) whose value
+// is a finite double; nothing otherwise (1E999, for one).
+std::optional<double> DecimalValue(std::string_view text);
 
 // Round to the nearest whole number, halves to the even neighbour.
 double RoundHalfEven(double value);
