@@ -74,6 +74,7 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
     p.push_back(nullptr);
     return p;
 }
+}  // namespace
 
 // The reader's limits. A table of 10000 points needs a few megabytes and a
 // fraction of a second: the reader runs in 24 MB of address space, libraries
@@ -85,6 +86,7 @@ struct ReaderLimits {
     rlim_t cpuSeconds;
 };
 
+namespace {
 // AddressSanitizer reserves terabytes of address space for its shadow
 // memory, so a reader built with it cannot run under an address-space limit:
 // the sanitizer's own check of resident memory bounds it instead, with room
@@ -124,9 +126,9 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
 }
 
 // In the child between fork and exec: async-signal-safe calls only. A
-// serving reader (SERVE) sets its limits itself, for each request.
-[[noreturn]] void RunReaderInChild(const char* reader, char* const* argv, char* const* envp, ReaderLimits limits,
-                                   bool serve, pid_t parent, int input, int output, int devNull)
+// serving reader (LIMITS null) sets its limits itself, for each request.
+[[noreturn]] void RunReaderInChild(const char* reader, char* const* argv, char* const* envp,
+                                   const ReaderLimits* limits, pid_t parent, int input, int output, int devNull)
 {
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
@@ -140,13 +142,13 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
     // started by threads that outlive them.)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
-    if (limits.addressSpace > 0 && !serve) {
-        const struct rlimit as {limits.addressSpace, limits.addressSpace};
-        ::setrlimit(RLIMIT_AS, &as);
-    }
-    if (!serve) {
+    if (limits) {
+        if (limits->addressSpace > 0) {
+            const struct rlimit as {limits->addressSpace, limits->addressSpace};
+            ::setrlimit(RLIMIT_AS, &as);
+        }
         // SIGXCPU at the soft limit, SIGKILL a second later.
-        const struct rlimit cpu {limits.cpuSeconds, limits.cpuSeconds + 1};
+        const struct rlimit cpu {limits->cpuSeconds, limits->cpuSeconds + 1};
         ::setrlimit(RLIMIT_CPU, &cpu);
     }
     const struct rlimit noCore {0, 0};
@@ -155,6 +157,39 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
         ::_exit(127);
     ::execve(reader, argv, envp);
     ::_exit(127);
+}
+
+// Starts a process of the reader ARGS[0] with OUTPUT as its standard output
+// and INPUT (or /dev/null when -1) as its standard input, under LIMITS (null
+// for a serving reader, which sets them itself for each request); returns its
+// id, or minus the error number.
+pid_t SpawnProcess(std::vector<std::string> args, int64_t fileSize, const ReaderLimits* limits, int input,
+                   int output)
+{
+    const int devNull = AboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    if (devNull < 0) return -EMFILE;
+
+    // Everything the child needs is made before the fork: between fork and
+    // exec it makes only calls that are safe in a copy of a process that
+    // may have other threads.
+    std::vector<std::string> env = ReaderEnvironment();
+    LimitSanitizedMemory(env, fileSize);
+    std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+    const pid_t parent = ::getpid();
+
+    pid_t pid = -1;
+    int err = 0;
+    {
+        cleanup::SignalsHeld held;
+        pid = ::fork();
+        if (pid < 0) err = errno;
+        if (pid == 0)
+            RunReaderInChild(args[0].c_str(), argv.data(), envp.data(), limits, parent,
+                             input >= 0 ? input : devNull, output, devNull);
+        if (pid > 0) cleanup::AddProcess(pid);
+    }
+    ::close(devNull);
+    return pid < 0 ? -err : pid;
 }
 
 thread_local DatabaseReaderSession* t_session = nullptr;
@@ -249,12 +284,19 @@ void DatabaseControl::Start(int64_t fileSize)
         Fail("the database reader " + reader + " is missing or cannot be run");
     session_ = t_session;
     clean_ = false;
-    if (session_) Request(reader, fileSize);
-    else Spawn(reader, fileSize);
+    const ReaderLimits limits = LimitsFor(fileSize);
+    cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
+    std::vector<std::string> args = {file_, source_};
+    args.insert(args.end(), fields_.begin(), fields_.end());
+    if (session_) Request(reader, args, limits, fileSize);
+    else Spawn(reader, std::move(args), limits, fileSize);
     ReadReady();
 }
 
-void DatabaseControl::Spawn(const std::string& reader, int64_t fileSize)
+// Starts a reader for this load alone: ARGS are the file, the table and the
+// fields.
+void DatabaseControl::Spawn(const std::string& reader, std::vector<std::string> args, const ReaderLimits& limits,
+                            int64_t fileSize)
 {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
@@ -265,9 +307,8 @@ void DatabaseControl::Spawn(const std::string& reader, int64_t fileSize)
             if (fd >= 0) ::close(fd);
         Fail("cannot start the database reader: no free file descriptor");
     }
-    std::vector<std::string> args = {reader, file_, source_};
-    args.insert(args.end(), fields_.begin(), fields_.end());
-    const pid_t pid = SpawnProcess(std::move(args), fileSize, false, -1, writeEnd);
+    args.insert(args.begin(), reader);
+    const pid_t pid = SpawnProcess(std::move(args), fileSize, &limits, -1, writeEnd);
     ::close(writeEnd);
     if (pid < 0) {
         ::close(readEnd);
@@ -277,50 +318,14 @@ void DatabaseControl::Spawn(const std::string& reader, int64_t fileSize)
     fd_ = readEnd;
 }
 
-// Starts a process of the reader with OUTPUT as its standard output and
-// INPUT (or /dev/null when -1) as its standard input; returns its id, or
-// minus the error number.
-pid_t DatabaseControl::SpawnProcess(std::vector<std::string> args, int64_t fileSize, bool serve, int input,
-                                    int output)
-{
-    const int devNull = AboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    if (devNull < 0) return -EMFILE;
-
-    // Everything the child needs is made before the fork: between fork and
-    // exec it makes only calls that are safe in a copy of a process that
-    // may have other threads.
-    std::vector<std::string> env = ReaderEnvironment();
-    LimitSanitizedMemory(env, fileSize);
-    std::vector<char*> argv = Pointers(args), envp = Pointers(env);
-    const ReaderLimits limits = LimitsFor(fileSize);
-    cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
-    const pid_t parent = ::getpid();
-
-    pid_t pid = -1;
-    int err = 0;
-    {
-        cleanup::SignalsHeld held;
-        pid = ::fork();
-        if (pid < 0) err = errno;
-        if (pid == 0)
-            RunReaderInChild(args[0].c_str(), argv.data(), envp.data(), limits, serve, parent,
-                             input >= 0 ? input : devNull, output, devNull);
-        if (pid > 0) cleanup::AddProcess(pid);
-    }
-    ::close(devNull);
-    return pid < 0 ? -err : pid;
-}
-
 // Sends the load to the session's reader, starting one when none runs.
-void DatabaseControl::Request(const std::string& reader, int64_t fileSize)
+void DatabaseControl::Request(const std::string& reader, const std::vector<std::string>& args,
+                              const ReaderLimits& limits, int64_t fileSize)
 {
     DatabaseReaderSession& s = *session_;
     std::string request;
-    const ReaderLimits limits = LimitsFor(fileSize);
     frames::AppendU32(request, static_cast<uint32_t>(limits.cpuSeconds));
     frames::AppendU32(request, static_cast<uint32_t>(limits.addressSpace >> 20));
-    std::vector<std::string> args = {file_, source_};
-    args.insert(args.end(), fields_.begin(), fields_.end());
     for (const std::string& a : args) {
         frames::AppendU32(request, static_cast<uint32_t>(a.size()));
         request += a;
@@ -342,7 +347,7 @@ void DatabaseControl::Request(const std::string& reader, int64_t fileSize)
             s.frames_ = replies[0];
             const pid_t pid = theirIn < 0 || theirOut < 0
                                   ? -EMFILE
-                                  : SpawnProcess({reader, "--serve"}, fileSize, true, theirIn, theirOut);
+                                  : SpawnProcess({reader, "--serve"}, fileSize, nullptr, theirIn, theirOut);
             for (int fd : {theirIn, theirOut})
                 if (fd >= 0) ::close(fd);
             if (pid < 0) {
@@ -351,7 +356,6 @@ void DatabaseControl::Request(const std::string& reader, int64_t fileSize)
             }
             s.pid_ = pid;
         }
-        cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
         size_t done = 0;
         while (done < frame.size()) {
             const ssize_t n = ::send(s.requests_, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);

@@ -69,6 +69,9 @@ private:
     DatabaseReaderSession* previous_;
 };
 
+// The limits of memory and processor time a reader runs under.
+struct ReaderLimits;
+
 class DatabaseControl {
 public:
     // The record source (a table name) and the fields bound to it, found by
@@ -104,9 +107,10 @@ public:
 private:
     [[noreturn]] void Fail(const std::string& what);
     void Start(int64_t fileSize);
-    void Spawn(const std::string& reader, int64_t fileSize);
-    void Request(const std::string& reader, int64_t fileSize);
-    pid_t SpawnProcess(std::vector<std::string> args, int64_t fileSize, bool serve, int input, int output);
+    void Spawn(const std::string& reader, std::vector<std::string> args, const ReaderLimits& limits,
+               int64_t fileSize);
+    void Request(const std::string& reader, const std::vector<std::string>& args, const ReaderLimits& limits,
+                 int64_t fileSize);
     void ReadReady();
     void Position();
     void Advance();
