@@ -252,11 +252,7 @@ void StreamRecords(FrameWriter& out, MdbTableDef* t, const std::vector<BoundFiel
     uint32_t sent = 0;
     while (mdb_fetch_row(t)) {
         payload.clear();
-        for (const BoundField& f : fields) {
-            const std::string text = Present(mdb, f);
-            frames::AppendU32(payload, static_cast<uint32_t>(text.size()));
-            payload += text;
-        }
+        for (const BoundField& f : fields) frames::AppendText(payload, Present(mdb, f));
         out.Send(frames::kRecord, payload);
         ++sent;
     }
@@ -305,14 +301,8 @@ bool NextRequest(uint32_t& cpuSeconds, uint32_t& megabytes, std::vector<std::str
     cpuSeconds = frames::U32(payload, 0);
     megabytes = frames::U32(payload, 4);
     args.clear();
-    for (size_t at = 8; at < payload.size();) {
-        if (payload.size() - at < 4) return false;
-        const uint32_t n = frames::U32(payload, at);
-        at += 4;
-        if (payload.size() - at < n) return false;
-        args.emplace_back(payload, at, n);
-        at += n;
-    }
+    for (size_t at = 8; at < payload.size();)
+        if (!frames::NextText(payload, at, args.emplace_back())) return false;
     return args.size() >= 3;
 }
 

@@ -326,10 +326,7 @@ void DatabaseControl::Request(const std::string& reader, const std::vector<std::
     std::string request;
     frames::AppendU32(request, static_cast<uint32_t>(limits.cpuSeconds));
     frames::AppendU32(request, static_cast<uint32_t>(limits.addressSpace >> 20));
-    for (const std::string& a : args) {
-        frames::AppendU32(request, static_cast<uint32_t>(a.size()));
-        request += a;
-    }
+    for (const std::string& a : args) frames::AppendText(request, a);
     std::string frame;
     frames::AppendFrame(frame, frames::kRequest, request);
 
@@ -426,17 +423,10 @@ void DatabaseControl::Advance()
         Fail("the database is damaged: " + Progress() + ": the database reader sent malformed data");
     };
     if (tag == frames::kRecord) {
-        std::vector<std::string> record;
-        record.reserve(fields_.size());
+        std::vector<std::string> record(fields_.size());
         size_t at = 0;
-        for (size_t i = 0; i < fields_.size(); ++i) {
-            if (payload.size() - at < 4) malformed();
-            const uint32_t len = frames::U32(payload, at);
-            at += 4;
-            if (payload.size() - at < len) malformed();
-            record.emplace_back(payload, at, len);
-            at += len;
-        }
+        for (std::string& text : record)
+            if (!frames::NextText(payload, at, text)) malformed();
         if (at != payload.size()) malformed();
         current_ = std::move(record);
         ++fetched_;
