@@ -194,9 +194,10 @@ pid_t SpawnProcess(std::vector<std::string> args, int64_t fileSize, const Reader
 
 thread_local DatabaseReaderSession* t_session = nullptr;
 
+// Each thread's own, as the session is.
 std::function<bool()>& WaitHook()
 {
-    static std::function<bool()> hook;
+    thread_local std::function<bool()> hook;
     return hook;
 }
 constexpr auto kHookInterval = std::chrono::milliseconds(50);

@@ -31,10 +31,11 @@ struct DatabaseOptions {
     std::chrono::milliseconds timeout = std::chrono::seconds(60);
 };
 
-// While a component waits for its reader, it calls the hook set here about
-// every 50 milliseconds (from the thread it runs on). A hook that returns
+// While a component waits for its reader, it calls the hook its thread set
+// here about every 50 milliseconds (from that thread). A hook that returns
 // false cancels: the reader is stopped and the operation fails with "the load
-// was cancelled". The hook is set for the life of the object.
+// was cancelled". The hook is set, for the thread that made the object, for
+// the life of the object.
 class DatabaseWaitHook {
 public:
     explicit DatabaseWaitHook(std::function<bool()> hook);
