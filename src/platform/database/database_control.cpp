@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -227,14 +226,18 @@ std::string ProgramBesideThisOne(std::string_view name)
 
 namespace {
 // The reader beside the program (the build tree), or where an installation
-// keeps it: PREFIX/libexec/tessaly/ for programs in PREFIX/bin/.
-std::string ReaderProgram()
+// keeps it: PREFIX/libexec/tessaly/ for programs in PREFIX/bin/. Looked for
+// once; whether it is there is checked at each load.
+const std::string& ReaderProgram()
 {
-    const std::string beside = ProgramBesideThisOne(kReaderName);
-    if (::access(beside.c_str(), X_OK) == 0 || beside.find('/') == std::string::npos) return beside;
-    const std::string bin = beside.substr(0, beside.rfind('/'));
-    const std::string installed = bin.substr(0, bin.rfind('/') + 1) + "libexec/tessaly/" + kReaderName;
-    return ::access(installed.c_str(), X_OK) == 0 ? installed : beside;
+    static const std::string reader = [] {
+        const std::string beside = ProgramBesideThisOne(kReaderName);
+        if (::access(beside.c_str(), X_OK) == 0 || beside.find('/') == std::string::npos) return beside;
+        const std::string bin = beside.substr(0, beside.rfind('/'));
+        const std::string installed = bin.substr(0, bin.rfind('/') + 1) + "libexec/tessaly/" + kReaderName;
+        return ::access(installed.c_str(), X_OK) == 0 ? installed : beside;
+    }();
+    return reader;
 }
 }  // namespace
 
@@ -267,20 +270,21 @@ void DatabaseControl::SetDatabaseName(const std::string& file)
     Close();
     file_ = file;
     named_ = true;
+    int64_t size = 0;
     try {
         // The usual refusals (missing, a folder, a device, no permission)
         // before a reader is started for it.
-        std::fclose(OpenForReading(file));
+        size = BinaryFile(file).Length();
     } catch (const Error& e) {
         failure_ = e.what();
         throw;
     }
-    Start(FileLength(file));
+    Start(size);
 }
 
 void DatabaseControl::Start(int64_t fileSize)
 {
-    const std::string reader = options_.reader.empty() ? ReaderProgram() : options_.reader;
+    const std::string& reader = options_.reader.empty() ? ReaderProgram() : options_.reader;
     if (::access(reader.c_str(), X_OK) != 0)
         Fail("the database reader " + reader + " is missing or cannot be run");
     session_ = t_session;
