@@ -287,13 +287,12 @@ void DatabaseControl::Start(int64_t fileSize)
     const std::string& reader = options_.reader.empty() ? ReaderProgram() : options_.reader;
     if (::access(reader.c_str(), X_OK) != 0)
         Fail("the database reader " + reader + " is missing or cannot be run");
-    session_ = t_session;
     clean_ = false;
     const ReaderLimits limits = LimitsFor(fileSize);
     cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
     std::vector<std::string> args = {file_, source_};
     args.insert(args.end(), fields_.begin(), fields_.end());
-    if (session_) Request(reader, args, limits, fileSize);
+    if (t_session) Request(*t_session, reader, args, limits, fileSize);
     else Spawn(reader, std::move(args), limits, fileSize);
     ReadReady();
 }
@@ -319,15 +318,15 @@ void DatabaseControl::Spawn(const std::string& reader, std::vector<std::string> 
         ::close(readEnd);
         Fail("the database reader " + reader + " cannot be started: " + std::strerror(-pid));
     }
-    pid_ = pid;
-    fd_ = readEnd;
+    own_.pid = pid;
+    own_.frames = readEnd;
 }
 
 // Sends the load to the session's reader, starting one when none runs.
-void DatabaseControl::Request(const std::string& reader, const std::vector<std::string>& args,
-                              const ReaderLimits& limits, int64_t fileSize)
+void DatabaseControl::Request(DatabaseReaderSession& session, const std::string& reader,
+                              const std::vector<std::string>& args, const ReaderLimits& limits, int64_t fileSize)
 {
-    DatabaseReaderSession& s = *session_;
+    ReaderProcess& s = session.reader_;
     std::string request;
     frames::AppendU32(request, static_cast<uint32_t>(limits.cpuSeconds));
     frames::AppendU32(request, static_cast<uint32_t>(limits.addressSpace >> 20));
@@ -336,7 +335,7 @@ void DatabaseControl::Request(const std::string& reader, const std::vector<std::
     frames::AppendFrame(frame, frames::kRequest, request);
 
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (s.pid_ < 0) {
+        if (s.pid < 0) {
             int requests[2], replies[2];
             if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, requests) != 0)
                 Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
@@ -345,8 +344,8 @@ void DatabaseControl::Request(const std::string& reader, const std::vector<std::
                 Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
             }
             const int theirIn = AboveStandard(requests[1]), theirOut = AboveStandard(replies[1]);
-            s.requests_ = requests[0];
-            s.frames_ = replies[0];
+            s.requests = requests[0];
+            s.frames = replies[0];
             const pid_t pid = theirIn < 0 || theirOut < 0
                                   ? -EMFILE
                                   : SpawnProcess({reader, "--serve"}, fileSize, nullptr, theirIn, theirOut);
@@ -356,18 +355,17 @@ void DatabaseControl::Request(const std::string& reader, const std::vector<std::
                 s.Stop();
                 Fail("the database reader " + reader + " cannot be started: " + std::strerror(-pid));
             }
-            s.pid_ = pid;
+            s.pid = pid;
         }
         size_t done = 0;
         while (done < frame.size()) {
-            const ssize_t n = ::send(s.requests_, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+            const ssize_t n = ::send(s.requests, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
             done += static_cast<size_t>(n);
         }
         if (done == frame.size()) {
-            pid_ = s.pid_;
-            fd_ = s.frames_;
+            reader_ = &s;
             return;
         }
         s.Stop();  // the reader has gone: once more with a fresh one
@@ -379,23 +377,23 @@ DatabaseReaderSession::DatabaseReaderSession() : previous_(t_session) { t_sessio
 
 DatabaseReaderSession::~DatabaseReaderSession()
 {
-    Stop();
+    reader_.Stop();
     t_session = previous_;
 }
 
-void DatabaseReaderSession::Stop()
+void DatabaseReaderSession::ReaderProcess::Stop()
 {
-    for (int* fd : {&requests_, &frames_}) {
+    for (int* fd : {&requests, &frames}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }
-    if (pid_ > 0) {
-        cleanup::RemoveProcess(pid_);
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    if (pid > 0) {
+        cleanup::RemoveProcess(pid);
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
-    pid_ = -1;
+    pid = -1;
 }
 
 void DatabaseControl::ReadReady()
@@ -514,7 +512,7 @@ void DatabaseControl::Need(size_t bytes, Clock::time_point deadline)
             lastHook_ = Clock::now();
             if (!WaitHook()()) Fail("the load was cancelled");
         }
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{reader_->frames, POLLIN, 0};
         const int64_t wait = std::min<int64_t>(left.count(), hooked ? kHookInterval.count() : 60 * 60 * 1000);
         const int ready = ::poll(&p, 1, static_cast<int>(wait));
         if (ready < 0 && errno == EINTR) continue;
@@ -522,7 +520,7 @@ void DatabaseControl::Need(size_t bytes, Clock::time_point deadline)
         if (ready == 0) continue;  // the deadline is checked at the top
         const size_t old = buf_.size();
         buf_.resize(old + kReadChunk);
-        const ssize_t n = ::read(fd_, buf_.data() + old, kReadChunk);
+        const ssize_t n = ::read(reader_->frames, buf_.data() + old, kReadChunk);
         buf_.resize(old + static_cast<size_t>(n > 0 ? n : 0));
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n < 0) Fail(std::string("cannot read from the database reader: ") + std::strerror(errno));
@@ -537,22 +535,18 @@ void DatabaseControl::ReaderStopped()
     const auto deadline = Clock::now() + options_.timeout;
     int status = 0;
     bool ended = false;
-    while (pid_ > 0) {
+    const pid_t pid = reader_->pid;
+    while (pid > 0) {
         // Seen ended but not yet collected, so that the number is forgotten
         // before it can be given to another process.
         siginfo_t info{};
-        const int r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
-        if (r == 0 && info.si_pid == pid_) {
-            cleanup::RemoveProcess(pid_);
-            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        const int r = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (r == 0 && info.si_pid == pid) {
+            cleanup::RemoveProcess(pid);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
             ended = true;
-            if (session_ && session_->pid_ == pid_) {
-                session_->pid_ = -1;
-                session_->Stop();
-                fd_ = -1;
-            }
-            pid_ = -1;
+            reader_->pid = -1;  // collected; our ends close as the load fails
             break;
         }
         if (r < 0 && errno != EINTR) break;
@@ -579,23 +573,10 @@ void DatabaseControl::ReaderTimedOut()
 
 void DatabaseControl::StopReader()
 {
-    if (session_) {
-        // A reader that answered the whole request serves the next one; any
-        // other is stopped, and the next request starts a fresh one.
-        if (!clean_ && session_->pid_ == pid_) session_->Stop();
-        session_ = nullptr;
-        fd_ = -1;
-        pid_ = -1;
-    }
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (pid_ > 0) {
-        cleanup::RemoveProcess(pid_);
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-    pid_ = -1;
+    // A session's reader that answered the whole request serves the next
+    // one; any other is stopped, and the next request starts a fresh one.
+    if (reader_ == &own_ || !clean_) reader_->Stop();
+    reader_ = &own_;
     buf_.clear();
     pos_ = 0;
 }
