@@ -204,25 +204,26 @@ MdbTableDef* OpenTable(const char* file, const std::string& table)
     return t;
 }
 
-// Finds each named field, in any letter case, and binds a text buffer to
-// those whose text mdbtools makes.
-std::vector<BoundField> BindFields(MdbTableDef* t, const std::string& table, char** fieldNames, int fieldCount)
+// Finds each field named in ARGS (the file, the table, then the fields), in
+// any letter case, and binds a text buffer to those whose text mdbtools makes.
+std::vector<BoundField> BindFields(MdbTableDef* t, const std::vector<std::string>& args)
 {
+    const std::string& table = args[1];
     for (unsigned i = 0; i < t->num_cols; ++i) {
         auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
         c->bind_ptr = nullptr;
         c->len_ptr = nullptr;
     }
     std::vector<BoundField> fields;
-    fields.reserve(static_cast<size_t>(fieldCount));
-    for (int k = 0; k < fieldCount; ++k) {
+    fields.reserve(args.size() - 2);
+    for (size_t k = 2; k < args.size(); ++k) {
         MdbColumn* found = nullptr;
         int number = 0;
         for (unsigned i = 0; i < t->num_cols && !found; ++i) {
             auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
-            if (g_ascii_strcasecmp(c->name, fieldNames[k]) == 0) found = c, number = static_cast<int>(i) + 1;
+            if (g_ascii_strcasecmp(c->name, args[k].c_str()) == 0) found = c, number = static_cast<int>(i) + 1;
         }
-        if (!found) throw Failure{"table " + table + " has no field " + fieldNames[k]};
+        if (!found) throw Failure{"table " + table + " has no field " + args[k]};
         fields.push_back({found, nullptr});
         if (NeedsBoundText(found->col_type) && !found->bind_ptr) {
             // mdbtools writes up to the bind size into a bound buffer.
@@ -252,11 +253,7 @@ void StreamRecords(FrameWriter& out, MdbTableDef* t, const std::vector<BoundFiel
     uint32_t sent = 0;
     while (mdb_fetch_row(t)) {
         payload.clear();
-        for (const BoundField& f : fields) {
-            const std::string text = Present(mdb, f);
-            frames::AppendU32(payload, static_cast<uint32_t>(text.size()));
-            payload += text;
-        }
+        for (const BoundField& f : fields) frames::AppendText(payload, Present(mdb, f));
         out.Send(frames::kRecord, payload);
         ++sent;
     }
@@ -266,11 +263,11 @@ void StreamRecords(FrameWriter& out, MdbTableDef* t, const std::vector<BoundFiel
     out.Flush();
 }
 
-int Run(FrameWriter& out, const char* file, const char* tableName, char** fieldNames, int fieldCount)
+// One load. ARGS: the file, the table, then the fields.
+int Run(FrameWriter& out, const std::vector<std::string>& args)
 {
-    const std::string table = tableName;
-    MdbTableDef* t = OpenTable(file, table);
-    std::vector<BoundField> fields = BindFields(t, table, fieldNames, fieldCount);
+    MdbTableDef* t = OpenTable(args[0].c_str(), args[1]);
+    std::vector<BoundField> fields = BindFields(t, args);
     StreamRecords(out, t, fields);
 
     MdbHandle* mdb = t->entry->mdb;
@@ -305,14 +302,8 @@ bool NextRequest(uint32_t& cpuSeconds, uint32_t& megabytes, std::vector<std::str
     cpuSeconds = frames::U32(payload, 0);
     megabytes = frames::U32(payload, 4);
     args.clear();
-    for (size_t at = 8; at < payload.size();) {
-        if (payload.size() - at < 4) return false;
-        const uint32_t n = frames::U32(payload, at);
-        at += 4;
-        if (payload.size() - at < n) return false;
-        args.emplace_back(payload, at, n);
-        at += n;
-    }
+    for (size_t at = 8; at < payload.size();)
+        if (!frames::NextText(payload, at, args.emplace_back())) return false;
     return args.size() >= 3;
 }
 
@@ -362,16 +353,14 @@ int main(int argc, char** argv)
     FrameWriter out(fd);
     std::string failure;
     try {
-        if (!serve) return Run(out, argv[1], argv[2], argv + 3, argc - 3);
+        if (!serve) return Run(out, std::vector<std::string>(argv + 1, argv + argc));
         // Requests until the input ends. After a failure the reader ends, so
         // that nothing a damaged file left behind meets the next database.
         uint32_t cpuSeconds = 0, megabytes = 0;
         std::vector<std::string> args;
         while (NextRequest(cpuSeconds, megabytes, args)) {
             LimitRequest(cpuSeconds, megabytes);
-            std::vector<char*> fields;
-            for (size_t i = 2; i < args.size(); ++i) fields.push_back(args[i].data());
-            Run(out, args[0].c_str(), args[1].c_str(), fields.data(), static_cast<int>(fields.size()));
+            Run(out, args);
         }
         return 0;
     } catch (const Failure& f) {

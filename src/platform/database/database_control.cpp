@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -74,6 +73,7 @@ std::vector<char*> Pointers(std::vector<std::string>& strings)
     p.push_back(nullptr);
     return p;
 }
+}  // namespace
 
 // The reader's limits. A table of 10000 points needs a few megabytes and a
 // fraction of a second: the reader runs in 24 MB of address space, libraries
@@ -85,6 +85,7 @@ struct ReaderLimits {
     rlim_t cpuSeconds;
 };
 
+namespace {
 // AddressSanitizer reserves terabytes of address space for its shadow
 // memory, so a reader built with it cannot run under an address-space limit:
 // the sanitizer's own check of resident memory bounds it instead, with room
@@ -124,9 +125,9 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
 }
 
 // In the child between fork and exec: async-signal-safe calls only. A
-// serving reader (SERVE) sets its limits itself, for each request.
-[[noreturn]] void RunReaderInChild(const char* reader, char* const* argv, char* const* envp, ReaderLimits limits,
-                                   bool serve, pid_t parent, int input, int output, int devNull)
+// serving reader (LIMITS null) sets its limits itself, for each request.
+[[noreturn]] void RunReaderInChild(const char* reader, char* const* argv, char* const* envp,
+                                   const ReaderLimits* limits, pid_t parent, int input, int output, int devNull)
 {
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
@@ -140,13 +141,13 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
     // started by threads that outlive them.)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
-    if (limits.addressSpace > 0 && !serve) {
-        const struct rlimit as {limits.addressSpace, limits.addressSpace};
-        ::setrlimit(RLIMIT_AS, &as);
-    }
-    if (!serve) {
+    if (limits) {
+        if (limits->addressSpace > 0) {
+            const struct rlimit as {limits->addressSpace, limits->addressSpace};
+            ::setrlimit(RLIMIT_AS, &as);
+        }
         // SIGXCPU at the soft limit, SIGKILL a second later.
-        const struct rlimit cpu {limits.cpuSeconds, limits.cpuSeconds + 1};
+        const struct rlimit cpu {limits->cpuSeconds, limits->cpuSeconds + 1};
         ::setrlimit(RLIMIT_CPU, &cpu);
     }
     const struct rlimit noCore {0, 0};
@@ -157,11 +158,45 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
     ::_exit(127);
 }
 
+// Starts a process of the reader ARGS[0] with OUTPUT as its standard output
+// and INPUT (or /dev/null when -1) as its standard input, under LIMITS (null
+// for a serving reader, which sets them itself for each request); returns its
+// id, or minus the error number.
+pid_t SpawnProcess(std::vector<std::string> args, int64_t fileSize, const ReaderLimits* limits, int input,
+                   int output)
+{
+    const int devNull = AboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    if (devNull < 0) return -EMFILE;
+
+    // Everything the child needs is made before the fork: between fork and
+    // exec it makes only calls that are safe in a copy of a process that
+    // may have other threads.
+    std::vector<std::string> env = ReaderEnvironment();
+    LimitSanitizedMemory(env, fileSize);
+    std::vector<char*> argv = Pointers(args), envp = Pointers(env);
+    const pid_t parent = ::getpid();
+
+    pid_t pid = -1;
+    int err = 0;
+    {
+        cleanup::SignalsHeld held;
+        pid = ::fork();
+        if (pid < 0) err = errno;
+        if (pid == 0)
+            RunReaderInChild(args[0].c_str(), argv.data(), envp.data(), limits, parent,
+                             input >= 0 ? input : devNull, output, devNull);
+        if (pid > 0) cleanup::AddProcess(pid);
+    }
+    ::close(devNull);
+    return pid < 0 ? -err : pid;
+}
+
 thread_local DatabaseReaderSession* t_session = nullptr;
 
+// Each thread's own, as the session is.
 std::function<bool()>& WaitHook()
 {
-    static std::function<bool()> hook;
+    thread_local std::function<bool()> hook;
     return hook;
 }
 constexpr auto kHookInterval = std::chrono::milliseconds(50);
@@ -191,14 +226,18 @@ std::string ProgramBesideThisOne(std::string_view name)
 
 namespace {
 // The reader beside the program (the build tree), or where an installation
-// keeps it: PREFIX/libexec/tessaly/ for programs in PREFIX/bin/.
-std::string ReaderProgram()
+// keeps it: PREFIX/libexec/tessaly/ for programs in PREFIX/bin/. Looked for
+// once; whether it is there is checked at each load.
+const std::string& ReaderProgram()
 {
-    const std::string beside = ProgramBesideThisOne(kReaderName);
-    if (::access(beside.c_str(), X_OK) == 0 || beside.find('/') == std::string::npos) return beside;
-    const std::string bin = beside.substr(0, beside.rfind('/'));
-    const std::string installed = bin.substr(0, bin.rfind('/') + 1) + "libexec/tessaly/" + kReaderName;
-    return ::access(installed.c_str(), X_OK) == 0 ? installed : beside;
+    static const std::string reader = [] {
+        const std::string beside = ProgramBesideThisOne(kReaderName);
+        if (::access(beside.c_str(), X_OK) == 0 || beside.find('/') == std::string::npos) return beside;
+        const std::string bin = beside.substr(0, beside.rfind('/'));
+        const std::string installed = bin.substr(0, bin.rfind('/') + 1) + "libexec/tessaly/" + kReaderName;
+        return ::access(installed.c_str(), X_OK) == 0 ? installed : beside;
+    }();
+    return reader;
 }
 }  // namespace
 
@@ -231,30 +270,37 @@ void DatabaseControl::SetDatabaseName(const std::string& file)
     Close();
     file_ = file;
     named_ = true;
+    int64_t size = 0;
     try {
         // The usual refusals (missing, a folder, a device, no permission)
         // before a reader is started for it.
-        std::fclose(OpenForReading(file));
+        size = BinaryFile(file).Length();
     } catch (const Error& e) {
         failure_ = e.what();
         throw;
     }
-    Start(FileLength(file));
+    Start(size);
 }
 
 void DatabaseControl::Start(int64_t fileSize)
 {
-    const std::string reader = options_.reader.empty() ? ReaderProgram() : options_.reader;
+    const std::string& reader = options_.reader.empty() ? ReaderProgram() : options_.reader;
     if (::access(reader.c_str(), X_OK) != 0)
         Fail("the database reader " + reader + " is missing or cannot be run");
-    session_ = t_session;
     clean_ = false;
-    if (session_) Request(reader, fileSize);
-    else Spawn(reader, fileSize);
+    const ReaderLimits limits = LimitsFor(fileSize);
+    cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
+    std::vector<std::string> args = {file_, source_};
+    args.insert(args.end(), fields_.begin(), fields_.end());
+    if (t_session) Request(*t_session, reader, args, limits, fileSize);
+    else Spawn(reader, std::move(args), limits, fileSize);
     ReadReady();
 }
 
-void DatabaseControl::Spawn(const std::string& reader, int64_t fileSize)
+// Starts a reader for this load alone: ARGS are the file, the table and the
+// fields.
+void DatabaseControl::Spawn(const std::string& reader, std::vector<std::string> args, const ReaderLimits& limits,
+                            int64_t fileSize)
 {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
@@ -265,71 +311,31 @@ void DatabaseControl::Spawn(const std::string& reader, int64_t fileSize)
             if (fd >= 0) ::close(fd);
         Fail("cannot start the database reader: no free file descriptor");
     }
-    std::vector<std::string> args = {reader, file_, source_};
-    args.insert(args.end(), fields_.begin(), fields_.end());
-    const pid_t pid = SpawnProcess(std::move(args), fileSize, false, -1, writeEnd);
+    args.insert(args.begin(), reader);
+    const pid_t pid = SpawnProcess(std::move(args), fileSize, &limits, -1, writeEnd);
     ::close(writeEnd);
     if (pid < 0) {
         ::close(readEnd);
         Fail("the database reader " + reader + " cannot be started: " + std::strerror(-pid));
     }
-    pid_ = pid;
-    fd_ = readEnd;
-}
-
-// Starts a process of the reader with OUTPUT as its standard output and
-// INPUT (or /dev/null when -1) as its standard input; returns its id, or
-// minus the error number.
-pid_t DatabaseControl::SpawnProcess(std::vector<std::string> args, int64_t fileSize, bool serve, int input,
-                                    int output)
-{
-    const int devNull = AboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    if (devNull < 0) return -EMFILE;
-
-    // Everything the child needs is made before the fork: between fork and
-    // exec it makes only calls that are safe in a copy of a process that
-    // may have other threads.
-    std::vector<std::string> env = ReaderEnvironment();
-    LimitSanitizedMemory(env, fileSize);
-    std::vector<char*> argv = Pointers(args), envp = Pointers(env);
-    const ReaderLimits limits = LimitsFor(fileSize);
-    cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
-    const pid_t parent = ::getpid();
-
-    pid_t pid = -1;
-    int err = 0;
-    {
-        cleanup::SignalsHeld held;
-        pid = ::fork();
-        if (pid < 0) err = errno;
-        if (pid == 0)
-            RunReaderInChild(args[0].c_str(), argv.data(), envp.data(), limits, serve, parent,
-                             input >= 0 ? input : devNull, output, devNull);
-        if (pid > 0) cleanup::AddProcess(pid);
-    }
-    ::close(devNull);
-    return pid < 0 ? -err : pid;
+    own_.pid = pid;
+    own_.frames = readEnd;
 }
 
 // Sends the load to the session's reader, starting one when none runs.
-void DatabaseControl::Request(const std::string& reader, int64_t fileSize)
+void DatabaseControl::Request(DatabaseReaderSession& session, const std::string& reader,
+                              const std::vector<std::string>& args, const ReaderLimits& limits, int64_t fileSize)
 {
-    DatabaseReaderSession& s = *session_;
+    ReaderProcess& s = session.reader_;
     std::string request;
-    const ReaderLimits limits = LimitsFor(fileSize);
     frames::AppendU32(request, static_cast<uint32_t>(limits.cpuSeconds));
     frames::AppendU32(request, static_cast<uint32_t>(limits.addressSpace >> 20));
-    std::vector<std::string> args = {file_, source_};
-    args.insert(args.end(), fields_.begin(), fields_.end());
-    for (const std::string& a : args) {
-        frames::AppendU32(request, static_cast<uint32_t>(a.size()));
-        request += a;
-    }
+    for (const std::string& a : args) frames::AppendText(request, a);
     std::string frame;
     frames::AppendFrame(frame, frames::kRequest, request);
 
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (s.pid_ < 0) {
+        if (s.pid < 0) {
             int requests[2], replies[2];
             if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, requests) != 0)
                 Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
@@ -338,30 +344,28 @@ void DatabaseControl::Request(const std::string& reader, int64_t fileSize)
                 Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
             }
             const int theirIn = AboveStandard(requests[1]), theirOut = AboveStandard(replies[1]);
-            s.requests_ = requests[0];
-            s.frames_ = replies[0];
+            s.requests = requests[0];
+            s.frames = replies[0];
             const pid_t pid = theirIn < 0 || theirOut < 0
                                   ? -EMFILE
-                                  : SpawnProcess({reader, "--serve"}, fileSize, true, theirIn, theirOut);
+                                  : SpawnProcess({reader, "--serve"}, fileSize, nullptr, theirIn, theirOut);
             for (int fd : {theirIn, theirOut})
                 if (fd >= 0) ::close(fd);
             if (pid < 0) {
                 s.Stop();
                 Fail("the database reader " + reader + " cannot be started: " + std::strerror(-pid));
             }
-            s.pid_ = pid;
+            s.pid = pid;
         }
-        cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
         size_t done = 0;
         while (done < frame.size()) {
-            const ssize_t n = ::send(s.requests_, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+            const ssize_t n = ::send(s.requests, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
             done += static_cast<size_t>(n);
         }
         if (done == frame.size()) {
-            pid_ = s.pid_;
-            fd_ = s.frames_;
+            reader_ = &s;
             return;
         }
         s.Stop();  // the reader has gone: once more with a fresh one
@@ -373,23 +377,23 @@ DatabaseReaderSession::DatabaseReaderSession() : previous_(t_session) { t_sessio
 
 DatabaseReaderSession::~DatabaseReaderSession()
 {
-    Stop();
+    reader_.Stop();
     t_session = previous_;
 }
 
-void DatabaseReaderSession::Stop()
+void DatabaseReaderSession::ReaderProcess::Stop()
 {
-    for (int* fd : {&requests_, &frames_}) {
+    for (int* fd : {&requests, &frames}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }
-    if (pid_ > 0) {
-        cleanup::RemoveProcess(pid_);
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    if (pid > 0) {
+        cleanup::RemoveProcess(pid);
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
-    pid_ = -1;
+    pid = -1;
 }
 
 void DatabaseControl::ReadReady()
@@ -422,17 +426,10 @@ void DatabaseControl::Advance()
         Fail("the database is damaged: " + Progress() + ": the database reader sent malformed data");
     };
     if (tag == frames::kRecord) {
-        std::vector<std::string> record;
-        record.reserve(fields_.size());
+        std::vector<std::string> record(fields_.size());
         size_t at = 0;
-        for (size_t i = 0; i < fields_.size(); ++i) {
-            if (payload.size() - at < 4) malformed();
-            const uint32_t len = frames::U32(payload, at);
-            at += 4;
-            if (payload.size() - at < len) malformed();
-            record.emplace_back(payload, at, len);
-            at += len;
-        }
+        for (std::string& text : record)
+            if (!frames::NextText(payload, at, text)) malformed();
         if (at != payload.size()) malformed();
         current_ = std::move(record);
         ++fetched_;
@@ -515,7 +512,7 @@ void DatabaseControl::Need(size_t bytes, Clock::time_point deadline)
             lastHook_ = Clock::now();
             if (!WaitHook()()) Fail("the load was cancelled");
         }
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{reader_->frames, POLLIN, 0};
         const int64_t wait = std::min<int64_t>(left.count(), hooked ? kHookInterval.count() : 60 * 60 * 1000);
         const int ready = ::poll(&p, 1, static_cast<int>(wait));
         if (ready < 0 && errno == EINTR) continue;
@@ -523,7 +520,7 @@ void DatabaseControl::Need(size_t bytes, Clock::time_point deadline)
         if (ready == 0) continue;  // the deadline is checked at the top
         const size_t old = buf_.size();
         buf_.resize(old + kReadChunk);
-        const ssize_t n = ::read(fd_, buf_.data() + old, kReadChunk);
+        const ssize_t n = ::read(reader_->frames, buf_.data() + old, kReadChunk);
         buf_.resize(old + static_cast<size_t>(n > 0 ? n : 0));
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n < 0) Fail(std::string("cannot read from the database reader: ") + std::strerror(errno));
@@ -538,22 +535,18 @@ void DatabaseControl::ReaderStopped()
     const auto deadline = Clock::now() + options_.timeout;
     int status = 0;
     bool ended = false;
-    while (pid_ > 0) {
+    const pid_t pid = reader_->pid;
+    while (pid > 0) {
         // Seen ended but not yet collected, so that the number is forgotten
         // before it can be given to another process.
         siginfo_t info{};
-        const int r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
-        if (r == 0 && info.si_pid == pid_) {
-            cleanup::RemoveProcess(pid_);
-            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        const int r = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (r == 0 && info.si_pid == pid) {
+            cleanup::RemoveProcess(pid);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
             ended = true;
-            if (session_ && session_->pid_ == pid_) {
-                session_->pid_ = -1;
-                session_->Stop();
-                fd_ = -1;
-            }
-            pid_ = -1;
+            reader_->pid = -1;  // collected; our ends close as the load fails
             break;
         }
         if (r < 0 && errno != EINTR) break;
@@ -580,23 +573,10 @@ void DatabaseControl::ReaderTimedOut()
 
 void DatabaseControl::StopReader()
 {
-    if (session_) {
-        // A reader that answered the whole request serves the next one; any
-        // other is stopped, and the next request starts a fresh one.
-        if (!clean_ && session_->pid_ == pid_) session_->Stop();
-        session_ = nullptr;
-        fd_ = -1;
-        pid_ = -1;
-    }
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (pid_ > 0) {
-        cleanup::RemoveProcess(pid_);
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-    pid_ = -1;
+    // A session's reader that answered the whole request serves the next
+    // one; any other is stopped, and the next request starts a fresh one.
+    if (reader_ == &own_ || !clean_) reader_->Stop();
+    reader_ = &own_;
     buf_.clear();
     pos_ = 0;
 }

@@ -31,10 +31,11 @@ struct DatabaseOptions {
     std::chrono::milliseconds timeout = std::chrono::seconds(60);
 };
 
-// While a component waits for its reader, it calls the hook set here about
-// every 50 milliseconds (from the thread it runs on). A hook that returns
+// While a component waits for its reader, it calls the hook its thread set
+// here about every 50 milliseconds (from that thread). A hook that returns
 // false cancels: the reader is stopped and the operation fails with "the load
-// was cancelled". The hook is set for the life of the object.
+// was cancelled". The hook is set, for the thread that made the object, for
+// the life of the object.
 class DatabaseWaitHook {
 public:
     explicit DatabaseWaitHook(std::function<bool()> hook);
@@ -62,12 +63,20 @@ public:
 
 private:
     friend class DatabaseControl;
-    void Stop();
-    pid_t pid_ = -1;
-    int requests_ = -1;  // our end of the reader's standard input
-    int frames_ = -1;    // our end of the reader's standard output
+    // A reader process and our ends of its pipes.
+    struct ReaderProcess {
+        pid_t pid = -1;
+        int requests = -1;  // our end of its standard input (a serving reader's)
+        int frames = -1;    // our end of its standard output
+        // Closes our ends, then kills the process and collects it.
+        void Stop();
+    };
+    ReaderProcess reader_;
     DatabaseReaderSession* previous_;
 };
+
+// The limits of memory and processor time a reader runs under.
+struct ReaderLimits;
 
 class DatabaseControl {
 public:
@@ -102,11 +111,13 @@ public:
     void Close();
 
 private:
+    using ReaderProcess = DatabaseReaderSession::ReaderProcess;
     [[noreturn]] void Fail(const std::string& what);
     void Start(int64_t fileSize);
-    void Spawn(const std::string& reader, int64_t fileSize);
-    void Request(const std::string& reader, int64_t fileSize);
-    pid_t SpawnProcess(std::vector<std::string> args, int64_t fileSize, bool serve, int input, int output);
+    void Spawn(const std::string& reader, std::vector<std::string> args, const ReaderLimits& limits,
+               int64_t fileSize);
+    void Request(DatabaseReaderSession& session, const std::string& reader, const std::vector<std::string>& args,
+                 const ReaderLimits& limits, int64_t fileSize);
     void ReadReady();
     void Position();
     void Advance();
@@ -124,13 +135,12 @@ private:
     DatabaseOptions options_;
 
     std::string file_;
-    pid_t pid_ = -1;
-    int fd_ = -1;
+    ReaderProcess own_;              // the reader of this load alone
+    ReaderProcess* reader_ = &own_;  // own_, or the session's reader serving this load
     std::string buf_;
     size_t pos_ = 0;
     std::chrono::steady_clock::time_point lastHook_{};
     int64_t cpuSeconds_ = 0;  // the reader's processor-time limit
-    DatabaseReaderSession* session_ = nullptr;  // the reader is the session's
     bool clean_ = false;  // the reader answered the whole request
 
     bool named_ = false;

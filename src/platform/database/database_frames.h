@@ -41,6 +41,25 @@ inline void AppendU32(std::string& out, uint32_t v) { AppendLe(out, v, 4); }
 // The count at byte AT of BYTES (which must hold four bytes there).
 inline uint32_t U32(std::string_view bytes, size_t at) { return LeUint32(bytes.data() + at); }
 
+// A text as its length (u32) and its bytes.
+inline void AppendText(std::string& out, std::string_view text)
+{
+    AppendU32(out, static_cast<uint32_t>(text.size()));
+    out.append(text);
+}
+
+// The text at byte AT of PAYLOAD into OUT, AT moved past it; false when
+// PAYLOAD ends before the text does.
+inline bool NextText(std::string_view payload, size_t& at, std::string& out)
+{
+    if (payload.size() - at < 4) return false;
+    const uint32_t len = U32(payload, at);
+    if (payload.size() - at - 4 < len) return false;
+    out.assign(payload.data() + at + 4, len);
+    at += 4 + len;
+    return true;
+}
+
 inline void AppendFrame(std::string& out, char tag, std::string_view payload)
 {
     out += tag;

@@ -63,7 +63,6 @@ public:
 
     // Cells a row carries: the grid's columns. The rows held are dropped.
     void SetWidth(int cells);
-    int Width() const { return width_; }
     // Rows read per callback: about a screenful.
     void SetPageSize(int rows);
     int PageSize() const { return pageSize_; }

@@ -39,6 +39,26 @@ void AppendUtf8(std::string& out, char32_t c)
 }
 
 bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// A lead byte B: the continuation bytes that follow it, the bits of the
+// character it carries, and the smallest value a sequence of its length may
+// carry (anything smaller is an overlong form). False for a byte that cannot
+// lead a sequence.
+inline bool Lead(unsigned char b, int& continuations, char32_t& value, char32_t& least)
+{
+    if ((b & 0xE0) == 0xC0) continuations = 1, value = b & 0x1F, least = 0x80;
+    else if ((b & 0xF0) == 0xE0) continuations = 2, value = b & 0x0F, least = 0x800;
+    else if ((b & 0xF8) == 0xF0) continuations = 3, value = b & 0x07, least = 0x10000;
+    else return false;
+    return true;
+}
+
+// A complete sequence's value C is a character: not overlong, not beyond
+// U+10FFFF, not a surrogate.
+inline bool ValidCharacter(char32_t c, char32_t least)
+{
+    return c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+}
 }  // namespace
 
 std::string Utf8ToCp1252(std::string_view utf8)
@@ -59,19 +79,15 @@ std::string Utf8ToCp1252(std::string_view utf8, int64_t& replaced)
             ++i;
             continue;
         }
-        // Lead byte: the length of the sequence and the smallest value that
-        // length may carry (anything smaller is an overlong form).
-        size_t len = 0;
+        int continuations = 0;
         char32_t c = 0, least = 0;
-        if ((b & 0xE0) == 0xC0) len = 2, c = b & 0x1F, least = 0x80;
-        else if ((b & 0xF0) == 0xE0) len = 3, c = b & 0x0F, least = 0x800;
-        else if ((b & 0xF8) == 0xF0) len = 4, c = b & 0x07, least = 0x10000;
+        const size_t len = Lead(b, continuations, c, least) ? static_cast<size_t>(continuations) + 1 : 0;
         size_t n = 1;
         while (len && n < len && i + n < utf8.size() && Continuation(static_cast<unsigned char>(utf8[i + n]))) {
             c = (c << 6) | (static_cast<unsigned char>(utf8[i + n]) & 0x3F);
             ++n;
         }
-        const bool valid = len && n == len && c >= least && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+        const bool valid = len && n == len && ValidCharacter(c, least);
         const char mapped = valid ? ToCp1252(c) : '?';
         if (mapped == '?') ++replaced;
         out += mapped;
@@ -101,15 +117,11 @@ void Utf8Check::Feed(std::string_view piece)
                 return;
             }
             value_ = (value_ << 6) | (b & 0x3F);
-            if (--pending_ == 0)
-                valid_ = value_ >= least_ && value_ <= 0x10FFFF && !(value_ >= 0xD800 && value_ <= 0xDFFF);
+            if (--pending_ == 0) valid_ = ValidCharacter(value_, least_);
             continue;
         }
         if (b < 0x80) continue;
-        if ((b & 0xE0) == 0xC0) pending_ = 1, value_ = b & 0x1F, least_ = 0x80;
-        else if ((b & 0xF0) == 0xE0) pending_ = 2, value_ = b & 0x0F, least_ = 0x800;
-        else if ((b & 0xF8) == 0xF0) pending_ = 3, value_ = b & 0x07, least_ = 0x10000;
-        else valid_ = false;
+        if (!Lead(b, pending_, value_, least_)) valid_ = false;
     }
 }
 

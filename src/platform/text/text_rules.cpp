@@ -265,18 +265,17 @@ double RoundHalfEven(double value)
 
 bool IsDecimalNumber(std::string_view t)
 {
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     size_t i = 0, digits = 0;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    for (; i < t.size() && digit(t[i]); ++i) ++digits;
+    for (; i < t.size() && Digit(t[i]); ++i) ++digits;
     if (i < t.size() && t[i] == '.')
-        for (++i; i < t.size() && digit(t[i]); ++i) ++digits;
+        for (++i; i < t.size() && Digit(t[i]); ++i) ++digits;
     if (digits == 0) return false;
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
         ++i;
         if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
         size_t exponent = 0;
-        for (; i < t.size() && digit(t[i]); ++i) ++exponent;
+        for (; i < t.size() && Digit(t[i]); ++i) ++exponent;
         if (exponent == 0) return false;
     }
     return i == t.size();
