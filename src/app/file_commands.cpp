@@ -122,16 +122,7 @@ void PointsWindow::mnuOpen_Click()
         CommonDialog1.ShowOpen();
         const std::string name = CommonDialog1.FileName;
         if (name.empty()) return;
-        // A text file without a header line: the column order is asked for
-        // first, as spreadsheet programs do; Cancel changes nothing.
-        ReadOptions options;
-        if (std::strcmp(ChooseReader(name).id, "text") == 0 && !HasHeaderLine(name)) {
-            TextImportDialog dialog(name, this);
-            if (dialog.exec() != QDialog::Accepted) return;
-            options.textLayout = dialog.Options().layout;
-        }
-        const LoadProgress progress(this);
-        LoadPoints(name, options);
+        OpenFile(name, true);
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing changes.
     } catch (const std::exception& e) {
@@ -139,12 +130,26 @@ void PointsWindow::mnuOpen_Click()
     }
 }
 
-// Runs the reader that the name (and for text names the content) chooses.
-// Whatever the outcome, the grid shows the table as the reader left it, and
-// the status bar says what happened, its point count first.
-void PointsWindow::LoadPoints(const std::string& name, const ReadOptions& options)
+void PointsWindow::OpenFile(const std::string& name, bool askColumns)
 {
     const Format& reader = ChooseReader(name);
+    // A text file without a header line: the column order is asked for
+    // first, as spreadsheet programs do; Cancel changes nothing.
+    ReadOptions options;
+    if (askColumns && std::strcmp(reader.id, "text") == 0 && !HasHeaderLine(name)) {
+        TextImportDialog dialog(name, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        options.textLayout = dialog.Options().layout;
+    }
+    LoadPoints(name, reader, options);
+}
+
+// Runs READER on the file. Whatever the outcome, the grid shows the table as
+// the reader left it, and the status bar says what happened, its point count
+// first.
+void PointsWindow::LoadPoints(const std::string& name, const Format& reader, const ReadOptions& options)
+{
+    const LoadProgress progress(this);
     QString status;
     try {
         const ReadReport report = reader.read(PointData, name, options);

@@ -128,7 +128,11 @@ protected:
 
 private:
     void ShowStatus(const QString& text);
-    void LoadPoints(const std::string& name, const ReadOptions& options = {});
+    // Loads NAME with the reader its name (and for text names its content)
+    // chooses; ASKCOLUMNS: a text file without a header line asks for its
+    // column order first (File, Open), otherwise it is read as PNEZD.
+    void OpenFile(const std::string& name, bool askColumns);
+    void LoadPoints(const std::string& name, const Format& reader, const ReadOptions& options);
     bool SaveCommand();
     void SavePoints(const std::string& name, const WriteOptions& options = {});
     void SaveFailed(const QString& text);
