@@ -33,19 +33,6 @@ QString Count(int64_t n, const char* one, const char* many)
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
-// The LandXML units and DXF text height chosen last while the program runs.
-LandXmlUnits& LastUnits()
-{
-    static LandXmlUnits units = LandXmlUnits::Metre;
-    return units;
-}
-
-double& LastTextHeight()
-{
-    static double height = 1;
-    return height;
-}
-
 // Asks for the options of the writer WRITER chooses for NAME: the text
 // options for *.csv and *.txt, the units for *.xml, the text height for
 // *.dxf, in one export options dialog. Nothing to ask for *.asc. Empty on
@@ -64,20 +51,20 @@ std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::str
         units->addItem(QStringLiteral("Metres"), static_cast<int>(LandXmlUnits::Metre));
         units->addItem(QStringLiteral("US survey feet"), static_cast<int>(LandXmlUnits::UsSurveyFoot));
         units->addItem(QStringLiteral("International feet"), static_cast<int>(LandXmlUnits::Foot));
-        units->setCurrentIndex(units->findData(static_cast<int>(LastUnits())));
+        units->setCurrentIndex(units->findData(static_cast<int>(LastChoices().units)));
         dialog.AddSection(QStringLiteral("LandXML"))->addRow(QStringLiteral("&Units:"), units);
     } else if (id == "dxf") {
         height = new QDoubleSpinBox(&dialog);
         height->setObjectName(QStringLiteral("textHeight"));
         height->setDecimals(3);
         height->setRange(0.001, 1000000);
-        height->setValue(LastTextHeight());
+        height->setValue(LastChoices().textHeight);
         dialog.AddSection(QStringLiteral("DXF"))->addRow(QStringLiteral("&Text height:"), height);
     }
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    if (id == "csv" || id == "txt") options.text = dialog.TextOptions();
-    if (units) options.landXml.units = LastUnits() = static_cast<LandXmlUnits>(units->currentData().toInt());
-    if (height) options.dxf.textHeight = LastTextHeight() = height->value();
+    if (dialog.HasTextOptions()) options.text = dialog.TextOptions();
+    if (units) options.landXml.units = LastChoices().units = static_cast<LandXmlUnits>(units->currentData().toInt());
+    if (height) options.dxf.textHeight = LastChoices().textHeight = height->value();
     return options;
 }
 
