@@ -25,7 +25,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QDialogButtonBox;
 class QFormLayout;
 class QLabel;
 class QTableWidget;
