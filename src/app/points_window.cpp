@@ -251,8 +251,8 @@ void PointsWindow::DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view 
     if (!buf.rows.empty())
         for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
             if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
-    Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, std::move(before),
-                            PointData.Typed(r), std::move(after), false));
+    Push(new RowEditCommand(PointData, tableChanged_, r, std::move(before), PointData.Typed(r), std::move(after),
+                            false));
     FitNumbers(r, r + 1);
 }
 
@@ -263,15 +263,14 @@ void PointsWindow::DBGrid1_UnboundAddData(const RowBuf& buf, int32_t& NewRowBook
     if (!buf.rows.empty())
         for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
             if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
-    Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, TableRow{}, false,
-                            std::move(after), true));
+    Push(new RowEditCommand(PointData, tableChanged_, r, TableRow{}, false, std::move(after), true));
     NewRowBookmark = r;
     FitNumbers(r, r + 1);
 }
 
 void PointsWindow::DBGrid1_UnboundDeleteRow(std::string_view Bookmark)
 {
-    Push(new RowDeleteCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, BookmarkRow(Bookmark)));
+    Push(new RowDeleteCommand(PointData, tableChanged_, BookmarkRow(Bookmark)));
 }
 
 void PointsWindow::Push(QUndoCommand* command)

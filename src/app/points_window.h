@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QUndoStack>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -155,6 +156,8 @@ private:
     bool macroOpen_ = false;        // ... whose first row is in the history
     bool replaying_ = false;        // an undo or redo is under way
     int32_t changedRow_ = -1;       // the row it changed last
+    // Handed to every undo step, to be told about the row it changed.
+    const std::function<void(int32_t row)> tableChanged_ = [this](int32_t row) { TableChangedAt(row); };
 };
 
 }  // namespace tessaly
