@@ -282,27 +282,21 @@ void PointsWindow::Push(QUndoCommand* command)
     EditHistory.push(command);
 }
 
-// After an undo or redo: the grid reads the table again, once for a step
-// of many rows, and shows the row changed last.
-void PointsWindow::TableChangedAt(int32_t row)
-{
-    changedRow_ = row;
-    if (replaying_) return;
-    DBGrid1->Reread();
-    DBGrid1->GoTo(std::min(row, PointData.RowCapacity()), std::max(0, DBGrid1->Col()));
-    FitNumbers(row, row + 1);
-    UpdateSummary();
-    changedRow_ = -1;
-}
+void PointsWindow::TableChangedAt(int32_t row) { changedRow_ = row; }
 
+// After an undo or redo the grid reads the table again, once for a step of
+// many rows, and shows the row changed last.
 void PointsWindow::Replay(bool undo)
 {
     DBGrid1->Update();  // the row being edited is a step of its own
-    replaying_ = true;
+    changedRow_ = -1;
     if (undo) EditHistory.undo();
     else EditHistory.redo();
-    replaying_ = false;
-    if (changedRow_ >= 0) TableChangedAt(changedRow_);
+    const int32_t row = changedRow_;
+    if (row < 0) return;
+    DBGrid1->Reread();
+    DBGrid1->GoTo(std::min(row, PointData.RowCapacity()), std::max(0, DBGrid1->Col()));
+    FitNumbers(row, row + 1);
 }
 
 void PointsWindow::mnuUndo_Click() { Replay(true); }

@@ -139,7 +139,7 @@ private:
     void SaveFailed(const QString& text);
     void UpdateSummary();
     void FitNumbers(int32_t from, int32_t to);
-    void TableChangedAt(int32_t row);
+    void TableChangedAt(int32_t row);  // an undo step's report, kept for Replay
     void Push(QUndoCommand* command);
     void Replay(bool undo);
     void DockStatusBar();
@@ -154,8 +154,7 @@ private:
     QString tableFile_;  // the file the table came from or was saved to
     std::optional<QString> macro_;  // a change of several rows under way
     bool macroOpen_ = false;        // ... whose first row is in the history
-    bool replaying_ = false;        // an undo or redo is under way
-    int32_t changedRow_ = -1;       // the row it changed last
+    int32_t changedRow_ = -1;       // the row an undo or redo changed last
     // Handed to every undo step, to be told about the row it changed.
     const std::function<void(int32_t row)> tableChanged_ = [this](int32_t row) { TableChangedAt(row); };
 };
