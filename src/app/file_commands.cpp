@@ -23,15 +23,8 @@ namespace tessaly {
 namespace {
 QString Native(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
 
-QString Points(int32_t n) { return n == 1 ? QStringLiteral("1 point") : QStringLiteral("%1 points").arg(n); }
-
 // What the chosen reader takes the file for, as the status bar says it.
 QString FormatOf(const Format& reader) { return QString::fromLatin1(reader.name); }
-
-QString Count(int64_t n, const char* one, const char* many)
-{
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
-}
 
 // Asks for the options of the writer WRITER chooses for NAME: the text
 // options for *.csv and *.txt, the units for *.xml, the text height for
@@ -149,7 +142,7 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
             status += QStringLiteral("; %1 that Windows-1252 cannot hold replaced by \"?\"")
                           .arg(Count(report.replaced, "character", "characters"));
         if (report.skipped > 0)
-            status += QStringLiteral("; %1 without coordinates skipped").arg(Count(report.skipped, "point", "points"));
+            status += QStringLiteral("; %1 without coordinates skipped").arg(Points(report.skipped));
     } catch (...) {
         status = QStringLiteral("%1 in the table; the load stopped: %2 (read as %3)")
                      .arg(Points(PointData.CurrItems()), Native(FailureMessage(name)), FormatOf(reader));
@@ -227,7 +220,7 @@ void PointsWindow::SavePoints(const std::string& name, const WriteOptions& optio
                       .arg(Count(report.elevationsLeftOut, "elevation", "elevations"));
     if (marked > 0)
         status += QStringLiteral("; %1 with a northing, easting or elevation that is not a number")
-                      .arg(marked == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(marked));
+                      .arg(Count(marked, "row", "rows"));
     ShowStatus(status);
 }
 

@@ -352,8 +352,13 @@ void PointsWindow::UpdateSummary()
     fileLabel_->setToolTip(tableFile_);
     fileLabel_->setVisible(!name.isEmpty());
     const auto n = static_cast<int>(PointData.RowsToSave().size());
-    countLabel_->setText(n == 1 ? QStringLiteral("1 point") : QStringLiteral("%1 points").arg(n));
+    countLabel_->setText(Points(n));
     modifiedLabel_->setVisible(!EditHistory.isClean());
+}
+
+QString PointsWindow::Count(int64_t n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
 QString PointsWindow::StatusSummary() const

@@ -128,6 +128,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // N and the noun that goes with it: "1 point", "2 points".
+    static QString Count(int64_t n, const char* one, const char* many);
+    static QString Points(int64_t n) { return Count(n, "point", "points"); }
     void ShowStatus(const QString& text);
     // Loads NAME with the reader its name (and for text names its content)
     // chooses; ASKCOLUMNS: a text file without a header line asks for its
