@@ -21,11 +21,22 @@ void Store(PointTable& table, int32_t row, const TableRow& cells)
 }
 }  // namespace
 
+TableCommand::TableCommand(PointTable& table, TableChanged changed, int32_t row)
+    : table_(table), row_(row), changed_(std::move(changed))
+{
+}
+
+void TableCommand::Redone()
+{
+    // The first redo is the push, made from inside a grid callback: the grid
+    // shows the change already.
+    if (!first_) changed_(row_);
+    first_ = false;
+}
+
 RowEditCommand::RowEditCommand(PointTable& table, TableChanged changed, int32_t row, TableRow before,
                                bool typedBefore, TableRow after, bool added)
-    : table_(table),
-      changed_(std::move(changed)),
-      row_(row),
+    : TableCommand(table, std::move(changed), row),
       before_(std::move(before)),
       after_(std::move(after)),
       typedBefore_(typedBefore),
@@ -39,8 +50,7 @@ void RowEditCommand::redo()
     if (added_) table_.AppendRow();
     Store(table_, row_, after_);
     table_.SetTyped(row_, true);
-    if (!first_ && changed_) changed_(row_);
-    first_ = false;
+    Redone();
 }
 
 void RowEditCommand::undo()
@@ -51,11 +61,11 @@ void RowEditCommand::undo()
         Store(table_, row_, before_);
         table_.SetTyped(row_, typedBefore_);
     }
-    if (changed_) changed_(row_);
+    Undone();
 }
 
 RowDeleteCommand::RowDeleteCommand(PointTable& table, TableChanged changed, int32_t row)
-    : table_(table), changed_(std::move(changed)), row_(row)
+    : TableCommand(table, std::move(changed), row)
 {
     if (row < 0 || row >= table.RowCapacity())
         throw OutOfRange("row " + std::to_string(row) + " is outside the " + std::to_string(table.RowCapacity()) +
@@ -69,14 +79,13 @@ RowDeleteCommand::RowDeleteCommand(PointTable& table, TableChanged changed, int3
 void RowDeleteCommand::redo()
 {
     table_.RemoveRow(row_);
-    if (!first_ && changed_) changed_(row_);
-    first_ = false;
+    Redone();
 }
 
 void RowDeleteCommand::undo()
 {
     table_.InsertRow(row_, cells_, typed_, point_);
-    if (changed_) changed_(row_);
+    Undone();
 }
 
 }  // namespace tessaly

@@ -19,9 +19,26 @@ using TableChanged = std::function<void(int32_t row)>;
 
 TableRow RowOf(const PointTable& table, int32_t row);
 
+// What both steps share: the table, the row, and the window told about
+// every undo and every redo but the first.
+class TableCommand : public QUndoCommand {
+protected:
+    TableCommand(PointTable& table, TableChanged changed, int32_t row);
+    // To be called at the end of redo() and undo().
+    void Redone();
+    void Undone() { changed_(row_); }
+
+    PointTable& table_;
+    const int32_t row_;
+
+private:
+    TableChanged changed_;
+    bool first_ = true;
+};
+
 // A row written (ADDED false) or appended at the end of the table (ADDED
 // true) by the user.
-class RowEditCommand : public QUndoCommand {
+class RowEditCommand : public TableCommand {
 public:
     RowEditCommand(PointTable& table, TableChanged changed, int32_t row, TableRow before, bool typedBefore,
                    TableRow after, bool added);
@@ -29,28 +46,20 @@ public:
     void undo() override;
 
 private:
-    PointTable& table_;
-    TableChanged changed_;
-    int32_t row_;
     TableRow before_, after_;
     bool typedBefore_, added_;
-    bool first_ = true;
 };
 
 // A row deleted by the user; a loaded point comes back as one on undo.
-class RowDeleteCommand : public QUndoCommand {
+class RowDeleteCommand : public TableCommand {
 public:
     RowDeleteCommand(PointTable& table, TableChanged changed, int32_t row);
     void redo() override;
     void undo() override;
 
 private:
-    PointTable& table_;
-    TableChanged changed_;
-    int32_t row_;
     TableRow cells_;
     bool typed_, point_;
-    bool first_ = true;
 };
 
 }  // namespace tessaly

@@ -23,28 +23,8 @@ namespace tessaly {
 namespace {
 QString Native(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
 
-QString Points(int32_t n) { return n == 1 ? QStringLiteral("1 point") : QStringLiteral("%1 points").arg(n); }
-
 // What the chosen reader takes the file for, as the status bar says it.
 QString FormatOf(const Format& reader) { return QString::fromLatin1(reader.name); }
-
-QString Count(int64_t n, const char* one, const char* many)
-{
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
-}
-
-// The LandXML units and DXF text height chosen last while the program runs.
-LandXmlUnits& LastUnits()
-{
-    static LandXmlUnits units = LandXmlUnits::Metre;
-    return units;
-}
-
-double& LastTextHeight()
-{
-    static double height = 1;
-    return height;
-}
 
 // Asks for the options of the writer WRITER chooses for NAME: the text
 // options for *.csv and *.txt, the units for *.xml, the text height for
@@ -64,20 +44,20 @@ std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::str
         units->addItem(QStringLiteral("Metres"), static_cast<int>(LandXmlUnits::Metre));
         units->addItem(QStringLiteral("US survey feet"), static_cast<int>(LandXmlUnits::UsSurveyFoot));
         units->addItem(QStringLiteral("International feet"), static_cast<int>(LandXmlUnits::Foot));
-        units->setCurrentIndex(units->findData(static_cast<int>(LastUnits())));
+        units->setCurrentIndex(units->findData(static_cast<int>(LastChoices().units)));
         dialog.AddSection(QStringLiteral("LandXML"))->addRow(QStringLiteral("&Units:"), units);
     } else if (id == "dxf") {
         height = new QDoubleSpinBox(&dialog);
         height->setObjectName(QStringLiteral("textHeight"));
         height->setDecimals(3);
         height->setRange(0.001, 1000000);
-        height->setValue(LastTextHeight());
+        height->setValue(LastChoices().textHeight);
         dialog.AddSection(QStringLiteral("DXF"))->addRow(QStringLiteral("&Text height:"), height);
     }
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    if (id == "csv" || id == "txt") options.text = dialog.TextOptions();
-    if (units) options.landXml.units = LastUnits() = static_cast<LandXmlUnits>(units->currentData().toInt());
-    if (height) options.dxf.textHeight = LastTextHeight() = height->value();
+    if (dialog.HasTextOptions()) options.text = dialog.TextOptions();
+    if (units) options.landXml.units = LastChoices().units = static_cast<LandXmlUnits>(units->currentData().toInt());
+    if (height) options.dxf.textHeight = LastChoices().textHeight = height->value();
     return options;
 }
 
@@ -122,16 +102,7 @@ void PointsWindow::mnuOpen_Click()
         CommonDialog1.ShowOpen();
         const std::string name = CommonDialog1.FileName;
         if (name.empty()) return;
-        // A text file without a header line: the column order is asked for
-        // first, as spreadsheet programs do; Cancel changes nothing.
-        ReadOptions options;
-        if (std::strcmp(ChooseReader(name).id, "text") == 0 && !HasHeaderLine(name)) {
-            TextImportDialog dialog(name, this);
-            if (dialog.exec() != QDialog::Accepted) return;
-            options.textLayout = dialog.Options().layout;
-        }
-        const LoadProgress progress(this);
-        LoadPoints(name, options);
+        OpenFile(name, true);
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing changes.
     } catch (const std::exception& e) {
@@ -139,12 +110,26 @@ void PointsWindow::mnuOpen_Click()
     }
 }
 
-// Runs the reader that the name (and for text names the content) chooses.
-// Whatever the outcome, the grid shows the table as the reader left it, and
-// the status bar says what happened, its point count first.
-void PointsWindow::LoadPoints(const std::string& name, const ReadOptions& options)
+void PointsWindow::OpenFile(const std::string& name, bool askColumns)
 {
     const Format& reader = ChooseReader(name);
+    // A text file without a header line: the column order is asked for
+    // first, as spreadsheet programs do; Cancel changes nothing.
+    ReadOptions options;
+    if (askColumns && std::strcmp(reader.id, "text") == 0 && !HasHeaderLine(name)) {
+        TextImportDialog dialog(name, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        options.textLayout = dialog.Options().layout;
+    }
+    LoadPoints(name, reader, options);
+}
+
+// Runs READER on the file. Whatever the outcome, the grid shows the table as
+// the reader left it, and the status bar says what happened, its point count
+// first.
+void PointsWindow::LoadPoints(const std::string& name, const Format& reader, const ReadOptions& options)
+{
+    const LoadProgress progress(this);
     QString status;
     try {
         const ReadReport report = reader.read(PointData, name, options);
@@ -157,7 +142,7 @@ void PointsWindow::LoadPoints(const std::string& name, const ReadOptions& option
             status += QStringLiteral("; %1 that Windows-1252 cannot hold replaced by \"?\"")
                           .arg(Count(report.replaced, "character", "characters"));
         if (report.skipped > 0)
-            status += QStringLiteral("; %1 without coordinates skipped").arg(Count(report.skipped, "point", "points"));
+            status += QStringLiteral("; %1 without coordinates skipped").arg(Points(report.skipped));
     } catch (...) {
         status = QStringLiteral("%1 in the table; the load stopped: %2 (read as %3)")
                      .arg(Points(PointData.CurrItems()), Native(FailureMessage(name)), FormatOf(reader));
@@ -235,7 +220,7 @@ void PointsWindow::SavePoints(const std::string& name, const WriteOptions& optio
                       .arg(Count(report.elevationsLeftOut, "elevation", "elevations"));
     if (marked > 0)
         status += QStringLiteral("; %1 with a northing, easting or elevation that is not a number")
-                      .arg(marked == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(marked));
+                      .arg(Count(marked, "row", "rows"));
     ShowStatus(status);
 }
 

@@ -1,5 +1,5 @@
 // Tessaly: opens survey point files, shows the points in a grid and saves
-// them as ASCII PNEZD text.
+// them as ASCII PNEZD, delimited text, LandXML or DXF.
 //   tessaly [FILE...]   opens the first FILE at start, as File, Open would
 //   tessaly --help | --version
 #include <QApplication>
@@ -17,9 +17,10 @@ const char kUsage[] =
     "Usage: tessaly [FILE]\n"
     "\n"
     "Opens the Tessaly window: the points of a survey point file in an editable\n"
-    "grid, saved as ASCII PNEZD text. FILE is opened at start the way File, Open\n"
-    "opens it (the reader is chosen by the last three characters of the name);\n"
-    "of several files only the first is opened.\n"
+    "grid, saved as ASCII PNEZD, delimited text, LandXML or DXF. FILE is opened\n"
+    "at start the way File, Open opens it (the reader is chosen by the ending of\n"
+    "the name and, for text and XML names, by the content); of several files\n"
+    "only the first is opened.\n"
     "\n"
     "  --help     print this help and exit\n"
     "  --version  print the version and exit\n"

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/load_progress.h"
 #include "app/points_window.h"
 
 namespace tessaly {
@@ -38,8 +37,7 @@ void PointsWindow::OpenNamedFile(const std::string& name)
     if (!MayDiscardChanges()) return;
     // The next Open dialog offers it, as after File, Open.
     CommonDialog1.FileName = path;
-    const LoadProgress progress(this);
-    LoadPoints(path);
+    OpenFile(path, false);
 }
 
 void PointsWindow::OpenFirstFile(const std::vector<std::string>& names)

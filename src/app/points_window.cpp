@@ -251,8 +251,8 @@ void PointsWindow::DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view 
     if (!buf.rows.empty())
         for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
             if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
-    Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, std::move(before),
-                            PointData.Typed(r), std::move(after), false));
+    Push(new RowEditCommand(PointData, tableChanged_, r, std::move(before), PointData.Typed(r), std::move(after),
+                            false));
     FitNumbers(r, r + 1);
 }
 
@@ -263,15 +263,14 @@ void PointsWindow::DBGrid1_UnboundAddData(const RowBuf& buf, int32_t& NewRowBook
     if (!buf.rows.empty())
         for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
             if (const auto& cell = buf.rows[0].cells[j]) after[j] = *cell;
-    Push(new RowEditCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, r, TableRow{}, false,
-                            std::move(after), true));
+    Push(new RowEditCommand(PointData, tableChanged_, r, TableRow{}, false, std::move(after), true));
     NewRowBookmark = r;
     FitNumbers(r, r + 1);
 }
 
 void PointsWindow::DBGrid1_UnboundDeleteRow(std::string_view Bookmark)
 {
-    Push(new RowDeleteCommand(PointData, [this](int32_t row) { TableChangedAt(row); }, BookmarkRow(Bookmark)));
+    Push(new RowDeleteCommand(PointData, tableChanged_, BookmarkRow(Bookmark)));
 }
 
 void PointsWindow::Push(QUndoCommand* command)
@@ -283,27 +282,21 @@ void PointsWindow::Push(QUndoCommand* command)
     EditHistory.push(command);
 }
 
-// After an undo or redo: the grid reads the table again, once for a step
-// of many rows, and shows the row changed last.
-void PointsWindow::TableChangedAt(int32_t row)
-{
-    changedRow_ = row;
-    if (replaying_) return;
-    DBGrid1->Reread();
-    DBGrid1->GoTo(std::min(row, PointData.RowCapacity()), std::max(0, DBGrid1->Col()));
-    FitNumbers(row, row + 1);
-    UpdateSummary();
-    changedRow_ = -1;
-}
+void PointsWindow::TableChangedAt(int32_t row) { changedRow_ = row; }
 
+// After an undo or redo the grid reads the table again, once for a step of
+// many rows, and shows the row changed last.
 void PointsWindow::Replay(bool undo)
 {
     DBGrid1->Update();  // the row being edited is a step of its own
-    replaying_ = true;
+    changedRow_ = -1;
     if (undo) EditHistory.undo();
     else EditHistory.redo();
-    replaying_ = false;
-    if (changedRow_ >= 0) TableChangedAt(changedRow_);
+    const int32_t row = changedRow_;
+    if (row < 0) return;
+    DBGrid1->Reread();
+    DBGrid1->GoTo(std::min(row, PointData.RowCapacity()), std::max(0, DBGrid1->Col()));
+    FitNumbers(row, row + 1);
 }
 
 void PointsWindow::mnuUndo_Click() { Replay(true); }
@@ -359,8 +352,13 @@ void PointsWindow::UpdateSummary()
     fileLabel_->setToolTip(tableFile_);
     fileLabel_->setVisible(!name.isEmpty());
     const auto n = static_cast<int>(PointData.RowsToSave().size());
-    countLabel_->setText(n == 1 ? QStringLiteral("1 point") : QStringLiteral("%1 points").arg(n));
+    countLabel_->setText(Points(n));
     modifiedLabel_->setVisible(!EditHistory.isClean());
+}
+
+QString PointsWindow::Count(int64_t n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
 QString PointsWindow::StatusSummary() const

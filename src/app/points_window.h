@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QUndoStack>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -127,14 +128,21 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // N and the noun that goes with it: "1 point", "2 points".
+    static QString Count(int64_t n, const char* one, const char* many);
+    static QString Points(int64_t n) { return Count(n, "point", "points"); }
     void ShowStatus(const QString& text);
-    void LoadPoints(const std::string& name, const ReadOptions& options = {});
+    // Loads NAME with the reader its name (and for text names its content)
+    // chooses; ASKCOLUMNS: a text file without a header line asks for its
+    // column order first (File, Open), otherwise it is read as PNEZD.
+    void OpenFile(const std::string& name, bool askColumns);
+    void LoadPoints(const std::string& name, const Format& reader, const ReadOptions& options);
     bool SaveCommand();
     void SavePoints(const std::string& name, const WriteOptions& options = {});
     void SaveFailed(const QString& text);
     void UpdateSummary();
     void FitNumbers(int32_t from, int32_t to);
-    void TableChangedAt(int32_t row);
+    void TableChangedAt(int32_t row);  // an undo step's report, kept for Replay
     void Push(QUndoCommand* command);
     void Replay(bool undo);
     void DockStatusBar();
@@ -149,8 +157,9 @@ private:
     QString tableFile_;  // the file the table came from or was saved to
     std::optional<QString> macro_;  // a change of several rows under way
     bool macroOpen_ = false;        // ... whose first row is in the history
-    bool replaying_ = false;        // an undo or redo is under way
-    int32_t changedRow_ = -1;       // the row it changed last
+    int32_t changedRow_ = -1;       // the row an undo or redo changed last
+    // Handed to every undo step, to be told about the row it changed.
+    const std::function<void(int32_t row)> tableChanged_ = [this](int32_t row) { TableChangedAt(row); };
 };
 
 }  // namespace tessaly

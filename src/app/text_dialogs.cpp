@@ -10,7 +10,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <cctype>
-#include <map>
 
 #include "platform/qt/ansi_text.h"
 
@@ -18,19 +17,6 @@ namespace tessaly {
 
 namespace {
 constexpr size_t kPreviewRows = 20;
-
-// The choices confirmed last while the program runs.
-TextLayout& LastImportLayout()
-{
-    static TextLayout layout = TextLayout::PNEZD;
-    return layout;
-}
-
-std::map<std::string, TextWriteOptions>& LastExportOptions()
-{
-    static std::map<std::string, TextWriteOptions> options;
-    return options;
-}
 
 QString ColumnCaption(Column c)
 {
@@ -73,7 +59,7 @@ TextImportDialog::TextImportDialog(const std::string& file, QWidget* parent) : Q
 {
     setWindowTitle(QStringLiteral("Import Text Points"));
     auto* form = new QFormLayout;
-    layout_ = LayoutCombo(this, LastImportLayout());
+    layout_ = LayoutCombo(this, LastChoices().importLayout);
     form->addRow(QStringLiteral("&Column order:"), layout_);
     delimiter_ = new QLabel(this);
     delimiter_->setObjectName(QStringLiteral("delimiter"));
@@ -130,7 +116,7 @@ TextReadOptions TextImportDialog::Options() const
 
 void TextImportDialog::accept()
 {
-    LastImportLayout() = Options().layout;
+    LastChoices().importLayout = Options().layout;
     QDialog::accept();
 }
 
@@ -138,8 +124,9 @@ ExportOptionsDialog::ExportOptionsDialog(const std::string& file, QWidget* paren
     : QDialog(parent), ending_(Ending(file))
 {
     setWindowTitle(QStringLiteral("Export Options"));
-    const auto last = LastExportOptions().find(ending_);
-    const TextWriteOptions offered = last != LastExportOptions().end() ? last->second : DefaultTextWriteOptions(file);
+    const auto& remembered = LastChoices().exportText;
+    const auto last = remembered.find(ending_);
+    const TextWriteOptions offered = last != remembered.end() ? last->second : DefaultTextWriteOptions(file);
 
     auto* top = new QVBoxLayout(this);
     sections_ = new QVBoxLayout;
@@ -194,7 +181,7 @@ QFormLayout* ExportOptionsDialog::AddSection(const QString& title)
 TextWriteOptions ExportOptionsDialog::TextOptions() const
 {
     TextWriteOptions o;
-    if (!layout_) return o;
+    if (!HasTextOptions()) return o;
     o.layout = static_cast<TextLayout>(layout_->currentData().toInt());
     o.delimiter = static_cast<TextDelimiter>(delimiter_->currentData().toInt());
     o.header = header_->isChecked();
@@ -205,14 +192,16 @@ TextWriteOptions ExportOptionsDialog::TextOptions() const
 
 void ExportOptionsDialog::accept()
 {
-    if (layout_) LastExportOptions()[ending_] = TextOptions();
+    if (HasTextOptions()) LastChoices().exportText[ending_] = TextOptions();
     QDialog::accept();
 }
 
-void ForgetTextDialogChoices()
+DialogChoices& LastChoices()
 {
-    LastImportLayout() = TextLayout::PNEZD;
-    LastExportOptions().clear();
+    static DialogChoices choices;
+    return choices;
 }
+
+void ForgetDialogChoices() { LastChoices() = {}; }
 
 }  // namespace tessaly

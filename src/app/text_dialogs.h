@@ -13,14 +13,18 @@
 // for *.csv, blanks otherwise), then the choice last confirmed for the same
 // ending while the program runs. Other formats add their options as sections
 // of their own (AddSection); for them the text section is left out.
+//
+// DialogChoices: what both dialogs and the export sections of the other
+// formats remember while the program runs.
 #include <QDialog>
+#include <map>
 #include <string>
 
+#include "formats/landxml.h"
 #include "formats/text_points.h"
 
 class QCheckBox;
 class QComboBox;
-class QDialogButtonBox;
 class QFormLayout;
 class QLabel;
 class QTableWidget;
@@ -55,6 +59,8 @@ public:
     // A titled group of options, placed above the buttons.
     QFormLayout* AddSection(const QString& title);
 
+    // True for a text name (*.csv, *.txt): the dialog holds the text options.
+    bool HasTextOptions() const { return layout_ != nullptr; }
     // The text options chosen; the defaults when the name is not a text name.
     TextWriteOptions TextOptions() const;
 
@@ -71,8 +77,18 @@ private:
     QComboBox* lineEnd_ = nullptr;
 };
 
-// Forgets the choices remembered while the program runs, as at its start
-// (for tests that run one after another in one process).
-void ForgetTextDialogChoices();
+// The choices confirmed last while the program runs, offered again by the
+// next dialog.
+struct DialogChoices {
+    TextLayout importLayout = TextLayout::PNEZD;
+    std::map<std::string, TextWriteOptions> exportText;  // by the name's ending
+    LandXmlUnits units = LandXmlUnits::Metre;  // LandXML
+    double textHeight = 1;                     // DXF
+};
+DialogChoices& LastChoices();
+
+// Forgets them all, as at the program's start (for tests that run one after
+// another in one process).
+void ForgetDialogChoices();
 
 }  // namespace tessaly

@@ -54,7 +54,7 @@ struct WindowTest : ::testing::Test {
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     }
-    void TearDown() override { ForgetTextDialogChoices(); }
+    void TearDown() override { ForgetDialogChoices(); }
 
     // The dialog answers NAME (a file in the test folder) or cancels.
     void Answer(std::optional<std::string> name)

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "platform/qt/ansi_text.h"
 
@@ -134,7 +135,7 @@ void UnboundGrid::Refresh()
 
 void UnboundGrid::Update()
 {
-    if (state() == QAbstractItemView::EditingState && delegate_->editor) {
+    if (Editing() && delegate_->editor) {
         QWidget* editor = delegate_->editor;
         commitData(editor);
         QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
@@ -144,7 +145,7 @@ void UnboundGrid::Update()
 
 QString UnboundGrid::Text() const
 {
-    if (state() == QAbstractItemView::EditingState)
+    if (Editing())
         if (auto* line = qobject_cast<QLineEdit*>(delegate_->editor.data())) return line->text();
     const QModelIndex i = currentIndex();
     return i.isValid() ? model_->data(i, Qt::DisplayRole).toString() : QString();
@@ -152,7 +153,7 @@ QString UnboundGrid::Text() const
 
 void UnboundGrid::keyPressEvent(QKeyEvent* event)
 {
-    if (state() != QAbstractItemView::EditingState) {
+    if (!Editing()) {
         if (event->matches(QKeySequence::Copy)) {
             Copy();
             event->accept();
@@ -164,7 +165,7 @@ void UnboundGrid::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
-    if (state() != QAbstractItemView::EditingState && event->modifiers() == Qt::NoModifier) {
+    if (!Editing() && event->modifiers() == Qt::NoModifier) {
         switch (event->key()) {
         case Qt::Key_Delete:
             if (!DeleteSelectedRows()) ClearSelectedCells();
@@ -176,7 +177,7 @@ void UnboundGrid::keyPressEvent(QKeyEvent* event)
             return;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            GoTo(std::min(Row() + 1, model_->rowCount() - 1), std::max(0, Col()));
+            MoveDown();
             event->accept();
             return;
         case Qt::Key_Escape:
@@ -204,7 +205,7 @@ void UnboundGrid::mousePressEvent(QMouseEvent* event)
     const QModelIndex at = indexAt(event->position().toPoint());
     clickedCurrent_ = QPersistentModelIndex();
     if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && at.isValid() &&
-        at == currentIndex() && selectionModel()->isSelected(at) && state() != QAbstractItemView::EditingState)
+        at == currentIndex() && selectionModel()->isSelected(at) && !Editing())
         clickedCurrent_ = at;
     QTableView::mousePressEvent(event);
 }
@@ -213,8 +214,7 @@ void UnboundGrid::mouseReleaseEvent(QMouseEvent* event)
 {
     QTableView::mouseReleaseEvent(event);
     const QModelIndex at = indexAt(event->position().toPoint());
-    if (clickedCurrent_.isValid() && at == clickedCurrent_ && at == currentIndex() &&
-        state() != QAbstractItemView::EditingState) {
+    if (clickedCurrent_.isValid() && at == clickedCurrent_ && at == currentIndex() && !Editing()) {
         clicking_ = true;
         edit(at, QAbstractItemView::EditKeyPressed, nullptr);
         clicking_ = false;
@@ -257,6 +257,8 @@ void UnboundGrid::Reread()
                                       std::clamp(col, 0, model_->columnCount() - 1)));
     if (verticalScrollBar()) verticalScrollBar()->setValue(top);
 }
+
+void UnboundGrid::MoveDown() { GoTo(std::min(Row() + 1, model_->rowCount() - 1), std::max(0, Col())); }
 
 void UnboundGrid::GoTo(int row, int col)
 {
@@ -304,16 +306,21 @@ void UnboundGrid::PasteText(const QString& text)
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     if (body.endsWith(u'\n')) body.chop(1);
     if (body.isEmpty() || !currentIndex().isValid()) return;
-    const QStringList lines = body.split(u'\n');
+    // The lines split into their fields, and the most fields of a line.
+    std::vector<QStringList> lines;
+    int width = 1;
+    for (const QString& line : body.split(u'\n')) {
+        lines.push_back(line.split(u'\t'));
+        width = std::max(width, static_cast<int>(lines.back().size()));
+    }
     // Whole rows selected: the paste starts in the first column.
     const int startCol = selectionModel()->isRowSelected(Row(), {}) ? 0 : Col();
     const int startRow = Row();
-    if (state() == QAbstractItemView::EditingState) Update();
+    if (Editing()) Update();
     emit EditsBegin(QStringLiteral("Paste"));
     int row = startRow;
-    for (const QString& line : lines) {
+    for (const QStringList& fields : lines) {
         UnboundGridModel::Cells cells(static_cast<size_t>(model_->columnCount()));
-        const QStringList fields = line.split(u'\t');
         for (int k = 0; k < fields.size() && startCol + k < model_->columnCount(); ++k) {
             const std::string ansi = QStringToAnsi(fields[k]);
             cells[static_cast<size_t>(startCol + k)] = ansi.empty() ? Cell{} : Cell{ansi};
@@ -324,8 +331,6 @@ void UnboundGrid::PasteText(const QString& text)
     }
     emit EditsEnd();
     // The pasted block ends up selected, its first cell current.
-    int width = 1;
-    for (const QString& line : lines) width = std::max(width, static_cast<int>(line.count(u'\t')) + 1);
     GoTo(startRow, startCol);
     const int lastRow = std::min(row - 1, model_->rowCount() - 1);
     const int lastCol = std::min(model_->columnCount() - 1, startCol + width - 1);
@@ -395,12 +400,11 @@ bool UnboundGrid::eventFilter(QObject* watched, QEvent* event)
 bool UnboundGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
     // Edits of one row go back together, before another row is edited.
-    if (index.isValid() && model_->HasPendingRow() && index.row() != model_->PendingRow() &&
-        state() != QAbstractItemView::EditingState)
+    if (index.isValid() && model_->HasPendingRow() && index.row() != model_->PendingRow() && !Editing())
         model_->CommitPendingRow();
-    const bool wasEditing = state() == QAbstractItemView::EditingState;
+    const bool wasEditing = Editing();
     const bool opened = QTableView::edit(index, trigger, event);
-    if (opened && !wasEditing && state() == QAbstractItemView::EditingState) {
+    if (opened && !wasEditing && Editing()) {
         typedOver_ = trigger == QAbstractItemView::AnyKeyPressed || clicking_;
         // F2 and a double click edit the text as it stands, the cursor at
         // its end; typing over and a click on the current cell replace it.
@@ -415,7 +419,7 @@ void UnboundGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
     // Enter in the editor commits the cell and moves down.
     if (hint == QAbstractItemDelegate::SubmitModelCache) {
         QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
-        GoTo(std::min(Row() + 1, model_->rowCount() - 1), std::max(0, Col()));
+        MoveDown();
         return;
     }
     // Tab in the editor keeps the text and leaves the grid, as Tab does

@@ -106,6 +106,8 @@ protected:
 private:
     class Delegate;
     void UpdatePageSize();
+    // Enter: the cell below becomes current (the last row stays).
+    void MoveDown();
     void FitRowsToFont();
 
     UnboundGridModel* model_;
