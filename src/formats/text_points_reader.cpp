@@ -65,7 +65,7 @@ public:
     // Drops the byte-order mark at the start of the file.
     void SkipBom()
     {
-        if (in_.Fill(1) && static_cast<size_t>(in_.End() - in_.Begin()) >= kBom.size() &&
+        if (in_.Fill(0) && static_cast<size_t>(in_.End() - in_.Begin()) >= kBom.size() &&
             std::string_view(in_.Begin(), kBom.size()) == kBom)
             in_.Skip(kBom.size());
     }
@@ -548,7 +548,20 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
 
 bool HasHeaderLine(const std::string& file)
 {
-    return PreviewTextPointsFile(file, TextLayout::PNEZD, 1).header;
+    // Only the first line that is not skipped is read: the header does not
+    // depend on the encoding.
+    LineSource in(file);
+    in.SkipBom();
+    std::string line;
+    std::string_view end;
+    bool found = false;
+    while (!found && in.Next(line, end)) found = !SkippedLine(line);
+    if (!found) return false;
+    try {
+        return Detect(line, TextLayout::PNEZD, file, in.Line()).header.has_value();
+    } catch (const Error&) {
+        return false;  // decimal commas: no header
+    }
 }
 
 }  // namespace tessaly
