@@ -62,12 +62,14 @@ class LineSource {
 public:
     explicit LineSource(const std::string& file) : in_(file) {}
 
-    // Drops the byte-order mark at the start of the file.
-    void SkipBom()
+    // Drops the byte-order mark at the start of the file; true when there
+    // was one.
+    bool SkipBom()
     {
-        if (in_.Fill(0) && static_cast<size_t>(in_.End() - in_.Begin()) >= kBom.size() &&
-            std::string_view(in_.Begin(), kBom.size()) == kBom)
-            in_.Skip(kBom.size());
+        const bool bom = in_.Fill(0) && static_cast<size_t>(in_.End() - in_.Begin()) >= kBom.size() &&
+                         std::string_view(in_.Begin(), kBom.size()) == kBom;
+        if (bom) in_.Skip(kBom.size());
+        return bom;
     }
 
     // The next line into LINE, its end ("\r\n", "\n", "\r" or "" at the end
@@ -216,6 +218,42 @@ bool SkippedLine(std::string_view line)
     return i == line.size() || line[i] == '#';
 }
 
+// The next line that is not skipped into LINE and its end into END; false
+// when the file has none left.
+bool NextRecord(LineSource& in, std::string& line, std::string_view& end)
+{
+    while (in.Next(line, end))
+        if (!SkippedLine(line)) return true;
+    return false;
+}
+
+// What Splitter::Split calls on a record read from IN whose quoted field is
+// still open: the record's line end END and the next line join it. False at
+// the end of the file.
+auto JoinNextLine(LineSource& in, std::string_view end)
+{
+    return [&in, end](std::string& rec) mutable {
+        std::string next;
+        std::string_view nextEnd;
+        if (end.empty() || !in.Next(next, nextEnd)) return false;
+        rec += end;
+        rec += next;
+        end = nextEnd;
+        return true;
+    };
+}
+
+// A description in the last column: the rest of the record from its field
+// F, without the blanks at its end when blanks delimit, unquoted when it is
+// one quoted field (the unquoted text held in SCRATCH).
+std::string_view RestOfLine(const std::string& rec, const Field& f, bool blanks, std::string& scratch)
+{
+    std::string_view rest = std::string_view(rec).substr(f.start);
+    if (blanks)
+        while (!rest.empty() && Blank(rest.back())) rest.remove_suffix(1);
+    return UnquoteWhole(rest, scratch) ? std::string_view(scratch) : rest;
+}
+
 // Names a header may give a column, in any letter case.
 std::optional<Column> HeaderColumn(std::string_view name)
 {
@@ -286,7 +324,8 @@ std::string Cut(std::string_view text)
 
 struct FirstLine {
     TextDelimiter delimiter = TextDelimiter::Blanks;
-    std::optional<ColumnMap> header;
+    bool header = false;
+    ColumnMap map;  // the header's, or the layout's without one
 };
 
 // The delimiter and header of the first line that is not skipped.
@@ -309,8 +348,8 @@ FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, 
                 return !f.quoted && std::memchr(rec.data() + f.start, '"', f.end - f.start) != nullptr;
             }))
             continue;
-        if (auto header = MapOfHeader(rec, fields)) return {d, header};
-        if (CoordinateFieldsFit(rec, fields, data)) return {d, std::nullopt};
+        if (auto header = MapOfHeader(rec, fields)) return {d, true, *header};
+        if (CoordinateFieldsFit(rec, fields, data)) return {d, false, data};
     }
 
     // Numbers with decimal commas fit no delimiter; say so rather than read
@@ -326,16 +365,14 @@ FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, 
                                    Cut(number) + "\"); save the file with a decimal point and load it again");
         }
     }
-    return {TextDelimiter::Blanks, std::nullopt};
+    return {TextDelimiter::Blanks, false, data};
 }
 
-TextEncoding DetectEncoding(const std::string& file, bool& bom)
+// The encoding of a file without a byte-order mark.
+TextEncoding DetectEncoding(const std::string& file)
 {
     BufferedInput in(file);
     Utf8Check check;
-    bom = in.Fill(0) && static_cast<size_t>(in.End() - in.Begin()) >= kBom.size() &&
-          std::string_view(in.Begin(), kBom.size()) == kBom;
-    if (bom) return TextEncoding::Utf8;
     while (!check.Failed() && in.Fill(0)) {
         check.Feed(std::string_view(in.Begin(), static_cast<size_t>(in.End() - in.Begin())));
         in.Skip(static_cast<size_t>(in.End() - in.Begin()));
@@ -361,40 +398,22 @@ public:
 
     TextReadSummary Read(TextLayout layout)
     {
-        bool bom = false;
-        summary_.encoding = DetectEncoding(file_, bom);
-        if (bom) in_.SkipBom();
+        summary_.encoding = in_.SkipBom() ? TextEncoding::Utf8 : DetectEncoding(file_);
         std::string line;
         std::string_view end;
-        bool found = false;
-        while (!found && in_.Next(line, end)) found = !SkippedLine(line);
-        if (!found) return summary_;  // nothing but blank and comment lines: no points
+        if (!NextRecord(in_, line, end)) return summary_;  // nothing but blank and comment lines: no points
 
         const FirstLine first = Detect(line, layout, file_, in_.Line());
         summary_.delimiter = first.delimiter;
-        summary_.header = first.header.has_value();
-        map_ = first.header ? *first.header : MapOfLayout(layout);
+        summary_.header = first.header;
+        map_ = first.map;
         Splitter splitter(first.delimiter);
         blanks_ = first.delimiter == TextDelimiter::Blanks;
 
-        bool haveRecord = !first.header;
-        for (;;) {
-            if (!haveRecord) {
-                if (!in_.Next(line, end)) break;
-                if (SkippedLine(line)) continue;
-            }
-            haveRecord = false;
+        // The first line is a record of its own unless it is the header.
+        for (bool haveRecord = !first.header; haveRecord || NextRecord(in_, line, end); haveRecord = false) {
             const int64_t lineNumber = in_.Line();
-            std::string_view lineEnd = end;
-            const bool closed = splitter.Split(line, fields_, [&](std::string& rec) {
-                std::string next;
-                std::string_view nextEnd;
-                if (lineEnd.empty() || !in_.Next(next, nextEnd)) return false;
-                rec += lineEnd;
-                rec += next;
-                lineEnd = nextEnd;
-                return true;
-            });
+            const bool closed = splitter.Split(line, fields_, JoinNextLine(in_, end));
             if (!closed)
                 FailFile(file_, "line " + std::to_string(lineNumber) +
                                     ": a quoted field has no closing quotation mark before the end of the file");
@@ -456,10 +475,7 @@ private:
         if (const int i = at(ColDescription); i >= 0 && i < static_cast<int>(fields_.size())) {
             const auto f = static_cast<size_t>(i);
             if (map_.descriptionIsLast) {
-                std::string_view rest = std::string_view(rec).substr(fields_[f].start);
-                if (blanks_)
-                    while (!rest.empty() && Blank(rest.back())) rest.remove_suffix(1);
-                cells[ColDescription] = Stored(UnquoteWhole(rest, unquoted_) ? std::string_view(unquoted_) : rest);
+                cells[ColDescription] = Stored(RestOfLine(rec, fields_[f], blanks_, unquoted_));
             } else {
                 cells[ColDescription] = Stored(One(rec, f, ColDescription, line));
             }
@@ -493,38 +509,27 @@ void ReadTextPointsFile(PointTable& table, const std::string& file)
 TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, size_t maxRows)
 {
     TextPreview preview;
-    bool bom = false;
-    preview.encoding = DetectEncoding(file, bom);
     LineSource in(file);
-    if (bom) in.SkipBom();
+    preview.encoding = in.SkipBom() ? TextEncoding::Utf8 : DetectEncoding(file);
     std::string line, unquoted;
     std::string_view end;
     std::vector<Field> fields;
     std::optional<Splitter> splitter;
-    ColumnMap map = MapOfLayout(layout);
-    while (preview.rows.size() < maxRows && in.Next(line, end)) {
-        if (SkippedLine(line)) continue;
+    ColumnMap map;
+    while (preview.rows.size() < maxRows && NextRecord(in, line, end)) {
         if (!splitter) {
+            FirstLine first{TextDelimiter::Blanks, false, MapOfLayout(layout)};
             try {
-                const FirstLine first = Detect(line, layout, file, in.Line());
-                preview.delimiter = first.delimiter;
-                preview.header = first.header.has_value();
-                if (first.header) map = *first.header;
+                first = Detect(line, layout, file, in.Line());
             } catch (const Error&) {
-                preview.delimiter = TextDelimiter::Blanks;  // decimal commas: show the line as it splits
+                // decimal commas: show the line as it splits on blanks
             }
-            splitter.emplace(preview.delimiter);
+            preview.delimiter = first.delimiter;
+            preview.header = first.header;
+            map = first.map;
+            splitter.emplace(first.delimiter);
         }
-        std::string_view lineEnd = end;
-        splitter->Split(line, fields, [&](std::string& rec) {
-            std::string next;
-            std::string_view nextEnd;
-            if (lineEnd.empty() || !in.Next(next, nextEnd)) return false;
-            rec += lineEnd;
-            rec += next;
-            lineEnd = nextEnd;
-            return true;
-        });
+        splitter->Split(line, fields, JoinNextLine(in, end));
         // A description in the last column is the rest of the line, as a
         // load takes it.
         const int d = map.field[ColDescription];
@@ -532,15 +537,12 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
                           !(preview.header && preview.rows.empty());
         auto& row = preview.rows.emplace_back();
         for (size_t i = 0; i < fields.size(); ++i) {
-            std::string_view text = FieldText(line, fields[i]);
-            if (rest && i == static_cast<size_t>(d)) {
-                text = std::string_view(line).substr(fields[i].start);
-                if (preview.delimiter == TextDelimiter::Blanks)
-                    while (!text.empty() && Blank(text.back())) text.remove_suffix(1);
-                if (UnquoteWhole(text, unquoted)) text = unquoted;
-            }
+            const bool restOfLine = rest && i == static_cast<size_t>(d);
+            const std::string_view text =
+                restOfLine ? RestOfLine(line, fields[i], preview.delimiter == TextDelimiter::Blanks, unquoted)
+                           : FieldText(line, fields[i]);
             row.push_back(preview.encoding == TextEncoding::Utf8 ? Utf8ToCp1252(text) : std::string(text));
-            if (rest && i == static_cast<size_t>(d)) break;
+            if (restOfLine) break;
         }
     }
     return preview;
@@ -554,11 +556,9 @@ bool HasHeaderLine(const std::string& file)
     in.SkipBom();
     std::string line;
     std::string_view end;
-    bool found = false;
-    while (!found && in.Next(line, end)) found = !SkippedLine(line);
-    if (!found) return false;
+    if (!NextRecord(in, line, end)) return false;
     try {
-        return Detect(line, TextLayout::PNEZD, file, in.Line()).header.has_value();
+        return Detect(line, TextLayout::PNEZD, file, in.Line()).header;
     } catch (const Error&) {
         return false;  // decimal commas: no header
     }
