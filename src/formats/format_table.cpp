@@ -1,9 +1,9 @@
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <type_traits>
 
 #include "formats/formats.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 
@@ -72,16 +72,6 @@ const Format kFormats[] = {
     {"dxf", "a DXF drawing", "dxf", nullptr, WriteDxf},
 };
 
-bool EndsWithIgnoringCase(std::string_view name, std::string_view ending)
-{
-    if (name.size() < ending.size()) return false;
-    return std::equal(ending.begin(), ending.end(), name.end() - static_cast<std::ptrdiff_t>(ending.size()),
-                      [](char a, char b) {
-                          return std::toupper(static_cast<unsigned char>(a)) ==
-                                 std::toupper(static_cast<unsigned char>(b));
-                      });
-}
-
 // Calls F with each ending of FORMAT.
 template <typename F>
 void ForEachEnding(const Format& format, F f)
@@ -99,7 +89,7 @@ void ForEachEnding(const Format& format, F f)
 bool Claims(const Format& format, const std::string& file, bool reading)
 {
     bool named = *format.endings == '\0';
-    ForEachEnding(format, [&](std::string_view ending) { named = named || EndsWithIgnoringCase(file, ending); });
+    ForEachEnding(format, [&](std::string_view ending) { named = named || EndsWithLetters(file, ending); });
     return named && (!reading || !format.claims || format.claims(file));
 }
 }  // namespace

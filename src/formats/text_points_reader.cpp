@@ -267,11 +267,9 @@ std::optional<Column> HeaderColumn(std::string_view name)
         {ColElevation, {"Z", "ELV", "ELEV", "ELEVATION", "H", "HEIGHT"}},
         {ColDescription, {"D", "DSC", "DESC", "DESCRIPTION", "CODE", "NOTE"}},
     };
-    std::string upper(name);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     for (const auto& entry : kNames)
         for (std::string_view n : entry.names)
-            if (!n.empty() && n == upper) return entry.column;
+            if (!n.empty() && SameLetters(n, name)) return entry.column;
     return std::nullopt;
 }
 
