@@ -50,6 +50,17 @@ std::string_view DelimiterName(TextDelimiter delimiter)
     return "space";
 }
 
+char DelimiterChar(TextDelimiter delimiter)
+{
+    switch (delimiter) {
+    case TextDelimiter::Comma: return ',';
+    case TextDelimiter::Tab: return '\t';
+    case TextDelimiter::Semicolon: return ';';
+    case TextDelimiter::Blanks: break;
+    }
+    return ' ';
+}
+
 std::optional<TextDelimiter> ParseDelimiter(std::string_view name)
 {
     for (TextDelimiter d : {TextDelimiter::Comma, TextDelimiter::Tab, TextDelimiter::Semicolon, TextDelimiter::Blanks})

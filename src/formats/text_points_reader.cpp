@@ -46,17 +46,6 @@ bool IsDecimalCommaNumber(std::string_view t)
     return IsDecimalNumber(dotted);
 }
 
-char DelimiterChar(TextDelimiter d)
-{
-    switch (d) {
-    case TextDelimiter::Comma: return ',';
-    case TextDelimiter::Tab: return '\t';
-    case TextDelimiter::Semicolon: return ';';
-    case TextDelimiter::Blanks: break;
-    }
-    return ' ';
-}
-
 // The physical lines of the file, each with the bytes that ended it.
 class LineSource {
 public:
@@ -335,7 +324,7 @@ FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, 
     // ends with it, and the line is never extended.
     const auto noMore = [](std::string&) { return false; };
     std::string& rec = line;
-    for (TextDelimiter d : {TextDelimiter::Tab, TextDelimiter::Comma, TextDelimiter::Semicolon, TextDelimiter::Blanks}) {
+    for (TextDelimiter d : kDelimiterDetectionOrder) {
         Splitter(d).Split(rec, fields, noMore);
         // A quoted field must end at a delimiter or the line end: text after
         // its closing quote means the quotes belong to fields of another
