@@ -104,7 +104,7 @@ void Text(DxfOut& dxf, const char* layer, double x, double y, const std::string&
 ExportReport WriteDxfFile(const PointTable& table, const std::string& file, const DxfWriteOptions& options)
 {
     const double h = options.textHeight;
-    if (!(std::isfinite(h) && h > 0)) throw Error(file + ": the text height must be a number greater than 0");
+    if (!(std::isfinite(h) && h > 0)) FailFile(file, "the text height must be a number greater than 0");
     DxfOut dxf(file);
     dxf.Group(0, "SECTION");
     dxf.Group(2, "HEADER");
