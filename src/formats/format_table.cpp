@@ -8,6 +8,14 @@
 namespace tessaly {
 
 namespace {
+// The report of a writer that writes every row Save writes.
+ExportReport EveryRowWritten(const PointTable& table)
+{
+    ExportReport report;
+    report.written = static_cast<int32_t>(table.RowsToSave().size());
+    return report;
+}
+
 // The readers and writers without options or reports in the table's form.
 template <ReaderFn Read>
 ReadReport Plain(PointTable& table, const std::string& file, const ReadOptions&)
@@ -19,10 +27,8 @@ ReadReport Plain(PointTable& table, const std::string& file, const ReadOptions&)
 template <WriterFn Write>
 ExportReport Plain(const PointTable& table, const std::string& file, const WriteOptions&)
 {
-    ExportReport report;
-    report.written = static_cast<int32_t>(table.RowsToSave().size());
     Write(table, file);
-    return report;
+    return EveryRowWritten(table);
 }
 
 ReadReport ReadText(PointTable& table, const std::string& file, const ReadOptions& options)
@@ -32,10 +38,8 @@ ReadReport ReadText(PointTable& table, const std::string& file, const ReadOption
 
 ExportReport WriteText(const PointTable& table, const std::string& file, const WriteOptions& options)
 {
-    ExportReport report;
-    report.written = static_cast<int32_t>(table.RowsToSave().size());
     WriteTextPointsFile(table, file, options.text ? *options.text : DefaultTextWriteOptions(file));
-    return report;
+    return EveryRowWritten(table);
 }
 
 ReadReport ReadLandXmlPoints(PointTable& table, const std::string& file, const ReadOptions&)

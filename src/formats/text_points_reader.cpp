@@ -323,30 +323,29 @@ FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, 
     // Only this line is split here: a quoted field still open at its end
     // ends with it, and the line is never extended.
     const auto noMore = [](std::string&) { return false; };
-    std::string& rec = line;
     for (TextDelimiter d : kDelimiterDetectionOrder) {
-        Splitter(d).Split(rec, fields, noMore);
+        Splitter(d).Split(line, fields, noMore);
         // A quoted field must end at a delimiter or the line end: text after
         // its closing quote means the quotes belong to fields of another
         // delimiter (a comma file whose quoted description holds tabs).
         if (std::any_of(fields.begin(), fields.end(), [](const Field& f) { return f.trailing; })) continue;
         // Likewise a quotation mark inside an unquoted field before the last.
         if (std::any_of(fields.begin(), fields.empty() ? fields.end() : fields.end() - 1, [&](const Field& f) {
-                return !f.quoted && std::memchr(rec.data() + f.start, '"', f.end - f.start) != nullptr;
+                return !f.quoted && std::memchr(line.data() + f.start, '"', f.end - f.start) != nullptr;
             }))
             continue;
-        if (auto header = MapOfHeader(rec, fields)) return {d, true, *header};
-        if (CoordinateFieldsFit(rec, fields, data)) return {d, false, data};
+        if (auto header = MapOfHeader(line, fields)) return {d, true, *header};
+        if (CoordinateFieldsFit(line, fields, data)) return {d, false, data};
     }
 
     // Numbers with decimal commas fit no delimiter; say so rather than read
     // them as something else.
     for (TextDelimiter d : {TextDelimiter::Semicolon, TextDelimiter::Tab}) {
-        Splitter(d).Split(rec, fields, noMore);
+        Splitter(d).Split(line, fields, noMore);
         for (Column c : {ColNorthing, ColEasting}) {
             const auto i = static_cast<size_t>(data.field[c]);
             if (i >= fields.size()) continue;
-            const std::string_view number = TrimBlanks(FieldText(rec, fields[i]));
+            const std::string_view number = TrimBlanks(FieldText(line, fields[i]));
             if (IsDecimalCommaNumber(number))
                 FailFile(file, "line " + std::to_string(lineNumber) + ": the numbers are written with a decimal comma (\"" +
                                    Cut(number) + "\"); save the file with a decimal point and load it again");
@@ -413,8 +412,7 @@ private:
     std::string Stored(std::string_view text)
     {
         if (summary_.encoding == TextEncoding::Cp1252) return std::string(text);
-        std::string out = Utf8ToCp1252(text, summary_.replaced);
-        return out;
+        return Utf8ToCp1252(text, summary_.replaced);
     }
 
     [[noreturn]] void FailField(int64_t line, size_t field, Column c, const std::string& what)
