@@ -42,23 +42,20 @@ void ReadCrdFile(PointTable& table, const std::string& file)
 
     // Bytes that the file does not have (a header or records cut short) read
     // as zero: a missing record is then an empty point slot.
-    bool alpha = false;
-    if (length > 0) {
-        std::array<unsigned char, kHeaderSize> header{};
-        in.ReadZeroFilled(header.data(), header.size());
-        bool signature = StripNul(Field(header.data(), 72, 32)) == kAlphaSignature;
-        bool fits = (length - kHeaderSize) % kAlphaRecord == 0;
-        alpha = signature && fits;
-        if (alpha && (length - kHeaderSize) / kAlphaRecord > 32767)
-            FailFile(file, "the file holds " + std::to_string((length - kHeaderSize) / kAlphaRecord) +
-                               " records, more than the 32767 this format allows");
-    }
-    if (alpha) {
+    if (length <= 0) return;
+    std::array<unsigned char, kHeaderSize> header{};
+    in.ReadZeroFilled(header.data(), header.size());
+    const bool signature = StripNul(Field(header.data(), 72, 32)) == kAlphaSignature;
+    if (signature && (length - kHeaderSize) % kAlphaRecord == 0) {
         const int64_t records = (length - kHeaderSize) / kAlphaRecord;
-        table.SetPointsNotRead(file + ": the points are in the Alpha layout, which is not read (" +
-                               std::to_string(records) + (records == 1 ? " record)" : " records)"));
+        if (records > 32767)
+            FailFile(file, "the file holds " + std::to_string(records) +
+                               " records, more than the 32767 this format allows");
+        table.SetPointsNotRead(FileMessage(file, "the points are in the Alpha layout, which is not read (" +
+                                                     std::to_string(records) +
+                                                     (records == 1 ? " record)" : " records)")));
+        return;
     }
-    if (length <= 0 || alpha) return;
 
     in.Seek(0);
     std::array<unsigned char, kRecord> rec{};

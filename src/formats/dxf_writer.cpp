@@ -1,7 +1,5 @@
 // ASCII DXF, release 12: group code and value on lines of their own, CR LF
 // after each. Coordinates go out as the cells hold them, so no digit is lost.
-#include <array>
-#include <charconv>
 #include <cmath>
 
 #include "formats/dxf.h"
@@ -30,12 +28,7 @@ public:
             chunk_.clear();
         }
     }
-    void Group(int code, double value)
-    {
-        std::array<char, 32> buf{};
-        auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value);
-        Group(code, std::string_view(buf.data(), static_cast<size_t>(res.ptr - buf.data())));
-    }
+    void Group(int code, double value) { Group(code, ShortestText(value)); }
     void Commit()
     {
         out_.Write(chunk_);
@@ -95,8 +88,8 @@ std::string DxfText(std::string text)
     return out;
 }
 
-void Text(DxfOut& dxf, const char* layer, std::string_view x, double y, const std::string& z,
-          const std::string& height, const std::string& text)
+void Text(DxfOut& dxf, const char* layer, double x, double y, const std::string& z, double height,
+          const std::string& text)
 {
     dxf.Group(0, "TEXT");
     dxf.Group(8, layer);
@@ -111,9 +104,7 @@ void Text(DxfOut& dxf, const char* layer, std::string_view x, double y, const st
 ExportReport WriteDxfFile(const PointTable& table, const std::string& file, const DxfWriteOptions& options)
 {
     const double h = options.textHeight;
-    if (!(std::isfinite(h) && h > 0)) throw Error(file + ": the text height must be a number greater than 0");
-    std::array<char, 32> buf{};
-    const std::string height(buf.data(), std::to_chars(buf.data(), buf.data() + buf.size(), h).ptr);
+    if (!(std::isfinite(h) && h > 0)) FailFile(file, "the text height must be a number greater than 0");
     DxfOut dxf(file);
     dxf.Group(0, "SECTION");
     dxf.Group(2, "HEADER");
@@ -149,11 +140,9 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
         const double y = LeadingNumber(north);
         const std::string number = CellText(table.Get(ColPoint, row));
         const std::string desc = CellText(table.Get(ColDescription, row));
-        std::array<char, 32> xbuf{};
-        const std::string_view x(xbuf.data(), static_cast<size_t>(
-            std::to_chars(xbuf.data(), xbuf.data() + xbuf.size(), LeadingNumber(east) + h / 2).ptr - xbuf.data()));
-        if (!number.empty()) Text(dxf, "PNT-NO", x, y + h / 2, z, height, number);
-        if (!desc.empty()) Text(dxf, "PNT-DESC", x, y - 1.5 * h, z, height, desc);
+        const double x = LeadingNumber(east) + h / 2;
+        if (!number.empty()) Text(dxf, "PNT-NO", x, y + h / 2, z, h, number);
+        if (!desc.empty()) Text(dxf, "PNT-DESC", x, y - 1.5 * h, z, h, desc);
         ++report.written;
     }
     dxf.Group(0, "ENDSEC");

@@ -1,6 +1,5 @@
 #include "formats/export_rows.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -8,13 +7,16 @@
 
 namespace tessaly {
 
+ShortestText::ShortestText(double value)
+    : size_(static_cast<size_t>(std::to_chars(chars_.data(), chars_.data() + chars_.size(), value).ptr - chars_.data()))
+{
+}
+
 bool CoordinateText(const Cell& cell, std::string& out)
 {
     if (auto number = std::get_if<double>(&cell)) {
         if (!std::isfinite(*number)) return false;
-        std::array<char, 32> buf{};
-        auto res = std::to_chars(buf.data(), buf.data() + buf.size(), *number);
-        out.assign(buf.data(), res.ptr);
+        out.assign(ShortestText(*number));
         return true;
     }
     auto text = std::get_if<std::string>(&cell);

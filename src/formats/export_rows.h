@@ -2,10 +2,10 @@
 // What the LandXML and DXF writers share: the test that a cell holds a
 // coordinate, and the count of what they could not write. Both write the rows
 // PointTable::RowsToSave names.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "table/point_table.h"
 
@@ -21,6 +21,18 @@ struct ExportReport {
 // True when TEXT is a decimal number (IsDecimalNumber) whose value is a
 // finite double.
 bool IsCoordinateNumber(std::string_view text);
+
+// The shortest text that reads back as VALUE (std::to_chars), held in
+// place: the writers put several in each row.
+class ShortestText {
+public:
+    explicit ShortestText(double value);
+    operator std::string_view() const { return {chars_.data(), size_}; }
+
+private:
+    std::array<char, 32> chars_{};
+    size_t size_ = 0;
+};
 
 // When CELL holds a finite number, puts its text in OUT and returns true: a
 // text cell's own text without the blanks around it when it is a decimal

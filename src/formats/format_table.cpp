@@ -1,13 +1,21 @@
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <type_traits>
 
 #include "formats/formats.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 
 namespace {
+// The report of a writer that writes every row Save writes.
+ExportReport EveryRowWritten(const PointTable& table)
+{
+    ExportReport report;
+    report.written = static_cast<int32_t>(table.RowsToSave().size());
+    return report;
+}
+
 // The readers and writers without options or reports in the table's form.
 template <ReaderFn Read>
 ReadReport Plain(PointTable& table, const std::string& file, const ReadOptions&)
@@ -19,10 +27,8 @@ ReadReport Plain(PointTable& table, const std::string& file, const ReadOptions&)
 template <WriterFn Write>
 ExportReport Plain(const PointTable& table, const std::string& file, const WriteOptions&)
 {
-    ExportReport report;
-    report.written = static_cast<int32_t>(table.RowsToSave().size());
     Write(table, file);
-    return report;
+    return EveryRowWritten(table);
 }
 
 ReadReport ReadText(PointTable& table, const std::string& file, const ReadOptions& options)
@@ -32,10 +38,8 @@ ReadReport ReadText(PointTable& table, const std::string& file, const ReadOption
 
 ExportReport WriteText(const PointTable& table, const std::string& file, const WriteOptions& options)
 {
-    ExportReport report;
-    report.written = static_cast<int32_t>(table.RowsToSave().size());
     WriteTextPointsFile(table, file, options.text ? *options.text : DefaultTextWriteOptions(file));
-    return report;
+    return EveryRowWritten(table);
 }
 
 ReadReport ReadLandXmlPoints(PointTable& table, const std::string& file, const ReadOptions&)
@@ -72,16 +76,6 @@ const Format kFormats[] = {
     {"dxf", "a DXF drawing", "dxf", nullptr, WriteDxf},
 };
 
-bool EndsWithIgnoringCase(std::string_view name, std::string_view ending)
-{
-    if (name.size() < ending.size()) return false;
-    return std::equal(ending.begin(), ending.end(), name.end() - static_cast<std::ptrdiff_t>(ending.size()),
-                      [](char a, char b) {
-                          return std::toupper(static_cast<unsigned char>(a)) ==
-                                 std::toupper(static_cast<unsigned char>(b));
-                      });
-}
-
 // Calls F with each ending of FORMAT.
 template <typename F>
 void ForEachEnding(const Format& format, F f)
@@ -99,7 +93,7 @@ void ForEachEnding(const Format& format, F f)
 bool Claims(const Format& format, const std::string& file, bool reading)
 {
     bool named = *format.endings == '\0';
-    ForEachEnding(format, [&](std::string_view ending) { named = named || EndsWithIgnoringCase(file, ending); });
+    ForEachEnding(format, [&](std::string_view ending) { named = named || EndsWithLetters(file, ending); });
     return named && (!reading || !format.claims || format.claims(file));
 }
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -87,33 +88,27 @@ public:
     LandXmlReadReport Run()
     {
         const int64_t length = FileLength(file_);
-        std::FILE* f = OpenForReading(file_);
-        if (length > kMaxBytes) {
-            std::fclose(f);
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenForReading(file_), std::fclose);
+        if (length > kMaxBytes)
             FailFile(file_, "the file is larger than " + std::to_string(kMaxBytes >> 20) +
                                 " MiB, more than a LandXML point file can be");
-        }
         xmlInitParser();
         NoExternalFiles guard;
-        // The reader closes nothing of ours; the FILE is closed here on every path.
+        // The reader closes nothing of ours; F closes the FILE on every path.
         // Blank text between elements carries nothing a point needs.
-        reader_ = xmlReaderForIO(ReadFromFile, CloseNothing, f, nullptr, nullptr,
-                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT);
-        if (!reader_) {
-            std::fclose(f);
-            FailFile(file_, "cannot start reading the document");
-        }
+        const std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(
+            xmlReaderForIO(ReadFromFile, CloseNothing, f.get(), nullptr, nullptr,
+                           XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT),
+            xmlFreeTextReader);
+        if (!reader) FailFile(file_, "cannot start reading the document");
+        reader_ = reader.get();
         xmlTextReaderSetStructuredErrorHandler(reader_, OnError, this);
         try {
             Walk();
         } catch (...) {
-            xmlFreeTextReader(reader_);
-            std::fclose(f);
             ResolveReferences();
             throw;
         }
-        xmlFreeTextReader(reader_);
-        std::fclose(f);
         ResolveReferences();
         if (overflow_) AddPointOf(table_, file_);  // throws: the table is full
         return report_;

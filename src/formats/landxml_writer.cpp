@@ -121,7 +121,7 @@ private:
     [[noreturn]] void Fail()
     {
         if (sink_.failure) std::rethrow_exception(sink_.failure);
-        throw Error(file_ + ": cannot write the LandXML document");
+        FailFile(file_, "cannot write the LandXML document");
     }
 
     Sink& sink_;

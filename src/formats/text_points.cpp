@@ -1,30 +1,14 @@
 // What the text points reader and writer share: layouts, delimiters and the
 // text/binary check.
-#include <cctype>
 #include <cstring>
 #include <exception>
 #include <memory>
 
 #include "formats/text_points.h"
 #include "platform/files/binary_file.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
-
-namespace {
-bool SameLetters(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-bool EndsWith(const std::string& name, std::string_view tail)
-{
-    return name.size() >= tail.size() && SameLetters(std::string_view(name).substr(name.size() - tail.size()), tail);
-}
-}  // namespace
 
 std::string_view LayoutName(TextLayout layout)
 {
@@ -66,6 +50,17 @@ std::string_view DelimiterName(TextDelimiter delimiter)
     return "space";
 }
 
+char DelimiterChar(TextDelimiter delimiter)
+{
+    switch (delimiter) {
+    case TextDelimiter::Comma: return ',';
+    case TextDelimiter::Tab: return '\t';
+    case TextDelimiter::Semicolon: return ';';
+    case TextDelimiter::Blanks: break;
+    }
+    return ' ';
+}
+
 std::optional<TextDelimiter> ParseDelimiter(std::string_view name)
 {
     for (TextDelimiter d : {TextDelimiter::Comma, TextDelimiter::Tab, TextDelimiter::Semicolon, TextDelimiter::Blanks})
@@ -90,7 +85,7 @@ bool LooksLikeText(const std::string& file)
 TextWriteOptions DefaultTextWriteOptions(const std::string& file)
 {
     TextWriteOptions options;
-    options.delimiter = EndsWith(file, "csv") ? TextDelimiter::Comma : TextDelimiter::Blanks;
+    options.delimiter = EndsWithLetters(file, "csv") ? TextDelimiter::Comma : TextDelimiter::Blanks;
     return options;
 }
 

@@ -35,6 +35,12 @@ enum class TextDelimiter : uint8_t { Comma, Tab, Semicolon, Blanks };
 // "comma", "tab", "semicolon", "space" (the converter's words), and back.
 std::string_view DelimiterName(TextDelimiter delimiter);
 std::optional<TextDelimiter> ParseDelimiter(std::string_view name);
+// The character: ",", tab, ";", and a blank for Blanks.
+char DelimiterChar(TextDelimiter delimiter);
+// The order in which the reader tries the delimiters on the first line that
+// is not skipped; the writer quotes what could mislead it.
+constexpr std::array<TextDelimiter, 4> kDelimiterDetectionOrder = {TextDelimiter::Tab, TextDelimiter::Comma,
+                                                                   TextDelimiter::Semicolon, TextDelimiter::Blanks};
 
 enum class TextEncoding : uint8_t { Cp1252, Utf8 };
 

@@ -46,28 +46,19 @@ bool IsDecimalCommaNumber(std::string_view t)
     return IsDecimalNumber(dotted);
 }
 
-char DelimiterChar(TextDelimiter d)
-{
-    switch (d) {
-    case TextDelimiter::Comma: return ',';
-    case TextDelimiter::Tab: return '\t';
-    case TextDelimiter::Semicolon: return ';';
-    case TextDelimiter::Blanks: break;
-    }
-    return ' ';
-}
-
 // The physical lines of the file, each with the bytes that ended it.
 class LineSource {
 public:
     explicit LineSource(const std::string& file) : in_(file) {}
 
-    // Drops the byte-order mark at the start of the file.
-    void SkipBom()
+    // Drops the byte-order mark at the start of the file; true when there
+    // was one.
+    bool SkipBom()
     {
-        if (in_.Fill(1) && static_cast<size_t>(in_.End() - in_.Begin()) >= kBom.size() &&
-            std::string_view(in_.Begin(), kBom.size()) == kBom)
-            in_.Skip(kBom.size());
+        const bool bom = in_.Fill(0) && static_cast<size_t>(in_.End() - in_.Begin()) >= kBom.size() &&
+                         std::string_view(in_.Begin(), kBom.size()) == kBom;
+        if (bom) in_.Skip(kBom.size());
+        return bom;
     }
 
     // The next line into LINE, its end ("\r\n", "\n", "\r" or "" at the end
@@ -216,6 +207,42 @@ bool SkippedLine(std::string_view line)
     return i == line.size() || line[i] == '#';
 }
 
+// The next line that is not skipped into LINE and its end into END; false
+// when the file has none left.
+bool NextRecord(LineSource& in, std::string& line, std::string_view& end)
+{
+    while (in.Next(line, end))
+        if (!SkippedLine(line)) return true;
+    return false;
+}
+
+// What Splitter::Split calls on a record read from IN whose quoted field is
+// still open: the record's line end END and the next line join it. False at
+// the end of the file.
+auto JoinNextLine(LineSource& in, std::string_view end)
+{
+    return [&in, end](std::string& rec) mutable {
+        std::string next;
+        std::string_view nextEnd;
+        if (end.empty() || !in.Next(next, nextEnd)) return false;
+        rec += end;
+        rec += next;
+        end = nextEnd;
+        return true;
+    };
+}
+
+// A description in the last column: the rest of the record from its field
+// F, without the blanks at its end when blanks delimit, unquoted when it is
+// one quoted field (the unquoted text held in SCRATCH).
+std::string_view RestOfLine(const std::string& rec, const Field& f, bool blanks, std::string& scratch)
+{
+    std::string_view rest = std::string_view(rec).substr(f.start);
+    if (blanks)
+        while (!rest.empty() && Blank(rest.back())) rest.remove_suffix(1);
+    return UnquoteWhole(rest, scratch) ? std::string_view(scratch) : rest;
+}
+
 // Names a header may give a column, in any letter case.
 std::optional<Column> HeaderColumn(std::string_view name)
 {
@@ -229,11 +256,9 @@ std::optional<Column> HeaderColumn(std::string_view name)
         {ColElevation, {"Z", "ELV", "ELEV", "ELEVATION", "H", "HEIGHT"}},
         {ColDescription, {"D", "DSC", "DESC", "DESCRIPTION", "CODE", "NOTE"}},
     };
-    std::string upper(name);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     for (const auto& entry : kNames)
         for (std::string_view n : entry.names)
-            if (!n.empty() && n == upper) return entry.column;
+            if (!n.empty() && SameLetters(n, name)) return entry.column;
     return std::nullopt;
 }
 
@@ -286,7 +311,8 @@ std::string Cut(std::string_view text)
 
 struct FirstLine {
     TextDelimiter delimiter = TextDelimiter::Blanks;
-    std::optional<ColumnMap> header;
+    bool header = false;
+    ColumnMap map;  // the header's, or the layout's without one
 };
 
 // The delimiter and header of the first line that is not skipped.
@@ -297,45 +323,42 @@ FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, 
     // Only this line is split here: a quoted field still open at its end
     // ends with it, and the line is never extended.
     const auto noMore = [](std::string&) { return false; };
-    std::string& rec = line;
-    for (TextDelimiter d : {TextDelimiter::Tab, TextDelimiter::Comma, TextDelimiter::Semicolon, TextDelimiter::Blanks}) {
-        Splitter(d).Split(rec, fields, noMore);
+    for (TextDelimiter d : kDelimiterDetectionOrder) {
+        Splitter(d).Split(line, fields, noMore);
         // A quoted field must end at a delimiter or the line end: text after
         // its closing quote means the quotes belong to fields of another
         // delimiter (a comma file whose quoted description holds tabs).
         if (std::any_of(fields.begin(), fields.end(), [](const Field& f) { return f.trailing; })) continue;
         // Likewise a quotation mark inside an unquoted field before the last.
         if (std::any_of(fields.begin(), fields.empty() ? fields.end() : fields.end() - 1, [&](const Field& f) {
-                return !f.quoted && std::memchr(rec.data() + f.start, '"', f.end - f.start) != nullptr;
+                return !f.quoted && std::memchr(line.data() + f.start, '"', f.end - f.start) != nullptr;
             }))
             continue;
-        if (auto header = MapOfHeader(rec, fields)) return {d, header};
-        if (CoordinateFieldsFit(rec, fields, data)) return {d, std::nullopt};
+        if (auto header = MapOfHeader(line, fields)) return {d, true, *header};
+        if (CoordinateFieldsFit(line, fields, data)) return {d, false, data};
     }
 
     // Numbers with decimal commas fit no delimiter; say so rather than read
     // them as something else.
     for (TextDelimiter d : {TextDelimiter::Semicolon, TextDelimiter::Tab}) {
-        Splitter(d).Split(rec, fields, noMore);
+        Splitter(d).Split(line, fields, noMore);
         for (Column c : {ColNorthing, ColEasting}) {
             const auto i = static_cast<size_t>(data.field[c]);
             if (i >= fields.size()) continue;
-            const std::string_view number = TrimBlanks(FieldText(rec, fields[i]));
+            const std::string_view number = TrimBlanks(FieldText(line, fields[i]));
             if (IsDecimalCommaNumber(number))
                 FailFile(file, "line " + std::to_string(lineNumber) + ": the numbers are written with a decimal comma (\"" +
                                    Cut(number) + "\"); save the file with a decimal point and load it again");
         }
     }
-    return {TextDelimiter::Blanks, std::nullopt};
+    return {TextDelimiter::Blanks, false, data};
 }
 
-TextEncoding DetectEncoding(const std::string& file, bool& bom)
+// The encoding of a file without a byte-order mark.
+TextEncoding DetectEncoding(const std::string& file)
 {
     BufferedInput in(file);
     Utf8Check check;
-    bom = in.Fill(0) && static_cast<size_t>(in.End() - in.Begin()) >= kBom.size() &&
-          std::string_view(in.Begin(), kBom.size()) == kBom;
-    if (bom) return TextEncoding::Utf8;
     while (!check.Failed() && in.Fill(0)) {
         check.Feed(std::string_view(in.Begin(), static_cast<size_t>(in.End() - in.Begin())));
         in.Skip(static_cast<size_t>(in.End() - in.Begin()));
@@ -361,40 +384,22 @@ public:
 
     TextReadSummary Read(TextLayout layout)
     {
-        bool bom = false;
-        summary_.encoding = DetectEncoding(file_, bom);
-        if (bom) in_.SkipBom();
+        summary_.encoding = in_.SkipBom() ? TextEncoding::Utf8 : DetectEncoding(file_);
         std::string line;
         std::string_view end;
-        bool found = false;
-        while (!found && in_.Next(line, end)) found = !SkippedLine(line);
-        if (!found) return summary_;  // nothing but blank and comment lines: no points
+        if (!NextRecord(in_, line, end)) return summary_;  // nothing but blank and comment lines: no points
 
         const FirstLine first = Detect(line, layout, file_, in_.Line());
         summary_.delimiter = first.delimiter;
-        summary_.header = first.header.has_value();
-        map_ = first.header ? *first.header : MapOfLayout(layout);
+        summary_.header = first.header;
+        map_ = first.map;
         Splitter splitter(first.delimiter);
         blanks_ = first.delimiter == TextDelimiter::Blanks;
 
-        bool haveRecord = !first.header;
-        for (;;) {
-            if (!haveRecord) {
-                if (!in_.Next(line, end)) break;
-                if (SkippedLine(line)) continue;
-            }
-            haveRecord = false;
+        // The first line is a record of its own unless it is the header.
+        for (bool haveRecord = !first.header; haveRecord || NextRecord(in_, line, end); haveRecord = false) {
             const int64_t lineNumber = in_.Line();
-            std::string_view lineEnd = end;
-            const bool closed = splitter.Split(line, fields_, [&](std::string& rec) {
-                std::string next;
-                std::string_view nextEnd;
-                if (lineEnd.empty() || !in_.Next(next, nextEnd)) return false;
-                rec += lineEnd;
-                rec += next;
-                lineEnd = nextEnd;
-                return true;
-            });
+            const bool closed = splitter.Split(line, fields_, JoinNextLine(in_, end));
             if (!closed)
                 FailFile(file_, "line " + std::to_string(lineNumber) +
                                     ": a quoted field has no closing quotation mark before the end of the file");
@@ -407,8 +412,7 @@ private:
     std::string Stored(std::string_view text)
     {
         if (summary_.encoding == TextEncoding::Cp1252) return std::string(text);
-        std::string out = Utf8ToCp1252(text, summary_.replaced);
-        return out;
+        return Utf8ToCp1252(text, summary_.replaced);
     }
 
     [[noreturn]] void FailField(int64_t line, size_t field, Column c, const std::string& what)
@@ -456,10 +460,7 @@ private:
         if (const int i = at(ColDescription); i >= 0 && i < static_cast<int>(fields_.size())) {
             const auto f = static_cast<size_t>(i);
             if (map_.descriptionIsLast) {
-                std::string_view rest = std::string_view(rec).substr(fields_[f].start);
-                if (blanks_)
-                    while (!rest.empty() && Blank(rest.back())) rest.remove_suffix(1);
-                cells[ColDescription] = Stored(UnquoteWhole(rest, unquoted_) ? std::string_view(unquoted_) : rest);
+                cells[ColDescription] = Stored(RestOfLine(rec, fields_[f], blanks_, unquoted_));
             } else {
                 cells[ColDescription] = Stored(One(rec, f, ColDescription, line));
             }
@@ -493,38 +494,27 @@ void ReadTextPointsFile(PointTable& table, const std::string& file)
 TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, size_t maxRows)
 {
     TextPreview preview;
-    bool bom = false;
-    preview.encoding = DetectEncoding(file, bom);
     LineSource in(file);
-    if (bom) in.SkipBom();
+    preview.encoding = in.SkipBom() ? TextEncoding::Utf8 : DetectEncoding(file);
     std::string line, unquoted;
     std::string_view end;
     std::vector<Field> fields;
     std::optional<Splitter> splitter;
-    ColumnMap map = MapOfLayout(layout);
-    while (preview.rows.size() < maxRows && in.Next(line, end)) {
-        if (SkippedLine(line)) continue;
+    ColumnMap map;
+    while (preview.rows.size() < maxRows && NextRecord(in, line, end)) {
         if (!splitter) {
+            FirstLine first{TextDelimiter::Blanks, false, MapOfLayout(layout)};
             try {
-                const FirstLine first = Detect(line, layout, file, in.Line());
-                preview.delimiter = first.delimiter;
-                preview.header = first.header.has_value();
-                if (first.header) map = *first.header;
+                first = Detect(line, layout, file, in.Line());
             } catch (const Error&) {
-                preview.delimiter = TextDelimiter::Blanks;  // decimal commas: show the line as it splits
+                // decimal commas: show the line as it splits on blanks
             }
-            splitter.emplace(preview.delimiter);
+            preview.delimiter = first.delimiter;
+            preview.header = first.header;
+            map = first.map;
+            splitter.emplace(first.delimiter);
         }
-        std::string_view lineEnd = end;
-        splitter->Split(line, fields, [&](std::string& rec) {
-            std::string next;
-            std::string_view nextEnd;
-            if (lineEnd.empty() || !in.Next(next, nextEnd)) return false;
-            rec += lineEnd;
-            rec += next;
-            lineEnd = nextEnd;
-            return true;
-        });
+        splitter->Split(line, fields, JoinNextLine(in, end));
         // A description in the last column is the rest of the line, as a
         // load takes it.
         const int d = map.field[ColDescription];
@@ -532,15 +522,12 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
                           !(preview.header && preview.rows.empty());
         auto& row = preview.rows.emplace_back();
         for (size_t i = 0; i < fields.size(); ++i) {
-            std::string_view text = FieldText(line, fields[i]);
-            if (rest && i == static_cast<size_t>(d)) {
-                text = std::string_view(line).substr(fields[i].start);
-                if (preview.delimiter == TextDelimiter::Blanks)
-                    while (!text.empty() && Blank(text.back())) text.remove_suffix(1);
-                if (UnquoteWhole(text, unquoted)) text = unquoted;
-            }
+            const bool restOfLine = rest && i == static_cast<size_t>(d);
+            const std::string_view text =
+                restOfLine ? RestOfLine(line, fields[i], preview.delimiter == TextDelimiter::Blanks, unquoted)
+                           : FieldText(line, fields[i]);
             row.push_back(preview.encoding == TextEncoding::Utf8 ? Utf8ToCp1252(text) : std::string(text));
-            if (rest && i == static_cast<size_t>(d)) break;
+            if (restOfLine) break;
         }
     }
     return preview;
@@ -548,7 +535,18 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
 
 bool HasHeaderLine(const std::string& file)
 {
-    return PreviewTextPointsFile(file, TextLayout::PNEZD, 1).header;
+    // Only the first line that is not skipped is read: the header does not
+    // depend on the encoding.
+    LineSource in(file);
+    in.SkipBom();
+    std::string line;
+    std::string_view end;
+    if (!NextRecord(in, line, end)) return false;
+    try {
+        return Detect(line, TextLayout::PNEZD, file, in.Line()).header;
+    } catch (const Error&) {
+        return false;  // decimal commas: no header
+    }
 }
 
 }  // namespace tessaly

@@ -27,14 +27,8 @@ constexpr std::string_view kHeaderNames[PointTable::TotCols] = {"Point", "Northi
 class LineWriter {
 public:
     LineWriter(const TextWriteOptions& options)
-        : options_(options), columns_(LayoutColumns(options.layout))
+        : options_(options), columns_(LayoutColumns(options.layout)), delimiter_(DelimiterChar(options.delimiter))
     {
-        switch (options.delimiter) {
-        case TextDelimiter::Comma: delimiter_ = ','; break;
-        case TextDelimiter::Tab: delimiter_ = '\t'; break;
-        case TextDelimiter::Semicolon: delimiter_ = ';'; break;
-        case TextDelimiter::Blanks: delimiter_ = ' '; break;
-        }
     }
 
     void Header(std::string& out) const
@@ -108,21 +102,23 @@ private:
         return false;
     }
 
-    // A delimiter the reader tries before this one (tab, comma, semicolon,
-    // then blanks) when it looks for the delimiter of a file without a header
-    // line: in the line that decides (the first, when there is no header), a
-    // field holding such a delimiter is quoted, or the line could split on it.
+    // A delimiter the reader tries before this one when it looks for the
+    // delimiter of a file without a header line: in the line that decides
+    // (the first, when there is no header), a field holding such a delimiter
+    // is quoted, or the line could split on it.
     bool EarlierDelimiter(char c) const
     {
-        static constexpr std::string_view kOrder = "\t,; ";
-        const size_t mine = kOrder.find(delimiter_), at = kOrder.find(c);
-        return at != std::string_view::npos && at < mine;
+        for (TextDelimiter d : kDelimiterDetectionOrder) {
+            if (d == options_.delimiter) return false;
+            if (DelimiterChar(d) == c) return true;
+        }
+        return false;
     }
 
     const TextWriteOptions& options_;
     bool decides_ = !options_.header;  // the next line is the one the reader looks at first
     std::vector<Column> columns_;
-    char delimiter_ = ',';
+    char delimiter_;
     std::array<std::string, PointTable::TotCols> texts_;
     std::array<std::string_view, PointTable::TotCols> views_;
 };

@@ -256,6 +256,17 @@ std::string_view TrimBlanks(std::string_view text)
     return text.substr(b, e - b);
 }
 
+bool SameLetters(std::string_view a, std::string_view b)
+{
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return upper(x) == upper(y); });
+}
+
+bool EndsWithLetters(std::string_view text, std::string_view ending)
+{
+    return text.size() >= ending.size() && SameLetters(text.substr(text.size() - ending.size()), ending);
+}
+
 double RoundHalfEven(double value)
 {
     // nearbyint rounds in the current rounding mode, which we never change

@@ -33,6 +33,12 @@ double LeadingNumber(std::string_view text);
 // Removes the blank (code 32) from both ends; tabs, NULs and the rest stay.
 std::string_view TrimBlanks(std::string_view text);
 
+// True when A and B hold the same letters, A to Z in either case; every
+// other byte must match exactly.
+bool SameLetters(std::string_view a, std::string_view b);
+// True when TEXT ends with ENDING in the sense of SameLetters.
+bool EndsWithLetters(std::string_view text, std::string_view ending);
+
 // True when TEXT is exactly a decimal number: an optional sign, digits with at
 // most one point (at least one digit), an optional exponent with at least one
 // digit, nothing else. "." is always the decimal point.
