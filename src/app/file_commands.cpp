@@ -143,6 +143,7 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
                           .arg(Count(report.replaced, "character", "characters"));
         if (report.skipped > 0)
             status += QStringLiteral("; %1 without coordinates skipped").arg(Points(report.skipped));
+        for (const std::string& notice : report.notices) status += QStringLiteral("; ") + QString::fromStdString(notice);
     } catch (...) {
         status = QStringLiteral("%1 in the table; the load stopped: %2 (read as %3)")
                      .arg(Points(PointData.CurrItems()), Native(FailureMessage(name)), FormatOf(reader));
@@ -218,6 +219,7 @@ void PointsWindow::SavePoints(const std::string& name, const WriteOptions& optio
     if (report.elevationsLeftOut > 0)
         status += QStringLiteral("; %1 left out: not a number")
                       .arg(Count(report.elevationsLeftOut, "elevation", "elevations"));
+    for (const std::string& notice : report.notices) status += QStringLiteral("; ") + QString::fromStdString(notice);
     if (marked > 0)
         status += QStringLiteral("; %1 with a northing, easting or elevation that is not a number")
                       .arg(Count(marked, "row", "rows"));

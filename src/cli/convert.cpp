@@ -47,6 +47,7 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
     if (read.skipped > 0)
         result.messages.push_back(FileMessage(
             input, Count(read.skipped, "point", "points") + " skipped: no coordinates, or a reference to no point of the file"));
+    for (const std::string& notice : read.notices) result.messages.push_back(FileMessage(input, notice));
 
     ExportReport written;
     try {
@@ -60,6 +61,7 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
     if (written.elevationsLeftOut > 0)
         result.messages.push_back(FileMessage(output, Count(written.elevationsLeftOut, "elevation", "elevations") +
                                                           " left out: not a number"));
+    for (const std::string& notice : written.notices) result.messages.push_back(FileMessage(output, notice));
     result.points = table.CurrItems();
     return result;
 }

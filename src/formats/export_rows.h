@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "table/point_table.h"
 
@@ -16,6 +17,10 @@ struct ExportReport {
     int32_t written = 0;            // points in the file
     int32_t leftOut = 0;            // rows without a numeric northing or easting
     int32_t elevationsLeftOut = 0;  // written points whose elevation was text, not a number
+    // Every other change the writer made to the points (characters it could
+    // not hold, fields it cut or blanked, a unit it converted), one short
+    // clause each: the window and the converter say them.
+    std::vector<std::string> notices;
 };
 
 // True when TEXT is a decimal number (IsDecimalNumber) whose value is a

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/dxf.h"
 #include "formats/export_rows.h"
@@ -37,6 +38,10 @@ struct ReadOptions {
 struct ReadReport {
     int64_t replaced = 0;  // characters of a UTF-8 file that Windows-1252 cannot hold, stored as "?"
     int32_t skipped = 0;   // LandXML points without coordinates, not loaded
+    // Every other change the reader made to what the file holds, one short
+    // clause each ("3 rows have a coordinate that is not a number, the first
+    // on line 12"): the window and the converter say them after the count.
+    std::vector<std::string> notices;
 };
 
 // The options of every writer; each takes its own.
