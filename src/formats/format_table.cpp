@@ -33,7 +33,7 @@ ExportReport Plain(const PointTable& table, const std::string& file, const Write
 
 ReadReport ReadText(PointTable& table, const std::string& file, const ReadOptions& options)
 {
-    return {ReadTextPointsFile(table, file, {options.textLayout}).replaced, 0, {}};
+    return {ReadTextPointsFile(table, file, {options.textLayout}).replaced, 0, {}, {}};
 }
 
 ExportReport WriteText(const PointTable& table, const std::string& file, const WriteOptions& options)
@@ -45,7 +45,7 @@ ExportReport WriteText(const PointTable& table, const std::string& file, const W
 ReadReport ReadLandXmlPoints(PointTable& table, const std::string& file, const ReadOptions&)
 {
     const LandXmlReadReport report = ReadLandXml(table, file);
-    return {report.replacedCharacters, report.skippedPoints, {}};
+    return {report.replacedCharacters, report.skippedPoints, {}, {}};
 }
 
 ExportReport WriteLandXml(const PointTable& table, const std::string& file, const WriteOptions& options)

@@ -42,6 +42,9 @@ struct ReadReport {
     // clause each ("3 rows have a coordinate that is not a number, the first
     // on line 12"): the window and the converter say them after the count.
     std::vector<std::string> notices;
+    // What the file holds beyond points, which a save in its place would
+    // lose ("Surfaces, Alignments"); empty when nothing.
+    std::string beyondPoints;
 };
 
 // The options of every writer; each takes its own.

@@ -22,6 +22,7 @@ void PointTable::Clear()
     RowCapacity_ = TotRows;
     Typed_.clear();
     PointsNotRead_.clear();
+    Unit_ = LinearUnit::Unknown;
 }
 
 void PointTable::Materialise(int32_t rows)

@@ -19,6 +19,11 @@ namespace tessaly {
 
 enum Column : int16_t { ColPoint = 0, ColNorthing = 1, ColEasting = 2, ColElevation = 3, ColDescription = 4 };
 
+// The linear unit of the coordinates, as far as the file said: a reader that
+// knows it (LandXML, instrument files) sets it; every other load leaves it
+// Unknown.
+enum class LinearUnit : uint8_t { Unknown, Metre, UsSurveyFoot, Foot };
+
 // Row numbers in ascending order: rows 0 to LOADED - 1, then the rows in
 // LATER (each at or after LOADED). Ten thousand loaded rows cost nothing to
 // list.
@@ -125,6 +130,10 @@ public:
     const std::string& PointsNotRead() const { return PointsNotRead_; }
     void SetPointsNotRead(std::string why) { PointsNotRead_ = std::move(why); }
 
+    // The unit of the loaded points; every clear makes it Unknown.
+    LinearUnit Unit() const { return Unit_; }
+    void SetUnit(LinearUnit unit) { Unit_ = unit; }
+
     // Keeps the loaded rows whose northing or easting is greater than zero.
     void CompactPoints();
 
@@ -155,6 +164,7 @@ private:
     // Typed rows, in ascending order.
     std::vector<int32_t> Typed_;
     std::string PointsNotRead_;
+    LinearUnit Unit_ = LinearUnit::Unknown;
     int32_t AllocatedRows_ = 0;
     int32_t CurrItems_ = 0;
     int32_t RowCapacity_ = 0;
