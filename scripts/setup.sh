@@ -8,6 +8,6 @@ BUILD=${BUILD:-$TOP/build}
 
 configure_and_build() {
     # CC/CXX only take effect on a fresh build folder.
-    cmake -S "$TOP" -B "$BUILD" -G Ninja "$@" >/dev/null
+    cmake -S "$TOP" -B "$BUILD" -G Ninja -DTESSALY_WERROR=ON "$@" >/dev/null
     cmake --build "$BUILD"
 }

@@ -16,8 +16,8 @@ QString FormatLine(const Format& format)
     return QStringLiteral("  %1 (%2)\n").arg(QString::fromUtf8(what.data(), static_cast<qsizetype>(what.size())), where);
 }
 
-// The licence Tessaly is distributed under: none has been declared yet.
-constexpr char kLicence[] = "not declared yet";
+// The licence Tessaly is distributed under (LICENSE).
+constexpr char kLicence[] = "MIT";
 }  // namespace
 
 QString PointsWindow::AboutText()
