@@ -188,6 +188,33 @@ TEST(Convert, WriterOptions)
     }
 }
 
+// The single form never writes over its input, whatever name reaches it.
+TEST(Convert, OutputIsTheInput)
+{
+    TempDir dir;
+    const std::string input = dir.Path("in.csv"), bytes = "1,5000,1000,10,\xCE\xA9\r\n";
+    WriteBytes(input, bytes);
+    std::filesystem::create_symlink(input, dir.Path("link.csv"));
+    std::filesystem::create_hard_link(input, dir.Path("hard.csv"));
+    std::filesystem::create_directory(dir.Path("sub"));
+    for (const std::string& output : {input, dir.Path("link.csv"), dir.Path("hard.csv"), dir.Path("sub/../in.csv")}) {
+        const Outcome r = Convert(dir, input, output);
+        EXPECT_EQ(r.status, 2) << output;
+        EXPECT_NE(r.err.find(": is the input "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("nothing written"), std::string::npos) << r.err;
+        EXPECT_EQ(ReadBytes(input), bytes);
+    }
+    // The batch form too, for a link in the output folder.
+    std::filesystem::create_directory(dir.Path("out"));
+    std::filesystem::create_hard_link(input, dir.Path("out/in.csv"));
+    const Outcome r = RunConverter(dir, Q(input) + " --to csv --output-dir " + Q(dir.Path("out")));
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(ReadBytes(input), bytes);
+    // A copy is another file.
+    std::filesystem::copy_file(input, dir.Path("copy.csv"));
+    EXPECT_EQ(Convert(dir, input, dir.Path("copy.csv")).status, 0);
+}
+
 TEST(Convert, HostileSurroundings)
 {
     TempDir dir;
