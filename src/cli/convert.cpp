@@ -56,6 +56,9 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
         result.messages.push_back(FileMessage(
             input, Count(read.skipped, "point", "points") + " skipped: no coordinates, or a reference to no point of the file"));
     for (const std::string& notice : read.notices) result.messages.push_back(FileMessage(input, notice));
+    if (!read.beyondPoints.empty())
+        result.messages.push_back(
+            FileMessage(input, "holds " + read.beyondPoints + " besides its points; only the points are converted"));
 
     ExportReport written;
     try {

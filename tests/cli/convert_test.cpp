@@ -188,6 +188,31 @@ TEST(Convert, WriterOptions)
     }
 }
 
+// A LandXML file in US survey feet: labelled so by default, converted and
+// said when another unit is asked for.
+TEST(Convert, LandXmlUnits)
+{
+    TempDir dir;
+    WriteBytes(dir.Path("ft.xml"), "<LandXML><Units><Imperial linearUnit=\"USSurveyFoot\"/></Units>"
+                                   "<CgPoints><CgPoint name=\"1\">3937 7874 39.37</CgPoint></CgPoints></LandXML>");
+    Outcome r = Convert(dir, dir.Path("ft.xml"), dir.Path("same.xml"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(ReadBytes(dir.Path("same.xml")).find("linearUnit=\"USSurveyFoot\""), std::string::npos);
+    EXPECT_NE(ReadBytes(dir.Path("same.xml")).find(">3937 7874 39.37<"), std::string::npos);
+    r = RunConverter(dir, "--units metre " + Q(dir.Path("ft.xml")) + " " + Q(dir.Path("m.xml")));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "tessaly-convert: " + dir.Path("m.xml") + ": coordinates converted from US survey feet to metres\n");
+    EXPECT_NE(ReadBytes(dir.Path("m.xml")).find(">1200 2400 12<"), std::string::npos) << ReadBytes(dir.Path("m.xml"));
+    WriteBytes(dir.Path("ft.xml"), "<LandXML><Units><Imperial linearUnit=\"USSurveyFoot\"/></Units><Surfaces><Surface/>"
+                                   "</Surfaces><CgPoints><CgPoint name=\"1\">3937 7874 39.37</CgPoint></CgPoints></LandXML>");
+    r = Convert(dir, dir.Path("ft.xml"), dir.Path("ft.dxf"));
+    EXPECT_NE(ReadBytes(dir.Path("ft.dxf")).find("$INSUNITS\r\n 70\r\n21\r\n"), std::string::npos);
+    EXPECT_EQ(r.err, "tessaly-convert: " + dir.Path("ft.xml") +
+                         ": holds Surfaces besides its points; only the points are converted\n");
+}
+
 // The single form never writes over its input, whatever name reaches it.
 TEST(Convert, OutputIsTheInput)
 {
