@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sys/resource.h>
 #include <regex>
+#include <tuple>
 #include <sys/wait.h>
 
 #include "formats/dxf.h"
@@ -385,6 +386,9 @@ TEST_F(Exchange, ReaderCases)
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><LandXML><CgPoints><CgPoint desc=\"\xE9\">1 2</CgPoint>"
          "</CgPoints></LandXML>",
          {{"", "1", "2", "", "\xC3\xA9"}}},
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><LandXML><CgPoints><CgPoint name=\"\x8A\xEE\x8F\x80\x93\x5F\">1 2"
+         "</CgPoint></CgPoints></LandXML>",
+         {{"\xE5\x9F\xBA\xE6\xBA\x96\xE7\x82\xB9", "1", "2", "", ""}}},
         {Doc(""), {}},
         // Faults: the points before stay.
         {"<?xml version=\"1.0\"?><kml><CgPoints/></kml>", {}, "not a LandXML document: its root element is <kml>"},
@@ -503,7 +507,7 @@ TEST_F(Exchange, OtherProgramsReadWhatWeWrite)
     std::vector<Row> rows;
     for (int i = 0; i < 50; ++i)
         rows.push_back({std::to_string(i), std::to_string(5000 + i * 0.125), std::to_string(1000 - i * 0.5),
-                        i % 3 ? Cell(std::to_string(100 + i)) : Cell(), i % 2 ? "D&<\xC3\xA9>" : ""});
+                        i % 3 ? Cell(std::to_string(100 + i)) : Cell(), i % 2 ? "D&<\xC3\xA9 \xE5\xA2\x83\xE7\x95\x8C>" : ""});
     rows.push_back({"x", "not a number", "1", "", ""});
     Fill(rows);
     auto xml = dir.Path("points.xml"), dxf = dir.Path("points.dxf");
@@ -515,6 +519,9 @@ TEST_F(Exchange, OtherProgramsReadWhatWeWrite)
     } else {
         auto [out, status] = Shell("xmllint --noout '" + xml + "'");
         EXPECT_EQ(status, 0) << out;
+        std::tie(out, status) =
+            Shell("xmllint --xpath 'string(//*[local-name()=\"CgPoint\"][2]/@desc)' '" + xml + "'");
+        EXPECT_EQ(out, "D&<\xC3\xA9 \xE5\xA2\x83\xE7\x95\x8C>\n");
     }
     if (!Have("ogrinfo")) GTEST_SKIP() << "ogrinfo not installed (Debian gdal-bin)";
     auto [out, status] = Shell("ogrinfo -ro -q -al -where \"Layer='PNT'\" '" + dxf + "'");
