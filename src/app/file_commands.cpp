@@ -29,8 +29,10 @@ QString FormatOf(const Format& reader) { return QString::fromLatin1(reader.name)
 // Asks for the options of the writer WRITER chooses for NAME: the text
 // options for *.csv and *.txt, the units for *.xml, the text height for
 // *.dxf, in one export options dialog. Nothing to ask for *.asc. Empty on
-// Cancel.
-std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::string& name, QWidget* parent)
+// Cancel. The units offered first are those of the points (UNIT) when known:
+// another choice converts the coordinates.
+std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::string& name, LinearUnit unit,
+                                            QWidget* parent)
 {
     WriteOptions options;
     const std::string_view id = writer.id;
@@ -41,10 +43,15 @@ std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::str
     if (id == "xml") {
         units = new QComboBox(&dialog);
         units->setObjectName(QStringLiteral("units"));
-        units->addItem(QStringLiteral("Metres"), static_cast<int>(LandXmlUnits::Metre));
-        units->addItem(QStringLiteral("US survey feet"), static_cast<int>(LandXmlUnits::UsSurveyFoot));
-        units->addItem(QStringLiteral("International feet"), static_cast<int>(LandXmlUnits::Foot));
-        units->setCurrentIndex(units->findData(static_cast<int>(LastChoices().units)));
+        for (const LinearUnit u : {LinearUnit::Metre, LinearUnit::UsSurveyFoot, LinearUnit::Foot}) {
+            QString text = QString::fromLatin1(UnitName(u).data(), static_cast<qsizetype>(UnitName(u).size()));
+            text[0] = text[0].toUpper();
+            if (u == unit) text += QStringLiteral(" (the points' unit)");
+            else if (unit != LinearUnit::Unknown) text += QStringLiteral(" (converted)");
+            units->addItem(text, static_cast<int>(u));
+        }
+        const LinearUnit offered = unit != LinearUnit::Unknown ? unit : LastChoices().units;
+        units->setCurrentIndex(units->findData(static_cast<int>(offered)));
         dialog.AddSection(QStringLiteral("LandXML"))->addRow(QStringLiteral("&Units:"), units);
     } else if (id == "dxf") {
         height = new QDoubleSpinBox(&dialog);
@@ -56,7 +63,7 @@ std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::str
     }
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     if (dialog.HasTextOptions()) options.text = dialog.TextOptions();
-    if (units) options.landXml.units = LastChoices().units = static_cast<LandXmlUnits>(units->currentData().toInt());
+    if (units) options.landXml.units = LastChoices().units = static_cast<LinearUnit>(units->currentData().toInt());
     if (height) options.dxf.textHeight = LastChoices().textHeight = height->value();
     return options;
 }
@@ -188,7 +195,7 @@ bool PointsWindow::SaveCommand()
             SaveFailed(QStringLiteral("cannot save: %1 is read-only").arg(Native(QuotedName(name))));
             return false;
         }
-        const std::optional<WriteOptions> options = AskWriteOptions(*writer, name, this);
+        const std::optional<WriteOptions> options = AskWriteOptions(*writer, name, PointData.Unit(), this);
         if (!options) return false;  // Cancel: nothing is written
         SavePoints(name, *options);
         return true;

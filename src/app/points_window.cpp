@@ -352,7 +352,10 @@ void PointsWindow::UpdateSummary()
     fileLabel_->setToolTip(tableFile_);
     fileLabel_->setVisible(!name.isEmpty());
     const auto n = static_cast<int>(PointData.RowsToSave().size());
-    countLabel_->setText(Points(n));
+    const std::string_view unit = UnitName(PointData.Unit());
+    countLabel_->setText(unit.empty() ? Points(n)
+                                      : Points(n) + QStringLiteral(" in ") +
+                                            QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size())));
     modifiedLabel_->setVisible(!EditHistory.isClean());
 }
 

@@ -82,7 +82,7 @@ private:
 struct DialogChoices {
     TextLayout importLayout = TextLayout::PNEZD;
     std::map<std::string, TextWriteOptions> exportText;  // by the name's ending
-    LandXmlUnits units = LandXmlUnits::Metre;  // LandXML
+    LinearUnit units = LinearUnit::Metre;      // LandXML
     double textHeight = 1;                     // DXF
 };
 DialogChoices& LastChoices();

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -108,14 +109,27 @@ int RunBatch(const CommandLine& line)
                               " would both be written to " + QuotedName(outputs[i]) + "; nothing written");
     }
 
-    // A conversion never replaces one of the inputs.
+    // A conversion never replaces one of the inputs, by its name or by a
+    // link to it (one device and inode).
     std::map<std::filesystem::path, size_t> canonical;
-    for (size_t i = 0; i < count; ++i) canonical.emplace(std::filesystem::weakly_canonical(inputs[i], ec), i);
+    std::map<std::pair<dev_t, ino_t>, size_t> files;
+    auto id = [](const std::string& name) {
+        struct stat s {};
+        return ::stat(name.c_str(), &s) == 0 ? std::optional(std::pair(s.st_dev, s.st_ino)) : std::nullopt;
+    };
     for (size_t i = 0; i < count; ++i) {
-        auto same = canonical.find(std::filesystem::weakly_canonical(outputs[i], ec));
-        if (same != canonical.end())
+        canonical.emplace(std::filesystem::weakly_canonical(inputs[i], ec), i);
+        if (const auto file = id(inputs[i])) files.emplace(*file, i);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        std::optional<size_t> same;
+        if (auto named = canonical.find(std::filesystem::weakly_canonical(outputs[i], ec)); named != canonical.end())
+            same = named->second;
+        else if (const auto file = id(outputs[i]); file && files.count(*file))
+            same = files[*file];
+        if (same)
             return UsageError(QuotedName(inputs[i]) + " would be written to " + QuotedName(outputs[i]) +
-                              ", which is the input " + QuotedName(inputs[same->second]) + "; nothing written");
+                              ", which is the input " + QuotedName(inputs[*same]) + "; nothing written");
     }
 
     size_t jobs = line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::max(1u, std::thread::hardware_concurrency());

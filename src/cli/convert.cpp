@@ -1,6 +1,7 @@
 #include "cli/convert.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 
 #include "platform/error.h"
 
@@ -12,6 +13,13 @@ std::string Count(int64_t n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 }  // namespace
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
 
 void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
 
@@ -48,6 +56,9 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
         result.messages.push_back(FileMessage(
             input, Count(read.skipped, "point", "points") + " skipped: no coordinates, or a reference to no point of the file"));
     for (const std::string& notice : read.notices) result.messages.push_back(FileMessage(input, notice));
+    if (!read.beyondPoints.empty())
+        result.messages.push_back(
+            FileMessage(input, "holds " + read.beyondPoints + " besides its points; only the points are converted"));
 
     ExportReport written;
     try {
@@ -71,6 +82,11 @@ int ConvertOne(const std::string& input, const std::string& output, const Conver
     const Format* writer = ChooseWriter(output);
     if (const std::string misfit = OutputMisfit(writer, options); !misfit.empty()) {
         Say(FileMessage(output, misfit) + "; nothing written");
+        return 2;
+    }
+    // Writing over the input would lose what the output format cannot hold.
+    if (SameFile(input, output)) {
+        Say(FileMessage(output, "is the input " + QuotedName(input) + " itself; nothing written"));
         return 2;
     }
     PointTable table;

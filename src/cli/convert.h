@@ -27,9 +27,14 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
                      const ConvertOptions& options);
 
 // The single-file form: the options checked against the writer OUTPUT's name
-// chooses, then ConvertOne with a table of its own, its messages said on
+// chooses, OUTPUT checked not to be INPUT itself (exit status 2, nothing
+// written), then ConvertOne with a table of its own, its messages said on
 // stderr; returns the exit status.
 int ConvertOne(const std::string& input, const std::string& output, const ConvertOptions& options);
+
+// True when A and B name one existing file (one device and inode: a symbolic
+// or hard link to it counts); false when either does not exist.
+bool SameFile(const std::string& a, const std::string& b);
 
 // The converter's name, which starts its messages.
 inline constexpr char kProgram[] = "tessaly-convert";

@@ -50,7 +50,9 @@ std::string Usage()
             "  --header                *.csv, *.txt: a first line naming the columns\n"
             "  --encoding E            *.csv, *.txt: cp1252 (default) or utf-8\n"
             "  --lf                    *.csv, *.txt: LF line ends instead of CR LF\n"
-            "  --units U               *.xml: metre (default), us-foot or foot\n"
+            "  --units U               *.xml: metre, us-foot or foot; default the input's\n"
+            "                          unit, metre when it is unknown. Another unit than a\n"
+            "                          known input unit converts the coordinates\n"
             "  --text-height H         *.dxf: height of the point labels (default 1)\n"
             "\"--\" ends the options, for names that start with \"-\". An option of\n"
             "another output kind than OUTPUT's is a usage error.\n"
@@ -62,7 +64,8 @@ std::string Usage()
             "\n"
             "Exit status: 0 converted, every input of a batch too (rows that LandXML or\n"
             "DXF cannot hold are left out and counted on stderr), 1 an input could not\n"
-            "be read or an output not written, 2 wrong usage.\n";
+            "be read or an output not written, 2 wrong usage (an OUTPUT that is the\n"
+            "INPUT file itself, by any name or link, too).\n";
     return text;
 }
 

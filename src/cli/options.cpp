@@ -16,11 +16,11 @@ namespace {
 constexpr std::string_view kValued[] = {"--input-columns", "--columns",    "--delimiter", "--encoding", "--units",
                                         "--text-height",   "--output-dir", "--to",        "--jobs"};
 
-std::optional<LandXmlUnits> ParseUnits(std::string_view word)
+std::optional<LinearUnit> ParseUnits(std::string_view word)
 {
-    if (word == "metre") return LandXmlUnits::Metre;
-    if (word == "us-foot") return LandXmlUnits::UsSurveyFoot;
-    if (word == "foot") return LandXmlUnits::Foot;
+    if (word == "metre") return LinearUnit::Metre;
+    if (word == "us-foot") return LinearUnit::UsSurveyFoot;
+    if (word == "foot") return LinearUnit::Foot;
     return std::nullopt;
 }
 

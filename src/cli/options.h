@@ -20,7 +20,7 @@ struct ConvertOptions {
     bool header = false;                      // --header
     std::optional<TextEncoding> encoding;     // --encoding
     bool lf = false;                          // --lf
-    std::optional<LandXmlUnits> units;        // --units
+    std::optional<LinearUnit> units;          // --units
     std::optional<double> textHeight;         // --text-height
 
     // The first option given for each kind of output, to name in a usage

@@ -74,22 +74,71 @@ void Tables(DxfOut& dxf)
     dxf.Group(0, "ENDSEC");
 }
 
-// A value line cannot hold a line end, and no control character belongs in
-// a drawing's text: each becomes a blank. "%%" starts a control code in
-// TEXT, so where it occurs every "%" is written as "%%%", AutoCAD's own
-// percent sign.
-std::string DxfText(std::string text)
+// The longest text value a release 12 reader takes whole.
+constexpr size_t kMaxText = 250;
+
+// What a drawing's texts could not carry over.
+struct TextChanges {
+    int64_t replaced = 0;  // bytes that are no UTF-8, and characters past U+FFFF: "?"
+    int32_t cut = 0;       // texts cut to kMaxText
+    int64_t blanked = 0;   // line ends, tabs and other control characters
+};
+
+// The Windows-1252 byte of C, or 0 when the code page has none for it (the
+// five bytes it leaves unassigned stand for the control characters of the
+// same value, as the readers take them).
+char Cp1252Byte(char32_t c)
 {
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-    if (text.find("%%") == std::string::npos) return text;
-    std::string out;
-    for (char c : text) out += c == '%' ? "%%%" : std::string(1, c);
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+    for (size_t i = 0; i < 32; ++i)
+        if (kHigh[i] == c) return static_cast<char>(0x80 + i);
+    return 0;
+}
+
+// The table's UTF-8 text as a Windows-1252 group value. A value line cannot
+// hold a line end, and no control character belongs in a drawing's text:
+// each becomes a blank. A character the code page lacks is written as
+// \U+XXXX, the drawing format's own escape; past U+FFFF, which it cannot
+// name, as "?". "%%" starts a control code in TEXT, so where it occurs every
+// "%" is written as "%%%", AutoCAD's own percent sign. A value longer than
+// kMaxText is cut after the last whole character or escape that fits.
+std::string DxfText(std::string_view utf8, TextChanges& changes)
+{
+    const bool percents = utf8.find("%%") != std::string_view::npos;
+    std::string out, piece;
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t c = NextCharacter(utf8, i);
+        piece.clear();
+        if (c == kMalformed || c > 0xFFFF) {
+            piece = "?";
+            ++changes.replaced;
+        } else if (c < 0x20) {
+            piece = " ";
+            ++changes.blanked;
+        } else if (c == '%' && percents) {
+            piece = "%%%";
+        } else if (const char byte = Cp1252Byte(c); byte != 0) {
+            piece = byte;
+        } else {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            piece = "\\U+";
+            for (int shift = 12; shift >= 0; shift -= 4) piece += kHex[(c >> shift) & 0xF];
+        }
+        if (out.size() + piece.size() > kMaxText) {
+            ++changes.cut;
+            break;
+        }
+        out += piece;
+    }
     return out;
 }
 
 void Text(DxfOut& dxf, const char* layer, double x, double y, const std::string& z, double height,
-          const std::string& text)
+          const std::string& text, TextChanges& changes)
 {
     dxf.Group(0, "TEXT");
     dxf.Group(8, layer);
@@ -97,7 +146,7 @@ void Text(DxfOut& dxf, const char* layer, double x, double y, const std::string&
     dxf.Group(20, y);
     dxf.Group(30, z);
     dxf.Group(40, height);
-    dxf.Group(1, DxfText(text));
+    dxf.Group(1, DxfText(text, changes));
 }
 }  // namespace
 
@@ -112,12 +161,21 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
     dxf.Group(1, "AC1009");
     dxf.Group(9, "$DWGCODEPAGE");
     dxf.Group(3, "ANSI_1252");
+    // The drawing unit, when the points' unit is known: CAD software scales
+    // blocks and other drawings inserted into this one by it.
+    if (const LinearUnit unit = table.Unit(); unit != LinearUnit::Unknown) {
+        dxf.Group(9, "$INSUNITS");
+        dxf.Group(70, unit == LinearUnit::Metre ? "6" : unit == LinearUnit::Foot ? "2" : "21");
+        dxf.Group(9, "$MEASUREMENT");
+        dxf.Group(70, unit == LinearUnit::Metre ? "1" : "0");
+    }
     dxf.Group(0, "ENDSEC");
     Tables(dxf);
     dxf.Group(0, "SECTION");
     dxf.Group(2, "ENTITIES");
 
     ExportReport report;
+    TextChanges changes;
     std::string north, east, z;
     for (int32_t row : table.RowsToSave()) {
         if (!CoordinateText(table.Get(ColNorthing, row), north) || !CoordinateText(table.Get(ColEasting, row), east)) {
@@ -141,13 +199,25 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
         const std::string number = CellText(table.Get(ColPoint, row));
         const std::string desc = CellText(table.Get(ColDescription, row));
         const double x = LeadingNumber(east) + h / 2;
-        if (!number.empty()) Text(dxf, "PNT-NO", x, y + h / 2, z, h, number);
-        if (!desc.empty()) Text(dxf, "PNT-DESC", x, y - 1.5 * h, z, h, desc);
+        if (!number.empty()) Text(dxf, "PNT-NO", x, y + h / 2, z, h, number, changes);
+        if (!desc.empty()) Text(dxf, "PNT-DESC", x, y - 1.5 * h, z, h, desc, changes);
         ++report.written;
     }
     dxf.Group(0, "ENDSEC");
     dxf.Group(0, "EOF");
     dxf.Commit();
+    if (changes.cut > 0)
+        report.notices.push_back(std::to_string(changes.cut) + (changes.cut == 1 ? " text" : " texts") +
+                                 " cut to the " + std::to_string(kMaxText) + " characters a release 12 text holds");
+    if (changes.blanked > 0)
+        report.notices.push_back(std::to_string(changes.blanked) +
+                                 (changes.blanked == 1 ? " line end or control character"
+                                                       : " line ends and control characters") +
+                                 " written as blanks");
+    if (changes.replaced > 0)
+        report.notices.push_back(std::to_string(changes.replaced) +
+                                 (changes.replaced == 1 ? " character" : " characters") +
+                                 " the drawing cannot name (past U+FFFF, or not UTF-8) written as \"?\"");
     return report;
 }
 

@@ -27,6 +27,25 @@ bool CoordinateText(const Cell& cell, std::string& out)
     return true;
 }
 
+char32_t NextCharacter(std::string_view text, size_t& i)
+{
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i++);
+    if (lead < 0x80) return lead;
+    int more = 0;
+    char32_t c = 0, least = 0;
+    if ((lead & 0xE0) == 0xC0) more = 1, c = lead & 0x1F, least = 0x80;
+    else if ((lead & 0xF0) == 0xE0) more = 2, c = lead & 0x0F, least = 0x800;
+    else if ((lead & 0xF8) == 0xF0) more = 3, c = lead & 0x07, least = 0x10000;
+    else return kMalformed;
+    for (; more > 0; --more, ++i) {
+        if (i >= text.size() || (byte(i) & 0xC0) != 0x80) return kMalformed;
+        c = (c << 6) | (byte(i) & 0x3F);
+    }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return kMalformed;
+    return c;
+}
+
 bool IsCoordinateNumber(std::string_view t)
 {
     // The form alone lets 1E999 through; the value must be a finite double.

@@ -46,4 +46,11 @@ private:
 // shortest text that reads back as the same double).
 bool CoordinateText(const Cell& cell, std::string& out);
 
+// The character of UTF-8 TEXT that starts at I, with I moved past it; for
+// bytes that are no character (a stray continuation byte, a sequence cut
+// short, an overlong form, a surrogate, a value past U+10FFFF) kMalformed,
+// with I moved past them as far as they went.
+inline constexpr char32_t kMalformed = 0xFFFFFFFF;
+char32_t NextCharacter(std::string_view text, size_t& i);
+
 }  // namespace tessaly

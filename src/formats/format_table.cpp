@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "formats/formats.h"
 #include "platform/text/text_rules.h"
@@ -44,8 +45,8 @@ ExportReport WriteText(const PointTable& table, const std::string& file, const W
 
 ReadReport ReadLandXmlPoints(PointTable& table, const std::string& file, const ReadOptions&)
 {
-    const LandXmlReadReport report = ReadLandXml(table, file);
-    return {report.replacedCharacters, report.skippedPoints, {}, {}};
+    LandXmlReadReport report = ReadLandXml(table, file);
+    return {0, report.skippedPoints, std::move(report.notices), std::move(report.beyondPoints)};
 }
 
 ExportReport WriteLandXml(const PointTable& table, const std::string& file, const WriteOptions& options)

@@ -3,33 +3,40 @@
 // civil design software.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "formats/export_rows.h"
 #include "table/point_table.h"
 
 namespace tessaly {
 
-// The linear unit the file declares for its coordinates.
-enum class LandXmlUnits { Metre, UsSurveyFoot, Foot };
-
 struct LandXmlWriteOptions {
-    LandXmlUnits units = LandXmlUnits::Metre;
+    // The linear unit the file declares. Unknown: the table's unit, metres
+    // when the table's is unknown too.
+    LinearUnit units = LinearUnit::Unknown;
 };
 
 // Writes one CgPoint per row with a numeric northing and easting; other rows
-// are left out and counted in the report. Replaces FILE atomically; throws
-// Error when it cannot be written.
+// are left out and counted in the report. When the table's unit is known and
+// OPTIONS name another, the coordinates are converted to it (full precision)
+// and a notice says so; with the table's unit unknown the chosen unit is only
+// the label. Replaces FILE atomically; throws Error when it cannot be
+// written.
 ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file,
                               const LandXmlWriteOptions& options = {});
 
 // What a complete LandXML load has to tell beyond its points.
 struct LandXmlReadReport {
-    int64_t replacedCharacters = 0;  // characters Windows-1252 cannot hold, stored as "?"
     int32_t skippedPoints = 0;       // CgPoints without coordinates: no text, or a pntRef to no point of the file
+    std::vector<std::string> notices;  // a linear unit the reader does not know
+    // The kinds of data the file holds besides its points, in the order they
+    // first occur: "Surfaces, Alignments"; "" when none.
+    std::string beyondPoints;
 };
 
-// Clears TABLE and loads every CgPoint under any CgPoints of FILE. A failed
-// load throws Error after storing the points read before the fault.
+// Clears TABLE and loads every CgPoint under any CgPoints of FILE, setting
+// the table's unit from the document's Units (meter, foot, USSurveyFoot). A
+// failed load throws Error after storing the points read before the fault.
 LandXmlReadReport ReadLandXml(PointTable& table, const std::string& file);
 
 // The same in the form every reader has.

@@ -17,7 +17,6 @@
 #include "formats/landxml.h"
 #include "formats/load_error.h"
 #include "platform/files/binary_file.h"
-#include "platform/text/codepage.h"
 #include "platform/error.h"
 
 namespace tessaly {
@@ -103,13 +102,16 @@ public:
         if (!reader) FailFile(file_, "cannot start reading the document");
         reader_ = reader.get();
         xmlTextReaderSetStructuredErrorHandler(reader_, OnError, this);
+        // Resolving references may clear the table: the unit is set after it.
         try {
             Walk();
         } catch (...) {
             ResolveReferences();
+            table_.SetUnit(unit_);
             throw;
         }
         ResolveReferences();
+        table_.SetUnit(unit_);
         if (overflow_) AddPointOf(table_, file_);  // throws: the table is full
         return report_;
     }
@@ -138,13 +140,47 @@ private:
         return result == 1;
     }
 
-    // Windows-1252 text of an attribute value.
-    std::string Text(const xmlChar* utf8) { return Utf8ToCp1252(View(utf8), report_.replacedCharacters); }
+    // The parser hands over valid UTF-8, which the table holds as it is.
+    static std::string Text(const xmlChar* utf8) { return std::string(View(utf8)); }
+
+    // The unit of <Units><Metric linearUnit="meter"/></Units> or of its
+    // Imperial sibling, the first one the document gives.
+    void ReadUnit(std::string_view system)
+    {
+        if (unitRead_ || (system != "Metric" && system != "Imperial")) return;
+        unitRead_ = true;
+        xmlChar* value = xmlTextReaderGetAttribute(reader_, reinterpret_cast<const xmlChar*>("linearUnit"));
+        const std::string linear(View(value));
+        xmlFree(value);
+        if (system == "Metric" && linear == "meter") unit_ = LinearUnit::Metre;
+        else if (system == "Imperial" && linear == "USSurveyFoot") unit_ = LinearUnit::UsSurveyFoot;
+        else if (system == "Imperial" && linear == "foot") unit_ = LinearUnit::Foot;
+        else
+            report_.notices.push_back(
+                (linear.empty() ? std::string("the Units give no linear unit")
+                                : "linear unit \"" + linear + "\" not known (meter, foot, USSurveyFoot)") +
+                "; the coordinates are read as they are, their unit unknown");
+    }
+
+    // Notes a kind of data the root holds that a file of points only would lose.
+    void NoteBeyondPoints(std::string_view name)
+    {
+        // What describes the points, or the file, rather than holding data.
+        static constexpr std::string_view kPointsOnly[] = {"CgPoints", "Units", "Application", "Project",
+                                                           "CoordinateSystem", "FeatureDictionary"};
+        for (std::string_view kind : kPointsOnly)
+            if (name == kind) return;
+        for (const std::string& seen : beyondSeen_)
+            if (seen == name) return;
+        beyondSeen_.emplace_back(name);
+        report_.beyondPoints += (report_.beyondPoints.empty() ? "" : ", ") + std::string(name);
+    }
 
     void Walk()
     {
         std::vector<int> groups;  // depths of the open CgPoints elements
         bool root = true;
+        bool inUnits = false;  // within the root's Units
         while (Next()) {
             const int type = xmlTextReaderNodeType(reader_);
             const int depth = xmlTextReaderDepth(reader_);
@@ -157,7 +193,15 @@ private:
                                             std::string(View(xmlTextReaderConstName(reader_))) +
                                             ">, not <LandXML>");
                     root = false;
-                } else if (name == "CgPoints" && !xmlTextReaderIsEmptyElement(reader_)) {
+                    continue;
+                }
+                if (depth == 1) {
+                    inUnits = name == "Units";
+                    if (!xmlTextReaderIsEmptyElement(reader_)) NoteBeyondPoints(name);
+                } else if (depth == 2 && inUnits) {
+                    ReadUnit(name);
+                }
+                if (name == "CgPoints" && !xmlTextReaderIsEmptyElement(reader_)) {
                     groups.push_back(depth);
                 } else if (name == "CgPoint" && !groups.empty()) {
                     ReadPoint(depth);
@@ -214,7 +258,7 @@ private:
         for (size_t k = 0; k < words.count; ++k) {
             if (!IsCoordinateNumber(words.word[k]))
                 FailFile(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has \"" +
-                                    Utf8ToCp1252(words.word[k]) + "\" where a coordinate belongs");
+                                    std::string(words.word[k]) + "\" where a coordinate belongs");
         }
 
         if (!name->empty()) point.cells[ColPoint] = std::move(*name);
@@ -312,6 +356,9 @@ private:
     std::unordered_set<std::string> wanted_;     // names that references ask for
     std::unordered_map<std::string, Row> beyond_;  // points past the table's rows that are asked for
     bool overflow_ = false;
+    LinearUnit unit_ = LinearUnit::Unknown;
+    bool unitRead_ = false;
+    std::vector<std::string> beyondSeen_;
 };
 }  // namespace
 

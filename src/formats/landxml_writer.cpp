@@ -1,6 +1,7 @@
 // LandXML 1.2 output through libxml2's text writer, which does all of the
 // escaping. The document streams into a ReplacingFileWriter, so an existing
 // file is only replaced once the whole document is on disk.
+#include <cmath>
 #include <ctime>
 #include <exception>
 #include <libxml/globals.h>
@@ -9,7 +10,6 @@
 #include <memory>
 
 #include "formats/landxml.h"
-#include "platform/text/codepage.h"
 #include "platform/error.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"
@@ -65,15 +65,26 @@ private:
 
 const xmlChar* X(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
 
-// Windows-1252 table text as UTF-8 for an XML document. The C0 control
-// characters other than tab, line feed and carriage return cannot stand in
-// XML 1.0 at all, not even as character references: they become "?".
-std::string XmlText(const std::string& cp1252)
+// The table's UTF-8 text for an XML document, every character as it is but
+// those XML 1.0 cannot hold at all, not even as character references: the
+// C0 control characters other than tab, line feed and carriage return,
+// U+FFFE and U+FFFF, and bytes that are no UTF-8. Each becomes "?", counted
+// in REPLACED.
+std::string XmlText(const std::string& utf8, int64_t& replaced)
 {
-    std::string clean = cp1252;
-    for (char& c : clean)
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') c = '?';
-    return Cp1252ToUtf8(clean);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t start = i;
+        const char32_t c = NextCharacter(utf8, i);
+        if (c == kMalformed || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE || c == 0xFFFF) {
+            out += '?';
+            ++replaced;
+        } else {
+            out.append(utf8, start, i - start);
+        }
+    }
+    return out;
 }
 
 class Document {
@@ -129,12 +140,12 @@ private:
     xmlTextWriterPtr writer_ = nullptr;
 };
 
-void WriteUnits(Document& doc, LandXmlUnits units)
+void WriteUnits(Document& doc, LinearUnit units)
 {
     // Every attribute the 1.2 schema requires of Metric and Imperial, and
     // the elevation unit, whose schema default would be metres otherwise.
     doc.Start("Units");
-    if (units == LandXmlUnits::Metre) {
+    if (units == LinearUnit::Metre) {
         doc.Start("Metric");
         doc.Attribute("areaUnit", "squareMeter");
         doc.Attribute("linearUnit", "meter");
@@ -145,7 +156,7 @@ void WriteUnits(Document& doc, LandXmlUnits units)
     } else {
         doc.Start("Imperial");
         doc.Attribute("areaUnit", "squareFoot");
-        doc.Attribute("linearUnit", units == LandXmlUnits::UsSurveyFoot ? "USSurveyFoot" : "foot");
+        doc.Attribute("linearUnit", units == LinearUnit::UsSurveyFoot ? "USSurveyFoot" : "foot");
         doc.Attribute("volumeUnit", "cubicFeet");
         doc.Attribute("temperatureUnit", "fahrenheit");
         doc.Attribute("pressureUnit", "inchHG");
@@ -171,6 +182,23 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, 
     QuietLibxml quiet;
     Sink sink{ReplacingFileWriter(file), nullptr};
     ExportReport report;
+    // The label: the unit asked for, else the table's, else metres as ever.
+    const LinearUnit from = table.Unit();
+    const LinearUnit units = options.units != LinearUnit::Unknown ? options.units
+                             : from != LinearUnit::Unknown          ? from
+                                                                    : LinearUnit::Metre;
+    const bool convert = from != LinearUnit::Unknown && units != from;
+    // A coordinate's text in the file's unit: the cell's own digits, or
+    // converted at full precision (false when converting overflowed).
+    auto coordinate = [&](const Cell& cell, std::string& out) {
+        if (!CoordinateText(cell, out)) return false;
+        if (!convert) return true;
+        const double value = ConvertLength(*DecimalValue(out), from, units);
+        if (!std::isfinite(value)) return false;
+        out.assign(ShortestText(value));
+        return true;
+    };
+    int64_t replaced = 0;
     {
         Document doc(sink, file);
         doc.Check(xmlTextWriterStartDocument(doc.Writer(), "1.0", "UTF-8", nullptr));
@@ -182,7 +210,7 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, 
         doc.Attribute("version", "1.2");
         doc.Attribute("date", Now("%Y-%m-%d"));
         doc.Attribute("time", Now("%H:%M:%S"));
-        WriteUnits(doc, options.units);
+        WriteUnits(doc, units);
         doc.Start("Application");
         doc.Attribute("name", "Tessaly");
         doc.Attribute("version", TESSALY_VERSION);
@@ -191,21 +219,20 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, 
         doc.Start("CgPoints");
         std::string north, east, elevation, coordinates;
         for (int32_t row : table.RowsToSave()) {
-            if (!CoordinateText(table.Get(ColNorthing, row), north) ||
-                !CoordinateText(table.Get(ColEasting, row), east)) {
+            if (!coordinate(table.Get(ColNorthing, row), north) || !coordinate(table.Get(ColEasting, row), east)) {
                 ++report.leftOut;
                 continue;
             }
             coordinates = north + ' ' + east;
             const Cell& z = table.Get(ColElevation, row);
-            if (CoordinateText(z, elevation)) coordinates += ' ' + elevation;
+            if (coordinate(z, elevation)) coordinates += ' ' + elevation;
             else if (!TrimBlanks(CellText(z)).empty()) ++report.elevationsLeftOut;
 
             doc.Start("CgPoint");
             const std::string name = CellText(table.Get(ColPoint, row));
-            if (!name.empty()) doc.Attribute("name", XmlText(name));
+            if (!name.empty()) doc.Attribute("name", XmlText(name, replaced));
             const std::string desc = CellText(table.Get(ColDescription, row));
-            if (!desc.empty()) doc.Attribute("desc", XmlText(desc));
+            if (!desc.empty()) doc.Attribute("desc", XmlText(desc, replaced));
             doc.Text(coordinates);
             doc.End();
             ++report.written;
@@ -215,6 +242,12 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, 
         doc.Finish();
     }
     sink.out.Commit();
+    if (convert)
+        report.notices.push_back("coordinates converted from " + std::string(UnitName(from)) + " to " +
+                                 std::string(UnitName(units)));
+    if (replaced > 0)
+        report.notices.push_back(std::to_string(replaced) + (replaced == 1 ? " character" : " characters") +
+                                 " XML cannot hold (control characters) written as \"?\"");
     return report;
 }
 

@@ -1,6 +1,8 @@
 #include "table/point_table.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numeric>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,6 +11,52 @@
 #include "platform/text/text_rules.h"
 
 namespace tessaly {
+
+std::string_view UnitName(LinearUnit unit)
+{
+    switch (unit) {
+    case LinearUnit::Metre: return "metres";
+    case LinearUnit::UsSurveyFoot: return "US survey feet";
+    case LinearUnit::Foot: return "international feet";
+    case LinearUnit::Unknown: break;
+    }
+    return "";
+}
+
+namespace {
+// A unit's length in metres as the fraction NUMERATOR / DENOMINATOR, both
+// exact in a double.
+struct Metres {
+    int64_t numerator, denominator;
+};
+
+Metres InMetres(LinearUnit unit)
+{
+    switch (unit) {
+    case LinearUnit::UsSurveyFoot: return {1200, 3937};
+    case LinearUnit::Foot: return {3048, 10000};
+    case LinearUnit::Metre:
+    case LinearUnit::Unknown: break;
+    }
+    return {1, 1};
+}
+}  // namespace
+
+double ConvertLength(double value, LinearUnit from, LinearUnit to)
+{
+    if (from == to || from == LinearUnit::Unknown || to == LinearUnit::Unknown) return value;
+    // One fraction in lowest terms (US survey foot to foot: 500000/499999),
+    // so a value the units share exactly (3937 US survey feet, 1200 m)
+    // comes out exact: one multiplication, one division.
+    const Metres f = InMetres(from), t = InMetres(to);
+    int64_t numerator = f.numerator * t.denominator, denominator = f.denominator * t.numerator;
+    const int64_t common = std::gcd(numerator, denominator);
+    numerator /= common;
+    denominator /= common;
+    const auto n = static_cast<double>(numerator), d = static_cast<double>(denominator);
+    const double exact = value * n / d;
+    return std::isfinite(exact) ? exact : value * (n / d);  // VALUE * N alone overflowed
+}
 
 void PointTable::Initialise() { Clear(); }
 

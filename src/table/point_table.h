@@ -24,6 +24,15 @@ enum Column : int16_t { ColPoint = 0, ColNorthing = 1, ColEasting = 2, ColElevat
 // Unknown.
 enum class LinearUnit : uint8_t { Unknown, Metre, UsSurveyFoot, Foot };
 
+// The unit's name in the plural, as messages say it: "metres", "US survey
+// feet", "international feet"; "" for Unknown.
+std::string_view UnitName(LinearUnit unit);
+
+// VALUE in FROM expressed in TO, through the exact definitions of the units
+// in metres (a US survey foot is 1200/3937 m, an international foot 0.3048
+// m); VALUE itself when either unit is Unknown.
+double ConvertLength(double value, LinearUnit from, LinearUnit to);
+
 // Row numbers in ascending order: rows 0 to LOADED - 1, then the rows in
 // LATER (each at or after LOADED). Ten thousand loaded rows cost nothing to
 // list.

@@ -188,6 +188,58 @@ TEST(Convert, WriterOptions)
     }
 }
 
+// A LandXML file in US survey feet: labelled so by default, converted and
+// said when another unit is asked for.
+TEST(Convert, LandXmlUnits)
+{
+    TempDir dir;
+    WriteBytes(dir.Path("ft.xml"), "<LandXML><Units><Imperial linearUnit=\"USSurveyFoot\"/></Units>"
+                                   "<CgPoints><CgPoint name=\"1\">3937 7874 39.37</CgPoint></CgPoints></LandXML>");
+    Outcome r = Convert(dir, dir.Path("ft.xml"), dir.Path("same.xml"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(ReadBytes(dir.Path("same.xml")).find("linearUnit=\"USSurveyFoot\""), std::string::npos);
+    EXPECT_NE(ReadBytes(dir.Path("same.xml")).find(">3937 7874 39.37<"), std::string::npos);
+    r = RunConverter(dir, "--units metre " + Q(dir.Path("ft.xml")) + " " + Q(dir.Path("m.xml")));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "tessaly-convert: " + dir.Path("m.xml") + ": coordinates converted from US survey feet to metres\n");
+    EXPECT_NE(ReadBytes(dir.Path("m.xml")).find(">1200 2400 12<"), std::string::npos) << ReadBytes(dir.Path("m.xml"));
+    WriteBytes(dir.Path("ft.xml"), "<LandXML><Units><Imperial linearUnit=\"USSurveyFoot\"/></Units><Surfaces><Surface/>"
+                                   "</Surfaces><CgPoints><CgPoint name=\"1\">3937 7874 39.37</CgPoint></CgPoints></LandXML>");
+    r = Convert(dir, dir.Path("ft.xml"), dir.Path("ft.dxf"));
+    EXPECT_NE(ReadBytes(dir.Path("ft.dxf")).find("$INSUNITS\r\n 70\r\n21\r\n"), std::string::npos);
+    EXPECT_EQ(r.err, "tessaly-convert: " + dir.Path("ft.xml") +
+                         ": holds Surfaces besides its points; only the points are converted\n");
+}
+
+// The single form never writes over its input, whatever name reaches it.
+TEST(Convert, OutputIsTheInput)
+{
+    TempDir dir;
+    const std::string input = dir.Path("in.csv"), bytes = "1,5000,1000,10,\xCE\xA9\r\n";
+    WriteBytes(input, bytes);
+    std::filesystem::create_symlink(input, dir.Path("link.csv"));
+    std::filesystem::create_hard_link(input, dir.Path("hard.csv"));
+    std::filesystem::create_directory(dir.Path("sub"));
+    for (const std::string& output : {input, dir.Path("link.csv"), dir.Path("hard.csv"), dir.Path("sub/../in.csv")}) {
+        const Outcome r = Convert(dir, input, output);
+        EXPECT_EQ(r.status, 2) << output;
+        EXPECT_NE(r.err.find(": is the input "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("nothing written"), std::string::npos) << r.err;
+        EXPECT_EQ(ReadBytes(input), bytes);
+    }
+    // The batch form too, for a link in the output folder.
+    std::filesystem::create_directory(dir.Path("out"));
+    std::filesystem::create_hard_link(input, dir.Path("out/in.csv"));
+    const Outcome r = RunConverter(dir, Q(input) + " --to csv --output-dir " + Q(dir.Path("out")));
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(ReadBytes(input), bytes);
+    // A copy is another file.
+    std::filesystem::copy_file(input, dir.Path("copy.csv"));
+    EXPECT_EQ(Convert(dir, input, dir.Path("copy.csv")).status, 0);
+}
+
 TEST(Convert, HostileSurroundings)
 {
     TempDir dir;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sys/resource.h>
 #include <regex>
+#include <tuple>
 #include <sys/wait.h>
 
 #include "formats/dxf.h"
@@ -89,8 +90,8 @@ TEST_F(Exchange, WriterCases)
         // Number cells at full precision; a text elevation is left out and counted.
         {{"7", 0.1 + 0.2, -12.25, "N/A", Cell{}}, "<CgPoint name=\"7\">0.30000000000000004 -12.25</CgPoint>",
          " 10\r\n-12.25\r\n 20\r\n0.30000000000000004\r\n 30\r\n0\r\n", 1},
-        // Escaping and Windows-1252 to UTF-8; C0 controls cannot stand in XML.
-        {{"A<1>", "1", "2", "3", "CAF\xC9 & \"\x80\" \x01|\t|\n"},
+        // Escaping; C0 controls cannot stand in XML; DXF in Windows-1252.
+        {{"A<1>", "1", "2", "3", "CAF\xC3\x89 & \"\xE2\x82\xAC\" \x01|\t|\n"},
          "<CgPoint name=\"A&lt;1&gt;\" desc=\"CAF\xC3\x89 &amp; &quot;\xE2\x82\xAC&quot; ?|&#9;|&#10;\">1 2 3</CgPoint>",
          "  1\r\nCAF\xC9 & \"\x80\"  | | \r\n"},
         {{"50%%", "1", "2", "", ""}, nullptr, "  1\r\n50%%%%%%\r\n"},
@@ -131,16 +132,16 @@ TEST_F(Exchange, WriterCases)
 TEST_F(Exchange, LandXmlDocument)
 {
     const struct {
-        LandXmlUnits units;
+        LinearUnit units;
         const char* element;
     } cases[] = {
-        {LandXmlUnits::Metre,
+        {LinearUnit::Metre,
          "<Metric areaUnit=\"squareMeter\" linearUnit=\"meter\" volumeUnit=\"cubicMeter\" "
          "temperatureUnit=\"celsius\" pressureUnit=\"milliBars\" elevationUnit=\"meter\"/>"},
-        {LandXmlUnits::UsSurveyFoot,
+        {LinearUnit::UsSurveyFoot,
          "<Imperial areaUnit=\"squareFoot\" linearUnit=\"USSurveyFoot\" volumeUnit=\"cubicFeet\" "
          "temperatureUnit=\"fahrenheit\" pressureUnit=\"inchHG\" elevationUnit=\"feet\"/>"},
-        {LandXmlUnits::Foot, "<Imperial areaUnit=\"squareFoot\" linearUnit=\"foot\" "},
+        {LinearUnit::Foot, "<Imperial areaUnit=\"squareFoot\" linearUnit=\"foot\" "},
     };
     Fill({{"1", "2", "3", "", ""}});
     auto path = dir.Path("out.xml");
@@ -155,6 +156,115 @@ TEST_F(Exchange, LandXmlDocument)
             << xml;
         EXPECT_NE(xml.find("<Application name=\"Tessaly\" version=\"" TESSALY_VERSION "\"/>"), std::string::npos);
     }
+}
+
+TEST(Units, ExactFactors)
+{
+    using U = LinearUnit;
+    const struct {
+        double value;
+        U from, to;
+        double expected;
+    } cases[] = {
+        {3937, U::UsSurveyFoot, U::Metre, 1200},     {1200, U::Metre, U::UsSurveyFoot, 3937},
+        {10000, U::Foot, U::Metre, 3048},            {3048, U::Metre, U::Foot, 10000},
+        {499999, U::UsSurveyFoot, U::Foot, 500000},  {500000, U::Foot, U::UsSurveyFoot, 499999},
+        {1, U::UsSurveyFoot, U::Metre, 1200.0 / 3937}, {1, U::Foot, U::Metre, 0.3048},
+        {-2.5, U::Metre, U::Metre, -2.5},            {7, U::Unknown, U::Metre, 7},
+        {7, U::Foot, U::Unknown, 7},                 {1e308, U::Metre, U::UsSurveyFoot, 1e308 * (3937.0 / 1200)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ConvertLength(c.value, c.from, c.to), c.expected)
+            << c.value << " " << UnitName(c.from) << " to " << UnitName(c.to);
+}
+
+TEST_F(Exchange, LandXmlUnitsCarriedOrConverted)
+{
+    using U = LinearUnit;
+    const std::string imperial = "<Units><Imperial linearUnit=\"USSurveyFoot\"/></Units>";
+    const struct {
+        std::string units;  // of the file read
+        U chosen;           // the writer option
+        const char* label;
+        const char* point;
+        const char* notice;  // "" for none
+    } cases[] = {
+        {imperial, U::Unknown, "linearUnit=\"USSurveyFoot\"", ">3937 39.37 -0.5</CgPoint>", ""},
+        {imperial, U::UsSurveyFoot, "linearUnit=\"USSurveyFoot\"", ">3937 39.37 -0.5</CgPoint>", ""},
+        {imperial, U::Metre, "linearUnit=\"meter\"", ">1200 12 -0.1524003048006096</CgPoint>",
+         "coordinates converted from US survey feet to metres"},
+        {imperial, U::Foot, "linearUnit=\"foot\"", ">3937.0078740157483 39.37007874015748 -0.500001000002</CgPoint>",
+         "coordinates converted from US survey feet to international feet"},
+        {"<Units><Metric linearUnit=\"meter\"/></Units>", U::Foot, "linearUnit=\"foot\"",
+         ">12916.66666666666",  "coordinates converted from metres to international feet"},
+        // Unknown: the chosen unit labels the values as they are.
+        {"", U::Unknown, "linearUnit=\"meter\"", ">3937 39.37 -0.5</CgPoint>", ""},
+        {"", U::Foot, "linearUnit=\"foot\"", ">3937 39.37 -0.5</CgPoint>", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.units + " to " + std::string(UnitName(c.chosen)));
+        ASSERT_EQ(Load(Doc(c.units + "<CgPoints><CgPoint>3937 39.37 -0.5</CgPoint></CgPoints>")), "");
+        const LinearUnit read = table.Unit();
+        auto path = dir.Path("out.xml");
+        const ExportReport report = WriteLandXmlFile(table, path, {c.chosen});
+        const std::string xml = ReadBytes(path);
+        EXPECT_NE(xml.find(c.label), std::string::npos) << xml;
+        EXPECT_NE(xml.find(c.point), std::string::npos) << xml;
+        EXPECT_EQ(report.notices, *c.notice ? std::vector<std::string>{c.notice} : std::vector<std::string>{});
+        // What we write reads back in the unit it is labelled with.
+        ASSERT_EQ(Load(xml), "");
+        EXPECT_EQ(table.Unit(), c.chosen != U::Unknown ? c.chosen : read != U::Unknown ? read : U::Metre);
+    }
+}
+
+TEST_F(Exchange, DxfHeaderUnitAndLongOrForeignTexts)
+{
+    const std::string longText(300, 'x');
+    Fill({{"\xCE\xA9\xE7\x82\xB9", "1", "2", "", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+          {"2", "1", "2", "", longText},
+          {"3", "1", "2", "", std::string(247, 'y') + "\xCE\xA9"},
+          {"4", "1", "2", "", "50%% \xCE\xA9"}});
+    const struct {
+        LinearUnit unit;
+        const char* header;  // after $DWGCODEPAGE
+    } units[] = {
+        {LinearUnit::Unknown, "  0\r\nENDSEC\r\n"},
+        {LinearUnit::Metre, "  9\r\n$INSUNITS\r\n 70\r\n6\r\n  9\r\n$MEASUREMENT\r\n 70\r\n1\r\n  0\r\nENDSEC"},
+        {LinearUnit::Foot, "  9\r\n$INSUNITS\r\n 70\r\n2\r\n  9\r\n$MEASUREMENT\r\n 70\r\n0\r\n  0\r\nENDSEC"},
+        {LinearUnit::UsSurveyFoot, "  9\r\n$INSUNITS\r\n 70\r\n21\r\n  9\r\n$MEASUREMENT\r\n 70\r\n0\r\n"},
+    };
+    auto path = dir.Path("out.dxf");
+    for (const auto& u : units) {
+        table.SetUnit(u.unit);
+        const ExportReport report = WriteDxfFile(table, path);
+        const std::string dxf = ReadBytes(path);
+        EXPECT_EQ(dxf.find(std::string("  3\r\nANSI_1252\r\n") + u.header), dxf.find("  3\r\nANSI_1252")) << dxf;
+        EXPECT_EQ(report.notices, (std::vector<std::string>{
+                                      "2 texts cut to the 250 characters a release 12 text holds",
+                                      "1 character the drawing cannot name (past U+FFFF, or not UTF-8) written as "
+                                      "\"?\""}));
+    }
+    const std::string dxf = ReadBytes(path);
+    const std::vector<std::string> texts = {"\\U+03A9\\U+70B9", "caf\xE9 \x80 ?", std::string(250, 'x'),
+                                            std::string(247, 'y'), "50%%%%%% \\U+03A9"};
+    for (const std::string& text : texts)
+        EXPECT_NE(dxf.find("  1\r\n" + text + "\r\n"), std::string::npos) << text;
+
+    // An independent reader decodes the escapes and finds the unit (the
+    // recovering loader of ezdxf 0.18 decodes the escapes of release 12 files).
+    if (Shell("/usr/bin/python3 -c 'import ezdxf'").second != 0)
+        GTEST_SKIP() << "ezdxf not installed (Debian python3-ezdxf)";
+    const std::string script = dir.Path("read.py");
+    WriteBytes(script, "import sys, ezdxf.recover\n"
+                       "doc, auditor = ezdxf.recover.readfile(sys.argv[1])\n"
+                       "out = [str(doc.header.get('$INSUNITS')), str(doc.header.get('$MEASUREMENT'))]\n"
+                       "out += [e.dxf.text for e in doc.modelspace().query('TEXT')]\n"
+                       "sys.stdout.buffer.write('\\n'.join(out).encode('utf-8'))\n");
+    auto [out, status] = Shell("/usr/bin/python3 '" + script + "' '" + path + "'");
+    ASSERT_EQ(status, 0) << out;
+    const std::string expected = "21\n0\n\xCE\xA9\xE7\x82\xB9\ncaf\xC3\xA9 \xE2\x82\xAC ?\n2\n" +
+                                 std::string(250, 'x') + "\n3\n" + std::string(247, 'y') + "\n4\n50%%%%%% \xCE\xA9";
+    EXPECT_EQ(out, expected);
 }
 
 TEST_F(Exchange, DxfDrawing)
@@ -206,7 +316,8 @@ TEST_F(Exchange, LandXmlRoundTrip)
 {
     const std::vector<Row> rows = {
         {"1", "5000.125", "1000.5", "100.25", "IP FOUND"},
-        {"A-2", "-0.000001", "1E+16", Cell{}, "LOT 4, BLOCK 2 \"q\" <&> \xC9\x80\x9F"},
+        {"A-2", "-0.000001", "1E+16", Cell{}, "LOT 4, BLOCK 2 \"q\" <&> \xC3\x89\xE2\x82\xAC\xC5\xB8"},
+        {"\xE7\x82\xB9\xEF\xBC\x91", "1", "2", "3", "\xE5\xA2\x83\xE7\x95\x8C \xCE\xA9 \xD0\x96 \xF0\x9F\x98\x80"},
         {" pad ", "1", "2", "3", "tab\there\r\nline"},
         {Cell{}, "7", "8", Cell{}, Cell{}},
         {"3", "", "1", "", "left out"},
@@ -217,9 +328,9 @@ TEST_F(Exchange, LandXmlRoundTrip)
     LandXmlReadReport report;
     ReadLandXmlFile(table, path);
     report = ReadLandXml(table, path);
-    EXPECT_EQ(report.replacedCharacters, 0);
-    ASSERT_EQ(table.CurrItems(), 4);
-    for (int32_t r = 0; r < 4; ++r) {
+    EXPECT_EQ(report.notices, std::vector<std::string>{});
+    ASSERT_EQ(table.CurrItems(), 5);
+    for (int32_t r = 0; r < 5; ++r) {
         PointTable expected;
         expected.AddPoint(rows[static_cast<size_t>(r)]);
         EXPECT_EQ(RowTexts(table, r), RowTexts(expected, 0)) << r;
@@ -233,28 +344,51 @@ TEST_F(Exchange, ReaderCases)
         std::vector<std::vector<std::string>> rows;
         std::string error = {};  // part of the message; empty for a complete load
         int32_t skipped = 0;
-        int64_t replaced = 0;
+        std::string beyond = {};  // what the file holds besides points
+        LinearUnit unit = LinearUnit::Unknown;
+        std::string notice = {};
     } cases[] = {
         // Nested groups, name or oID, desc or code, two or three numbers as written.
         {Doc("<Units/><CgPoints><CgPoint name=\"1\" desc=\"A\" code=\"C\">1.50 2e3 -3</CgPoint>"
              "<CgPoints name=\"inner\"><CgPoint oID=\"x\" code=\"C\">\n\t4 5 </CgPoint></CgPoints>"
              "<CgPoint><![CDATA[7 8]]></CgPoint></CgPoints>"
              "<Surface><CgPoint name=\"not in a group\">1 1</CgPoint></Surface>"),
-         {{"1", "1.50", "2e3", "-3", "A"}, {"x", "4", "5", "", "C"}, {"", "7", "8", "", ""}}},
+         {{"1", "1.50", "2e3", "-3", "A"}, {"x", "4", "5", "", "C"}, {"", "7", "8", "", ""}}, "", 0, "Surface"},
+        // Units; what the root holds besides points, each kind once.
+        {Doc("<Units><Imperial areaUnit=\"squareFoot\" linearUnit=\"USSurveyFoot\"/></Units>"
+             "<Project name=\"p\"><x/></Project><Surfaces><Surface/></Surfaces>"
+             "<CgPoints><CgPoint>1 2</CgPoint></CgPoints>"
+             "<Alignments><Alignment/></Alignments><Surfaces><Surface/></Surfaces><Parcels/>"),
+         {{"", "1", "2", "", ""}}, "", 0, "Surfaces, Alignments", LinearUnit::UsSurveyFoot},
+        {Doc("<Units><Imperial linearUnit=\"foot\"/></Units>"), {}, "", 0, "", LinearUnit::Foot},
+        {Doc("<Units><Metric linearUnit=\"meter\"/><Imperial linearUnit=\"foot\"/></Units>"), {}, "", 0, "",
+         LinearUnit::Metre},
+        {Doc("<Units><Metric linearUnit=\"kilometer\"/></Units>"), {}, "", 0, "", LinearUnit::Unknown,
+         "linear unit \"kilometer\" not known (meter, foot, USSurveyFoot); the coordinates are read as they are"},
+        {Doc("<Units><Imperial/></Units>"), {}, "", 0, "", LinearUnit::Unknown, "the Units give no linear unit"},
+        // Units inside another element are not the file's.
+        {Doc("<Survey><Units><Metric linearUnit=\"meter\"/></Units></Survey>"), {}, "", 0, "Survey"},
+        // Japanese point names and every other character kept.
+        {Doc("<CgPoints><CgPoint name=\"\xE5\x9F\xBA\xE6\xBA\x96\xE7\x82\xB9\" "
+             "desc=\"\xE5\xA2\x83\xE7\x95\x8C\xE6\x9D\xAD\">1 2</CgPoint></CgPoints>"),
+         {{"\xE5\x9F\xBA\xE6\xBA\x96\xE7\x82\xB9", "1", "2", "", "\xE5\xA2\x83\xE7\x95\x8C\xE6\x9D\xAD"}}},
         // pntRef before and after its point; a missing one and an empty point are skipped.
         {Doc("<CgPoints><CgPoint pntRef=\"P2\"/><CgPoint name=\"P2\" desc=\"D\">1 2 3</CgPoint>"
              "<CgPoint name=\"R\" pntRef=\"P2\"></CgPoint><CgPoint pntRef=\"nowhere\"/><CgPoint name=\"E\"/>"
              "<CgPoint name=\"own\" pntRef=\"P2\">9 9</CgPoint></CgPoints>"),
          {{"P2", "1", "2", "3", "D"}, {"P2", "1", "2", "3", "D"}, {"R", "1", "2", "3", "D"}, {"own", "9", "9", "", ""}},
          "", 2},
-        // UTF-8 to Windows-1252, "?" counted; any namespace.
+        // Every character kept; any namespace.
         {"<LandXML xmlns=\"http://www.landxml.org/schema/LandXML-1.1\"><CgPoints>"
          "<CgPoint name=\"\xE2\x82\xAC\" desc=\"\xC3\xA9 \xE2\x88\x9A \xF0\x9F\x98\x80 &amp;&#x2211;\">1 2</CgPoint>"
          "</CgPoints></LandXML>",
-         {{"\x80", "1", "2", "", "\xE9 ? ? &?"}}, "", 0, 3},
+         {{"\xE2\x82\xAC", "1", "2", "", "\xC3\xA9 \xE2\x88\x9A \xF0\x9F\x98\x80 &\xE2\x88\x91"}}},
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><LandXML><CgPoints><CgPoint desc=\"\xE9\">1 2</CgPoint>"
          "</CgPoints></LandXML>",
-         {{"", "1", "2", "", "\xE9"}}},
+         {{"", "1", "2", "", "\xC3\xA9"}}},
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><LandXML><CgPoints><CgPoint name=\"\x8A\xEE\x8F\x80\x93\x5F\">1 2"
+         "</CgPoint></CgPoints></LandXML>",
+         {{"\xE5\x9F\xBA\xE6\xBA\x96\xE7\x82\xB9", "1", "2", "", ""}}},
         {Doc(""), {}},
         // Faults: the points before stay.
         {"<?xml version=\"1.0\"?><kml><CgPoints/></kml>", {}, "not a LandXML document: its root element is <kml>"},
@@ -296,7 +430,10 @@ TEST_F(Exchange, ReaderCases)
         if (c.error.empty()) {
             EXPECT_EQ(error, "");
             EXPECT_EQ(report.skippedPoints, c.skipped);
-            EXPECT_EQ(report.replacedCharacters, c.replaced);
+            EXPECT_EQ(report.beyondPoints, c.beyond);
+            EXPECT_EQ(table.Unit(), c.unit);
+            EXPECT_EQ(report.notices.empty(), c.notice.empty());
+            for (const auto& notice : report.notices) EXPECT_NE(notice.find(c.notice), std::string::npos) << notice;
         } else {
             EXPECT_NE(error.find(c.error), std::string::npos) << error;
             EXPECT_EQ(error.rfind(dir.Path("in.xml"), 0), 0u) << "the message names the file: " << error;
@@ -370,7 +507,7 @@ TEST_F(Exchange, OtherProgramsReadWhatWeWrite)
     std::vector<Row> rows;
     for (int i = 0; i < 50; ++i)
         rows.push_back({std::to_string(i), std::to_string(5000 + i * 0.125), std::to_string(1000 - i * 0.5),
-                        i % 3 ? Cell(std::to_string(100 + i)) : Cell(), i % 2 ? "D&<\xE9>" : ""});
+                        i % 3 ? Cell(std::to_string(100 + i)) : Cell(), i % 2 ? "D&<\xC3\xA9 \xE5\xA2\x83\xE7\x95\x8C>" : ""});
     rows.push_back({"x", "not a number", "1", "", ""});
     Fill(rows);
     auto xml = dir.Path("points.xml"), dxf = dir.Path("points.dxf");
@@ -382,6 +519,9 @@ TEST_F(Exchange, OtherProgramsReadWhatWeWrite)
     } else {
         auto [out, status] = Shell("xmllint --noout '" + xml + "'");
         EXPECT_EQ(status, 0) << out;
+        std::tie(out, status) =
+            Shell("xmllint --xpath 'string(//*[local-name()=\"CgPoint\"][2]/@desc)' '" + xml + "'");
+        EXPECT_EQ(out, "D&<\xC3\xA9 \xE5\xA2\x83\xE7\x95\x8C>\n");
     }
     if (!Have("ogrinfo")) GTEST_SKIP() << "ogrinfo not installed (Debian gdal-bin)";
     auto [out, status] = Shell("ogrinfo -ro -q -al -where \"Layer='PNT'\" '" + dxf + "'");
