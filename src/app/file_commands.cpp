@@ -119,7 +119,7 @@ void PointsWindow::OpenFile(const std::string& name, bool askColumns)
     if (askColumns && std::strcmp(reader.id, "text") == 0 && !HasHeaderLine(name)) {
         TextImportDialog dialog(name, this);
         if (dialog.exec() != QDialog::Accepted) return;
-        options.textLayout = dialog.Options().layout;
+        options.text = dialog.Options();
     }
     LoadPoints(name, reader, options);
 }

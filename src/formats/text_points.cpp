@@ -68,6 +68,20 @@ std::optional<TextDelimiter> ParseDelimiter(std::string_view name)
     return std::nullopt;
 }
 
+std::optional<std::string> ParseColumnMapping(std::string_view mapping)
+{
+    std::string out;
+    int count[128] = {};
+    for (char c : mapping) {
+        const char u = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        if (u != 'P' && u != 'N' && u != 'E' && u != 'Z' && u != 'D' && u != '-') return std::nullopt;
+        if (++count[static_cast<unsigned char>(u)] > 1 && u != 'D' && u != '-') return std::nullopt;
+        out += u;
+    }
+    if (count['N'] != 1 || count['E'] != 1) return std::nullopt;
+    return out;
+}
+
 bool LooksLikeText(const std::string& file)
 {
     std::FILE* f = nullptr;

@@ -533,6 +533,16 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
     return preview;
 }
 
+TextPreview PreviewTextPointsFile(const std::string& file, const TextReadOptions& options, size_t maxRows)
+{
+    TextPreview preview = PreviewTextPointsFile(file, options.layout, maxRows);
+    preview.mapping = options.columns.empty() ? std::string(LayoutName(options.layout)) : options.columns;
+    if (preview.header && !preview.rows.empty()) preview.names = preview.rows.front();
+    return preview;
+}
+
+bool HeaderKnowsColumns(const std::string& file) { return HasHeaderLine(file); }
+
 bool HasHeaderLine(const std::string& file)
 {
     // Only the first line that is not skipped is read: the header does not
