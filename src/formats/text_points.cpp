@@ -93,7 +93,15 @@ bool LooksLikeText(const std::string& file)
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
     std::string buf(size_t{64} << 10, '\0');
     const size_t n = std::fread(buf.data(), 1, buf.size(), f);
-    return std::memchr(buf.data(), '\0', n) == nullptr;
+    if (n >= 2 && (buf.compare(0, 2, "\xFF\xFE") == 0 || buf.compare(0, 2, "\xFE\xFF") == 0)) return true;
+    // Text saved by a program that pads or ends with a few NULs is still
+    // text; binary numbers are full of control bytes.
+    size_t control = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(buf[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r' && c != 0x1A) || c == 0x7F) ++control;
+    }
+    return control * 100 < n || n == 0;
 }
 
 TextWriteOptions DefaultTextWriteOptions(const std::string& file)
