@@ -137,13 +137,14 @@ void PointsWindow::OpenFile(const std::string& name)
 {
     try {
         const Format& reader = ChooseReader(name);
-        // A text file without a header line: the column order is asked for
-        // first, as spreadsheet programs do; Cancel changes nothing.
+        // A text file whose header does not name its point, northing and
+        // easting columns: they are asked for first, as spreadsheet programs
+        // do; Cancel changes nothing.
         ReadOptions options;
-        if (std::strcmp(reader.id, "text") == 0 && !HasHeaderLine(name)) {
+        if (std::strcmp(reader.id, "text") == 0 && !HeaderKnowsColumns(name)) {
             TextImportDialog dialog(name, this);
             if (dialog.exec() != QDialog::Accepted) return;
-            options.textLayout = dialog.Options().layout;
+            options.text = dialog.Options();
         }
         LoadPoints(name, reader, options);
     } catch (const std::exception& e) {
