@@ -461,26 +461,46 @@ TEST_F(WindowTest, ATextFileWithoutAHeaderAsksForTheColumnOrder)
     Open("site1.crd");
     // Easting before northing, no header line: the import dialog asks.
     WriteBytes(dir.Path("job.csv"), "7,1000.5,5000.25,12,CAF\xC3\x89 \xE2\x82\xAC \xCE\xA9\r\n");
-    const auto import = [this](const char* layout, bool ok) {
-        WhenModalShown([layout, ok](QWidget* modal) {
+    const auto import = [this](const char* layout, bool ok, std::function<void()> open) {
+        bool asked = false;
+        WhenModalShown([layout, ok, &asked](QWidget* modal) {
             auto* d = qobject_cast<TextImportDialog*>(modal);
             if (!d) return;
+            asked = true;
             auto* order = d->findChild<QComboBox*>(QStringLiteral("layout"));
             order->setCurrentIndex(order->findText(QString::fromLatin1(layout)));
             ok ? d->accept() : d->reject();
         });
-        Open("job.csv");
+        open();
+        return asked;
     };
-    import("PENZD", false);  // Cancel changes nothing
+    EXPECT_TRUE(import("PENZD", false, [this] { Open("job.csv"); }));  // Cancel changes nothing
     EXPECT_EQ(w.PointData.CurrItems(), 5);
     EXPECT_EQ(Shown(0, 4), "IP FOUND");
-    import("PENZD", true);
-    EXPECT_EQ(w.PointData.CurrItems(), 1);
-    EXPECT_EQ(Shown(0, 1), "5000.25");
-    EXPECT_EQ(Shown(0, 2), "1000.5");
-    EXPECT_EQ(Status(), "1 point loaded from " + dir.Path("job.csv") +
-                            " (read as a delimited text point file); 1 character that Windows-1252 cannot hold "
-                            "replaced by \"?\"");
+    // File, Open, the file argument and a drop alike.
+    const std::function<void()> opens[] = {
+        [this] { Open("job.csv"); },
+        [this] { w.OpenFirstFile({dir.Path("job.csv")}); },
+        [this] {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.Path("job.csv")))});
+            const QPointF at = w.DBGrid1->geometry().center();
+            QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &enter);
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &dropped);
+            WaitFor([this] { return w.PointData.CurrItems() == 1; });
+        },
+    };
+    for (size_t i = 0; i < std::size(opens); ++i) {
+        w.PointData.Clear();
+        EXPECT_TRUE(import("PENZD", true, opens[i])) << i;
+        EXPECT_EQ(w.PointData.CurrItems(), 1);
+        EXPECT_EQ(Shown(0, 1), "5000.25");
+        EXPECT_EQ(Shown(0, 2), "1000.5");
+    }
+    EXPECT_EQ(Status(), "1 point loaded from " + dir.Path("job.csv") + " (read as a delimited text point file)");
+    EXPECT_EQ(CellText(w.PointData.Get(ColDescription, 0)), "CAF\xC3\x89 \xE2\x82\xAC \xCE\xA9");
 
     // A header line names the columns: no question.
     WriteBytes(dir.Path("named.txt"), "Name\tX\tY\n8\t1\t2\n");
