@@ -361,7 +361,8 @@ void PointsWindow::UpdateSummary()
     fileLabel_->setVisible(!name.isEmpty());
     const auto n = static_cast<int>(PointData.RowsToSave().size());
     countLabel_->setText(Points(n));
-    partlyLabel_->setVisible(!partlySource_.empty() && tableFile_ == QFile::decodeName(QByteArray::fromStdString(partlySource_)));
+    partlyLabel_->setVisible(!partlySource_.empty() &&
+                             tableFile_ == QFile::decodeName(QByteArray::fromStdString(partlySource_)));
     modifiedLabel_->setVisible(!EditHistory.isClean());
 }
 

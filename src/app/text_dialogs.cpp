@@ -284,7 +284,8 @@ TextReadOptions TextImportDialog::Options() const { return options_; }
 
 void TextImportDialog::accept()
 {
-    if (layout_->currentIndex() >= 0) LastChoices().importLayout = static_cast<TextLayout>(layout_->currentData().toInt());
+    if (layout_->currentIndex() >= 0)
+        LastChoices().importLayout = static_cast<TextLayout>(layout_->currentData().toInt());
     QDialog::accept();
 }
 
