@@ -183,9 +183,17 @@ void TextImportDialog::ShowPreview()
     preview_->setRowCount(static_cast<int>(p.rows.size()));
     preview_->setColumnCount(static_cast<int>(width));
     for (size_t r = 0; r < p.rows.size(); ++r)
-        for (size_t c = 0; c < p.rows[r].size(); ++c)
-            preview_->setItem(static_cast<int>(r), static_cast<int>(c),
-                              new QTableWidgetItem(QString::fromUtf8(p.rows[r][c])));
+        for (size_t c = 0; c < p.rows[r].size(); ++c) {
+            auto* item = new QTableWidgetItem(QString::fromUtf8(p.rows[r][c]));
+            if (r == 0 && p.header) {
+                // The names are shown, but not read as a point.
+                QFont italic = item->font();
+                italic.setItalic(true);
+                item->setFont(italic);
+                item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+            }
+            preview_->setItem(static_cast<int>(r), static_cast<int>(c), item);
+        }
     ShowMapping();
 }
 
