@@ -191,7 +191,9 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
     if (untouched) PointData.SetPointsNotRead(note);
     if (untouched && failed) {
         // The grid still shows the points it showed, and so do the status
-        // bar's name and count; the edits can still be taken back.
+        // bar's name and count; the edits can still be taken back. Save
+        // offers the file they came from, not the one that failed.
+        if (!tableFile_.isEmpty()) CommonDialog1.FileName = QFile::encodeName(tableFile_).toStdString();
         ShowFailure(status, QStringLiteral("Nothing was loaded."));
         return;
     }

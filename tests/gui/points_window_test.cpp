@@ -278,6 +278,8 @@ TEST_F(WindowTest, AFailedOpenRefreshesTheGridAndSaysWhy)
     EXPECT_TRUE(box.contains(w.StatusText())) << box.toStdString();
     EXPECT_EQ(w.StatusSummary(), "site1.crd | 5 points");
     EXPECT_EQ(Shown(4, 4), "LOT 4, BLOCK 2");
+    Save(std::nullopt);
+    EXPECT_EQ(asked.back().fileName.toStdString(), dir.Path("site1.crd")) << "Save offers where the points came from";
 
     // Two whole COGO blocks, then a block cut off after its first line.
     WriteBytes(dir.Path("cut.coo"), CooBlock("1", "A", "10", "20", "1") + CooBlock("2", "B", "11", "21", "2") +
