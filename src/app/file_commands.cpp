@@ -7,10 +7,13 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "app/load_progress.h"
 #include "app/points_window.h"
@@ -68,6 +71,26 @@ std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::str
     return options;
 }
 
+// True when A and B name one existing file (links included).
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// Asks whether to replace a file anyway; Cancel is the default.
+bool AskReplace(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessaly"), text, QMessageBox::NoButton, parent);
+    QPushButton* replace = box.addButton(QStringLiteral("&Replace"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == replace;
+}
+
 // An existing file that may not be written: no write permission for the
 // user, or none for anybody (which holds for root too).
 bool ReadOnly(const QString& name)
@@ -107,28 +130,33 @@ void PointsWindow::mnuOpen_Click()
     try {
         CommonDialog1.Filter = filter;
         CommonDialog1.ShowOpen();
-        const std::string name = CommonDialog1.FileName;
-        if (name.empty()) return;
-        OpenFile(name, true);
     } catch (const DialogCancelled&) {
-        // Cancel ends the command; nothing changes.
+        return;  // Cancel ends the command; nothing changes.
     } catch (const std::exception& e) {
-        ShowStatus(QStringLiteral("Open failed: %1").arg(Native(e.what())));
+        ShowFailure(QStringLiteral("Open failed: %1").arg(Native(e.what())));
+        return;
     }
+    const std::string name = CommonDialog1.FileName;
+    if (!name.empty()) OpenFile(name);
 }
 
-void PointsWindow::OpenFile(const std::string& name, bool askColumns)
+void PointsWindow::OpenFile(const std::string& name)
 {
-    const Format& reader = ChooseReader(name);
-    // A text file without a header line: the column order is asked for
-    // first, as spreadsheet programs do; Cancel changes nothing.
-    ReadOptions options;
-    if (askColumns && std::strcmp(reader.id, "text") == 0 && !HasHeaderLine(name)) {
-        TextImportDialog dialog(name, this);
-        if (dialog.exec() != QDialog::Accepted) return;
-        options.textLayout = dialog.Options().layout;
+    try {
+        const Format& reader = ChooseReader(name);
+        // A text file whose header does not name its point, northing and
+        // easting columns: they are asked for first, as spreadsheet programs
+        // do; Cancel changes nothing.
+        ReadOptions options;
+        if (std::strcmp(reader.id, "text") == 0 && !HeaderKnowsColumns(name)) {
+            TextImportDialog dialog(name, this);
+            if (dialog.exec() != QDialog::Accepted) return;
+            options.text = dialog.Options();
+        }
+        LoadPoints(name, reader, options);
+    } catch (const std::exception& e) {
+        ShowFailure(QStringLiteral("Open failed: %1").arg(Native(e.what())), QStringLiteral("Nothing was loaded."));
     }
-    LoadPoints(name, reader, options);
 }
 
 // Runs READER on the file. Whatever the outcome, the grid shows the table as
@@ -137,10 +165,20 @@ void PointsWindow::OpenFile(const std::string& name, bool askColumns)
 void PointsWindow::LoadPoints(const std::string& name, const Format& reader, const ReadOptions& options)
 {
     const LoadProgress progress(this);
+    // A reader that fails before it clears the table leaves the table as it
+    // was. Every clear forgets the table's note on points not read, so a
+    // note left here that survives the read tells.
+    static const std::string kUntouched = "\x01 not cleared by the load \x01";
+    const std::string note = PointData.PointsNotRead();
+    PointData.SetPointsNotRead(kUntouched);
     QString status;
+    bool failed = false;
+    bool empty = false;  // loaded, but no points to show
+    ReadReport report;
     try {
-        const ReadReport report = reader.read(PointData, name, options);
-        if (!PointData.PointsNotRead().empty())
+        report = reader.read(PointData, name, options);
+        empty = !PointData.PointsNotRead().empty();
+        if (empty)
             status = QStringLiteral("No points loaded: %1").arg(Native(PointData.PointsNotRead()));
         else
             status = QStringLiteral("%1 loaded from %2 (read as %3)")
@@ -152,17 +190,34 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
             status += QStringLiteral("; %1 without coordinates skipped").arg(Points(report.skipped));
         for (const std::string& notice : report.notices) status += QStringLiteral("; ") + QString::fromStdString(notice);
     } catch (...) {
+        failed = true;
         status = QStringLiteral("%1 in the table; the load stopped: %2 (read as %3)")
                      .arg(Points(PointData.CurrItems()), Native(FailureMessage(name)), FormatOf(reader));
+    }
+    const bool untouched = PointData.PointsNotRead() == kUntouched;
+    if (untouched) PointData.SetPointsNotRead(note);
+    if (untouched && failed) {
+        // The grid still shows the points it showed, and so do the status
+        // bar's name and count; the edits can still be taken back. Save
+        // offers the file they came from, not the one that failed.
+        if (!tableFile_.isEmpty()) CommonDialog1.FileName = QFile::encodeName(tableFile_).toStdString();
+        ShowFailure(status, QStringLiteral("Nothing was loaded."));
+        return;
     }
     // The table now holds what the file gave: nothing to save, nothing to
     // take back.
     tableFile_ = Native(name);
+    partlySource_ = failed ? name : std::string();
+    partlyCount_ = PointData.CurrItems();
+    beyondSource_ = failed || report.beyondPoints.empty() ? std::string() : name;
+    beyondPoints_ = report.beyondPoints;
     EditHistory.clear();
     DBGrid1->Refresh();
     FitNumbers(0, PointData.CurrItems());
     UpdateSummary();
-    ShowStatus(status);
+    if (failed) ShowFailure(status, QStringLiteral("The file was read only in part."));
+    else if (empty) ShowFailure(status);
+    else ShowStatus(status);
 }
 
 void PointsWindow::mnuSave_Click() { SaveCommand(); }
@@ -187,17 +242,24 @@ bool PointsWindow::SaveCommand()
         if (name.empty()) return false;
         const Format* writer = ChooseWriter(name);
         if (!writer) {
-            ShowStatus(QStringLiteral("Nothing saved: %1 does not end in .asc, .csv, .txt, .xml or .dxf")
-                           .arg(Native(QuotedName(name))));
+            ShowFailure(QStringLiteral("Nothing saved: %1 does not end in .asc, .csv, .txt, .xml or .dxf")
+                            .arg(Native(QuotedName(name))));
             return false;
         }
         if (ReadOnly(Native(name))) {
             SaveFailed(QStringLiteral("cannot save: %1 is read-only").arg(Native(QuotedName(name))));
             return false;
         }
+        const bool overPartly = SameFile(name, partlySource_);
+        const bool overBeyond = SameFile(name, beyondSource_);
+        if (!MayReplaceSource(name)) return false;
         const std::optional<WriteOptions> options = AskWriteOptions(*writer, name, PointData.Unit(), this);
         if (!options) return false;  // Cancel: nothing is written
         SavePoints(name, *options);
+        // The file now holds just the table's points.
+        if (overPartly) partlySource_.clear();
+        if (overBeyond) beyondSource_.clear();
+        UpdateSummary();
         return true;
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing is written.
@@ -233,11 +295,34 @@ void PointsWindow::SavePoints(const std::string& name, const WriteOptions& optio
     ShowStatus(status);
 }
 
+bool PointsWindow::MayReplaceSource(const std::string& name)
+{
+    if (SameFile(name, partlySource_)) {
+        const QString file = Native(QuotedName(partlySource_));
+        QString text;
+        if (partlyCount_ == 1)
+            text = QStringLiteral("Only 1 point of %1 was read. Replacing it keeps only this point.").arg(file);
+        else
+            text = QStringLiteral("Only %1 points of %2 were read. Replacing it keeps only these %1 points.")
+                       .arg(partlyCount_)
+                       .arg(file);
+        if (!AskReplace(this, text)) return false;
+    }
+    if (SameFile(name, beyondSource_)) {
+        const QString text = QStringLiteral("%1 holds more than points (%2); saving replaces it with the points only.")
+                                 .arg(Native(QuotedName(beyondSource_)), QString::fromStdString(beyondPoints_));
+        if (!AskReplace(this, text)) return false;
+    }
+    return true;
+}
+
 // A failed save must not go unnoticed: the status bar and a message box.
-void PointsWindow::SaveFailed(const QString& text)
+void PointsWindow::SaveFailed(const QString& text) { ShowFailure(text, QStringLiteral("Nothing was saved.")); }
+
+void PointsWindow::ShowFailure(const QString& text, const QString& lead)
 {
     ShowStatus(text);
-    QMessageBox::warning(this, QStringLiteral("Tessaly"), QStringLiteral("Nothing was saved.\n\n%1").arg(text));
+    QMessageBox::warning(this, QStringLiteral("Tessaly"), lead.isEmpty() ? text : lead + QStringLiteral("\n\n") + text);
 }
 
 void PointsWindow::mnuExit_Click()

@@ -3,6 +3,7 @@
 //   tessaly [FILE...]   opens the first FILE at start, as File, Open would
 //   tessaly --help | --version
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -71,6 +72,8 @@ int main(int argc, char** argv)
     QApplication app(qtArgc, qtArgv);
     tessaly::PointsWindow window;
     window.show();
-    window.OpenFirstFile(files);
+    // Once the window is up, so that a question about the file (its columns,
+    // a failed load) appears over it.
+    QTimer::singleShot(0, &window, [&window, files] { window.OpenFirstFile(files); });
     return app.exec();
 }

@@ -37,7 +37,7 @@ void PointsWindow::OpenNamedFile(const std::string& name)
     if (!MayDiscardChanges()) return;
     // The next Open dialog offers it, as after File, Open.
     CommonDialog1.FileName = path;
-    OpenFile(path, false);
+    OpenFile(path);
 }
 
 void PointsWindow::OpenFirstFile(const std::vector<std::string>& names)

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
@@ -15,6 +16,7 @@
 #include <limits>
 
 #include "app/edit_commands.h"
+#include "platform/error.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/screen_units.h"
 #include "platform/text/text_rules.h"
@@ -101,6 +103,9 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     // A new grid comes with two empty columns; Form_Load replaces them.
     DBGrid1->AddColumn(0);
     DBGrid1->AddColumn(1);
+    // A row past the table's rows could be typed and saved, but never read
+    // back: the grid offers none.
+    DBGrid1->SetRowLimit(PointTable::TotRows);
     DBGrid1->SetCallbacks({
         [this](RowBuf& buf, std::optional<std::string_view> start, bool prior) {
             DBGrid1_UnboundReadData(buf, start, prior);
@@ -127,8 +132,9 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     StatusBar->addWidget(statusPanel_, 1);
     fileLabel_ = new QLabel(StatusBar);
     countLabel_ = new QLabel(StatusBar);
+    partlyLabel_ = new QLabel(QStringLiteral("partly read"), StatusBar);
     modifiedLabel_ = new QLabel(QStringLiteral("modified"), StatusBar);
-    for (QLabel* l : {fileLabel_, countLabel_, modifiedLabel_}) {
+    for (QLabel* l : {fileLabel_, countLabel_, partlyLabel_, modifiedLabel_}) {
         l->setTextFormat(Qt::PlainText);
         StatusBar->addPermanentWidget(l);
     }
@@ -259,6 +265,8 @@ void PointsWindow::DBGrid1_UnboundWriteData(const RowBuf& buf, std::string_view 
 void PointsWindow::DBGrid1_UnboundAddData(const RowBuf& buf, int32_t& NewRowBookmark)
 {
     const int32_t r = PointData.RowCapacity();
+    if (r >= PointTable::TotRows)
+        throw Error("No row added: the table holds " + std::to_string(PointTable::TotRows) + " rows at most");
     TableRow after;
     if (!buf.rows.empty())
         for (size_t j = 0; j < std::min(after.size(), buf.rows[0].cells.size()); ++j)
@@ -356,6 +364,8 @@ void PointsWindow::UpdateSummary()
     countLabel_->setText(unit.empty() ? Points(n)
                                       : Points(n) + QStringLiteral(" in ") +
                                             QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size())));
+    partlyLabel_->setVisible(!partlySource_.empty() &&
+                             tableFile_ == QFile::decodeName(QByteArray::fromStdString(partlySource_)));
     modifiedLabel_->setVisible(!EditHistory.isClean());
 }
 
@@ -367,7 +377,7 @@ QString PointsWindow::Count(int64_t n, const char* one, const char* many)
 QString PointsWindow::StatusSummary() const
 {
     QStringList parts;
-    for (QLabel* l : {fileLabel_, countLabel_, modifiedLabel_})
+    for (QLabel* l : {fileLabel_, countLabel_, partlyLabel_, modifiedLabel_})
         if (!l->isHidden()) parts << l->text();
     return parts.join(QStringLiteral(" | "));
 }

@@ -116,7 +116,8 @@ public:
     // The text of the status bar's one panel.
     QString StatusText() const;
     // The status bar's right end: the file the table came from, the number
-    // of points and "modified" while there are unsaved changes.
+    // of points, "partly read" when the load of that file stopped early and
+    // "modified" while there are unsaved changes.
     QString StatusSummary() const;
 
 protected:
@@ -133,13 +134,19 @@ private:
     static QString Points(int64_t n) { return Count(n, "point", "points"); }
     void ShowStatus(const QString& text);
     // Loads NAME with the reader its name (and for text names its content)
-    // chooses; ASKCOLUMNS: a text file without a header line asks for its
-    // column order first (File, Open), otherwise it is read as PNEZD.
-    void OpenFile(const std::string& name, bool askColumns);
+    // chooses; a text file whose columns its header does not name asks for
+    // them first.
+    void OpenFile(const std::string& name);
     void LoadPoints(const std::string& name, const Format& reader, const ReadOptions& options);
     bool SaveCommand();
+    // Saving over a file that holds more than the table (a load that
+    // stopped early, a LandXML file with surfaces) asks first. False when
+    // the user keeps the file.
+    bool MayReplaceSource(const std::string& name);
     void SavePoints(const std::string& name, const WriteOptions& options = {});
     void SaveFailed(const QString& text);
+    // TEXT in the status bar and in a message box, LEAD above it there.
+    void ShowFailure(const QString& text, const QString& lead = {});
     void UpdateSummary();
     void FitNumbers(int32_t from, int32_t to);
     void TableChangedAt(int32_t row);  // an undo step's report, kept for Replay
@@ -153,8 +160,16 @@ private:
     QLabel* statusPanel_ = nullptr;
     QLabel* fileLabel_ = nullptr;
     QLabel* countLabel_ = nullptr;
+    QLabel* partlyLabel_ = nullptr;
     QLabel* modifiedLabel_ = nullptr;
     QString tableFile_;  // the file the table came from or was saved to
+    // The file whose load stopped early, and the points it gave: until a
+    // save replaces it, it holds points the table does not.
+    std::string partlySource_;
+    int32_t partlyCount_ = 0;
+    // The file last loaded that holds more than points, and what.
+    std::string beyondSource_;
+    std::string beyondPoints_;
     std::optional<QString> macro_;  // a change of several rows under way
     bool macroOpen_ = false;        // ... whose first row is in the history
     int32_t changedRow_ = -1;       // the row an undo or redo changed last

@@ -1,11 +1,14 @@
 #pragma once
 // The dialogs of delimited text point files.
 //
-// TextImportDialog: shown for a text file without a header line. It previews
-// the first lines split into columns under the names of the chosen column
-// order, shows the delimiter the reader found, and offers the column order
-// (PNEZD, or the order last chosen while the program runs). OK means load
-// with Options(); Cancel changes nothing.
+// TextImportDialog: shown for a text file whose header does not name its
+// columns. It previews the first lines split into columns under the names of
+// the columns chosen, and offers a choice for each column (point, northing,
+// easting, elevation, description, not read), the column order as a whole
+// (PNEZD, or the order last chosen while the program runs), the delimiter
+// and whether the first line names the columns (both as the reader found
+// them) and the lines to skip at the start. Every choice shows at once in
+// the preview. OK means load with Options(); Cancel changes nothing.
 //
 // ExportOptionsDialog: shown before a file is written. For a *.csv or *.txt
 // name it holds the text options: column order, delimiter, header line,
@@ -27,6 +30,8 @@ class QCheckBox;
 class QComboBox;
 class QFormLayout;
 class QLabel;
+class QPushButton;
+class QSpinBox;
 class QTableWidget;
 class QVBoxLayout;
 
@@ -42,13 +47,34 @@ public:
 
     void accept() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Reads the preview with the options chosen; throws Error when the file
+    // cannot be read.
     void ShowPreview();
+    // The same, a failure said in the dialog.
+    void Refresh();
+    void ShowMapping();
+    void LayoutChosen();
+    void ColumnChosen(int column);
+    // The column choices, one combo box a column of the preview, kept over
+    // their columns.
+    QComboBox* ColumnChoice(int column);
+    void PlaceColumnChoices();
 
     std::string file_;
+    TextReadOptions options_;  // what the preview shows, and the load reads
+    std::string mapping_;      // the preview's mapping, a letter a column
     QComboBox* layout_;
-    QLabel* delimiter_;
+    QComboBox* delimiter_;
+    QCheckBox* header_;
+    QSpinBox* skip_;
+    QWidget* choices_;  // holds the column choices
     QTableWidget* preview_;
+    QLabel* problem_;
+    QPushButton* ok_;
 };
 
 class ExportOptionsDialog : public QDialog {

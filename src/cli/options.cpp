@@ -114,7 +114,7 @@ CommandLine ParseCommandLine(int argc, char** argv)
                 o.columns = layout;
                 take(o.textOption);
             } else {
-                o.read.textLayout = *layout;
+                o.read.text.layout = *layout;
             }
         } else if (name == "--delimiter") {
             o.delimiter = ParseDelimiter(value);

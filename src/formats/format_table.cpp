@@ -34,7 +34,10 @@ ExportReport Plain(const PointTable& table, const std::string& file, const Write
 
 ReadReport ReadText(PointTable& table, const std::string& file, const ReadOptions& options)
 {
-    return {ReadTextPointsFile(table, file, {options.textLayout}).replaced, 0, {}, {}};
+    TextReadSummary summary = ReadTextPointsFile(table, file, options.text);
+    ReadReport report;
+    report.notices = std::move(summary.notices);
+    return report;
 }
 
 ExportReport WriteText(const PointTable& table, const std::string& file, const WriteOptions& options)

@@ -31,7 +31,7 @@ void WriteAscFile(const PointTable& table, const std::string& file);
 
 // The options of the readers that have any.
 struct ReadOptions {
-    TextLayout textLayout = TextLayout::PNEZD;  // a text file without a header line
+    TextReadOptions text;  // delimited text: columns, delimiter, lines to skip, header
 };
 
 // What a complete load has to tell beyond its points.

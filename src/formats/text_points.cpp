@@ -68,6 +68,20 @@ std::optional<TextDelimiter> ParseDelimiter(std::string_view name)
     return std::nullopt;
 }
 
+std::optional<std::string> ParseColumnMapping(std::string_view mapping)
+{
+    std::string out;
+    int count[128] = {};
+    for (char c : mapping) {
+        const char u = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        if (u != 'P' && u != 'N' && u != 'E' && u != 'Z' && u != 'D' && u != '-') return std::nullopt;
+        if (++count[static_cast<unsigned char>(u)] > 1 && u != 'D' && u != '-') return std::nullopt;
+        out += u;
+    }
+    if (count['N'] != 1 || count['E'] != 1) return std::nullopt;
+    return out;
+}
+
 bool LooksLikeText(const std::string& file)
 {
     std::FILE* f = nullptr;
@@ -79,7 +93,15 @@ bool LooksLikeText(const std::string& file)
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
     std::string buf(size_t{64} << 10, '\0');
     const size_t n = std::fread(buf.data(), 1, buf.size(), f);
-    return std::memchr(buf.data(), '\0', n) == nullptr;
+    if (n >= 2 && (buf.compare(0, 2, "\xFF\xFE") == 0 || buf.compare(0, 2, "\xFE\xFF") == 0)) return true;
+    // Text saved by a program that pads or ends with a few NULs is still
+    // text; binary numbers are full of control bytes.
+    size_t control = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(buf[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r' && c != 0x1A) || c == 0x7F) ++control;
+    }
+    return control * 100 < n || n == 0;
 }
 
 TextWriteOptions DefaultTextWriteOptions(const std::string& file)

@@ -42,14 +42,32 @@ char DelimiterChar(TextDelimiter delimiter);
 constexpr std::array<TextDelimiter, 4> kDelimiterDetectionOrder = {TextDelimiter::Tab, TextDelimiter::Comma,
                                                                    TextDelimiter::Semicolon, TextDelimiter::Blanks};
 
-enum class TextEncoding : uint8_t { Cp1252, Utf8 };
+// Utf16Le and Utf16Be are read only (a file with a UTF-16 byte-order mark);
+// the writers write Windows-1252 or UTF-8.
+enum class TextEncoding : uint8_t { Cp1252, Utf8, Utf16Le, Utf16Be };
 
-// True when FILE can be read and its first 64 KiB hold no NUL byte: a text
-// points file rather than a binary file with a text file's name.
+// True when FILE can be read and looks like text rather than a binary file
+// with a text file's name: it starts with a UTF-16 byte-order mark, or fewer
+// than 1 in 100 bytes of its first 64 KiB are control characters (NUL
+// included; tab, line feed, form feed, carriage return and Ctrl-Z are text).
 bool LooksLikeText(const std::string& file);
 
+// A column mapping: one letter a column of the file, P (point), N
+// (northing), E (easting), Z (elevation), D (description) or "-" (not read).
+// D may repeat (the descriptions are joined with a blank), the others stand
+// at most once, N and E must. The mapping normalised to upper case, or
+// nothing when it is not a mapping: "p-nezd" gives "P-NEZD".
+std::optional<std::string> ParseColumnMapping(std::string_view mapping);
+
 struct TextReadOptions {
-    TextLayout layout = TextLayout::PNEZD;  // for a file without a header line
+    // {layout}: the options of a file in that layout, the rest found.
+    TextReadOptions(TextLayout layout = TextLayout::PNEZD) : layout(layout) {}  // NOLINT: implicit on purpose
+
+    TextLayout layout;  // a file without a header line, when COLUMNS is empty
+    std::string columns;                     // a mapping (ParseColumnMapping); empty: the header's or LAYOUT
+    std::optional<TextDelimiter> delimiter;  // nothing: found from the first lines
+    int skipLines = 0;                       // lines at the start of the file not read at all
+    std::optional<bool> header;              // the first line read names the columns; nothing: found
 };
 
 // What a complete load found.
@@ -57,8 +75,12 @@ struct TextReadSummary {
     TextDelimiter delimiter = TextDelimiter::Comma;
     TextEncoding encoding = TextEncoding::Cp1252;
     bool header = false;
-    // Characters of a UTF-8 file that Windows-1252 cannot hold, stored as "?".
+    // Malformed UTF-8 sequences and unpaired UTF-16 surrogates, stored as
+    // U+FFFD.
     int64_t replaced = 0;
+    // What the load changed or left out, one clause each: columns not read,
+    // points numbered 1..n, coordinates that are not numbers, NULs dropped.
+    std::vector<std::string> notices;
 };
 
 // Clears the table and loads the points of a delimited text file. A failed
@@ -70,20 +92,25 @@ void ReadTextPointsFile(PointTable& table, const std::string& file);
 
 // The first lines of a file as the reader sees them, for an import dialog.
 struct TextPreview {
-    TextDelimiter delimiter = TextDelimiter::Blanks;
+    TextDelimiter delimiter = TextDelimiter::Blanks;  // the one found, or the one given
     TextEncoding encoding = TextEncoding::Cp1252;
-    bool header = false;  // the first line that is not skipped names the columns
-    // The fields of the first lines that are not skipped (the header line
-    // included), unquoted, in Windows-1252.
+    bool header = false;   // the first line read names the columns (found, or as given)
+    std::string mapping;   // the header's mapping when it names N and E, else the one given (or the layout's)
+    std::vector<std::string> names;  // the header's column names; empty without a header
+    // The fields of the first lines read (the header line included), in
+    // UTF-8; a description read to the end of the line is one field.
     std::vector<std::vector<std::string>> rows;
 };
-// Delimiter detection for data lines depends on where the layout puts the
-// northing and the easting, hence LAYOUT. Throws Error when the file cannot
-// be read.
+// The preview of FILE read with OPTIONS, at most MAXROWS rows. Throws Error
+// when the file cannot be read.
+TextPreview PreviewTextPointsFile(const std::string& file, const TextReadOptions& options, size_t maxRows = 20);
+// The same with the default options and LAYOUT for a file without a header.
 TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, size_t maxRows = 20);
 
-// True when the first line that is not skipped names the columns: such a
-// file loads without asking for the column order.
+// True when the first line read is a header naming a point, a northing and
+// an easting column: such a file loads without asking for the columns.
+bool HeaderKnowsColumns(const std::string& file);
+// The former name of HeaderKnowsColumns.
 bool HasHeaderLine(const std::string& file);
 
 enum class TextLineEnd : uint8_t { CrLf, Lf };

@@ -1,22 +1,33 @@
 // Reading delimited text point files.
 //
-//  - Lines end at CR LF, LF or CR. Blank lines and lines whose first
-//    non-blank character is "#" are skipped.
-//  - Encoding: a UTF-8 byte-order mark means UTF-8; so does a file that is
-//    valid UTF-8 and has bytes above 127; anything else is Windows-1252.
-//    UTF-8 text is stored as Windows-1252, "?" for what it cannot hold.
-//  - The first line that is not skipped is a header when none of its fields
-//    is a number and it names a northing and an easting column; the header
-//    then decides the columns, otherwise the chosen layout does.
+//  - Encoding: a byte-order mark says UTF-8, UTF-16 LE or UTF-16 BE; without
+//    one a file that is valid UTF-8 and has bytes above 127 is UTF-8, and
+//    anything else Windows-1252. Everything is stored as UTF-8. Malformed
+//    UTF-8 of a file with a mark and unpaired UTF-16 surrogates become U+FFFD;
+//    NUL characters are dropped. Both are counted in a notice.
+//  - Lines end at CR LF, LF or CR. The lines to skip at the start are not
+//    read at all; after them blank lines and lines whose first non-blank
+//    character is "#" are skipped.
+//  - The first line read is a header when its fields hold no number and
+//    name a northing and an easting column (names compare without case,
+//    blanks, punctuation and a trailing unit in brackets); the header then
+//    decides the columns unless a mapping is given. A first line whose
+//    northing and easting are not numbers and that holds no number is a
+//    header too, of names not known: the mapping or layout decides.
 //  - The delimiter is the first of tab, comma and semicolon that splits that
-//    line into the fields it must have (a header's names, or a northing and
-//    an easting that are numbers or empty); otherwise runs of blanks and tabs.
+//    line into a known header, or (data) a northing and an easting that are
+//    numbers or empty; for a header of unknown names the next line decides;
+//    otherwise runs of blanks and tabs.
 //  - A field that begins with a quotation mark runs to the closing one, line
 //    ends included; "" inside it is one quotation mark.
-//  - Northing, easting and elevation are trimmed and must be empty or a
-//    decimal number; their text is stored as it stands. The point is trimmed.
-//  - A description in the last column is the rest of the line (trimmed when
-//    blanks delimit), unquoted when it is one quoted field.
+//  - Northing, easting and elevation are trimmed and stored as they stand;
+//    text that is not a number is kept and counted. The point is trimmed.
+//  - A description in the last column of the mapping is the rest of the line
+//    (trimmed when blanks delimit), unless it is one quoted field: then the
+//    fields after it are extra. Several description columns are joined with
+//    a blank. Extra fields and columns not read are counted in notices.
+//  - A file whose rows all have a northing or easting that is not a number
+//    (and not empty) holds no points and is refused.
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -32,7 +43,7 @@ namespace tessaly {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -46,20 +57,186 @@ bool IsDecimalCommaNumber(std::string_view t)
     return IsDecimalNumber(dotted);
 }
 
-// The physical lines of the file, each with the bytes that ended it.
+void PutUtf8(char32_t c, std::string& out)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 to UTF-8 piece by piece: a code unit or a surrogate pair may be cut
+// between two pieces.
+class Utf16Decoder {
+public:
+    explicit Utf16Decoder(bool bigEndian) : bigEndian_(bigEndian) {}
+
+    void Feed(std::string_view bytes, std::string& out)
+    {
+        for (char b : bytes) {
+            const auto byte = static_cast<unsigned char>(b);
+            if (pending_ < 0) {
+                pending_ = byte;
+                continue;
+            }
+            Unit(static_cast<char16_t>(bigEndian_ ? (pending_ << 8) | byte : (byte << 8) | pending_), out);
+            pending_ = -1;
+        }
+    }
+
+    // The end of the text: a lone byte or high surrogate left is malformed.
+    void Finish(std::string& out)
+    {
+        if (high_ != 0 || pending_ >= 0) Replace(out);
+        high_ = 0;
+        pending_ = -1;
+    }
+
+    int64_t Replaced() const { return replaced_; }
+
+private:
+    void Unit(char16_t u, std::string& out)
+    {
+        const bool low = u >= 0xDC00 && u <= 0xDFFF;
+        if (high_ != 0) {
+            if (low) {
+                PutUtf8(0x10000 + ((static_cast<char32_t>(high_) - 0xD800) << 10) + (u - 0xDC00u), out);
+                high_ = 0;
+                return;
+            }
+            high_ = 0;
+            Replace(out);
+        }
+        if (u >= 0xD800 && u <= 0xDBFF) high_ = u;
+        else if (low) Replace(out);
+        else PutUtf8(u, out);
+    }
+
+    void Replace(std::string& out)
+    {
+        out += kReplacement;
+        ++replaced_;
+    }
+
+    bool bigEndian_;
+    int pending_ = -1;  // the first byte of a code unit
+    char16_t high_ = 0;
+    int64_t replaced_ = 0;
+};
+
+// Valid UTF-8 sequences as they are, every byte of a malformed one U+FFFD.
+std::string MendedUtf8(std::string_view s, int64_t& replaced)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t len = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        bool ok = len > 0 && i + len <= s.size();
+        for (size_t k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (ok && len > 2) {
+            const auto d = static_cast<unsigned char>(s[i + 1]);
+            // overlong forms, surrogates, values past U+10FFFF
+            ok = !(c == 0xE0 && d < 0xA0) && !(c == 0xED && d >= 0xA0) && !(c == 0xF0 && d < 0x90) &&
+                 !(c == 0xF4 && d >= 0x90);
+        }
+        if (!ok) {
+            out += kReplacement;
+            ++replaced;
+            ++i;
+            continue;
+        }
+        out.append(s.substr(i, len));
+        i += len;
+    }
+    return out;
+}
+
+// The encoding of a file without a byte-order mark.
+TextEncoding DetectEncoding(const std::string& file)
+{
+    BufferedInput in(file);
+    Utf8Check check;
+    while (!check.Failed() && in.Fill(0)) {
+        check.Feed(std::string_view(in.Begin(), static_cast<size_t>(in.End() - in.Begin())));
+        in.Skip(static_cast<size_t>(in.End() - in.Begin()));
+    }
+    return check.Valid() && check.HasHighBytes() ? TextEncoding::Utf8 : TextEncoding::Cp1252;
+}
+
+// The file's bytes, UTF-16 decoded to UTF-8 as they are read; other
+// encodings are passed on as bytes and decoded a line at a time (their line
+// ends are the ASCII bytes).
+class DecodedInput {
+public:
+    explicit DecodedInput(const std::string& file) : raw_(file) {}
+
+    // Reads the byte-order mark and settles the encoding.
+    TextEncoding Start()
+    {
+        const std::string_view start =
+            raw_.Fill(0) ? std::string_view(raw_.Begin(), std::min<size_t>(3, static_cast<size_t>(raw_.End() - raw_.Begin())))
+                         : std::string_view();
+        if (start.substr(0, 3) == "\xEF\xBB\xBF") {
+            raw_.Skip(3);
+            return TextEncoding::Utf8;
+        }
+        if (start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF") {
+            utf16_.emplace(start[0] == '\xFE');
+            raw_.Skip(2);
+            return start[0] == '\xFE' ? TextEncoding::Utf16Be : TextEncoding::Utf16Le;
+        }
+        return DetectEncoding(raw_.Name());
+    }
+
+    bool Fill(int64_t line)
+    {
+        if (!utf16_) return raw_.Fill(line);
+        while (pos_ == buf_.size()) {
+            if (finished_) return false;
+            buf_.clear();
+            pos_ = 0;
+            if (raw_.Fill(line)) {
+                const auto n = static_cast<size_t>(raw_.End() - raw_.Begin());
+                utf16_->Feed(std::string_view(raw_.Begin(), n), buf_);
+                raw_.Skip(n);
+            } else {
+                utf16_->Finish(buf_);
+                finished_ = true;
+            }
+        }
+        return true;
+    }
+    const char* Begin() const { return utf16_ ? buf_.data() + pos_ : raw_.Begin(); }
+    const char* End() const { return utf16_ ? buf_.data() + buf_.size() : raw_.End(); }
+    void Skip(size_t n) { utf16_ ? void(pos_ += n) : raw_.Skip(n); }
+    int64_t Replaced() const { return utf16_ ? utf16_->Replaced() : 0; }
+
+private:
+    BufferedInput raw_;
+    std::optional<Utf16Decoder> utf16_;
+    std::string buf_;
+    size_t pos_ = 0;
+    bool finished_ = false;
+};
+
+// The physical lines of the file in UTF-8, each with the bytes that ended it.
 class LineSource {
 public:
-    explicit LineSource(const std::string& file) : in_(file) {}
+    explicit LineSource(const std::string& file) : in_(file) { encoding_ = in_.Start(); }
 
-    // Drops the byte-order mark at the start of the file; true when there
-    // was one.
-    bool SkipBom()
-    {
-        const bool bom = in_.Fill(0) && static_cast<size_t>(in_.End() - in_.Begin()) >= kBom.size() &&
-                         std::string_view(in_.Begin(), kBom.size()) == kBom;
-        if (bom) in_.Skip(kBom.size());
-        return bom;
-    }
+    TextEncoding Encoding() const { return encoding_; }
 
     // The next line into LINE, its end ("\r\n", "\n", "\r" or "" at the end
     // of the file) into END. False when nothing is left.
@@ -82,16 +259,38 @@ public:
                 in_.Skip(1);
                 end = "\r\n";
             }
-            return true;
+            break;
         }
+        Decode(line);
         return true;
     }
 
     int64_t Line() const { return line_; }
+    int64_t Nuls() const { return nuls_; }
+    int64_t Replaced() const { return replaced_ + in_.Replaced(); }
 
 private:
-    BufferedInput in_;
+    void Decode(std::string& line)
+    {
+        if (std::memchr(line.data(), '\0', line.size()) != nullptr) {
+            const auto kept = std::remove(line.begin(), line.end(), '\0');
+            nuls_ += line.end() - kept;
+            line.erase(kept, line.end());
+        }
+        if (encoding_ == TextEncoding::Cp1252) {
+            if (std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+                line = Cp1252ToUtf8(line);
+        } else if (encoding_ == TextEncoding::Utf8) {
+            Utf8Check check;
+            check.Feed(line);
+            if (!check.Valid()) line = MendedUtf8(line, replaced_);
+        }
+    }
+
+    DecodedInput in_;
+    TextEncoding encoding_ = TextEncoding::Cp1252;
     int64_t line_ = 0;
+    int64_t nuls_ = 0, replaced_ = 0;
 };
 
 struct Field {
@@ -207,31 +406,6 @@ bool SkippedLine(std::string_view line)
     return i == line.size() || line[i] == '#';
 }
 
-// The next line that is not skipped into LINE and its end into END; false
-// when the file has none left.
-bool NextRecord(LineSource& in, std::string& line, std::string_view& end)
-{
-    while (in.Next(line, end))
-        if (!SkippedLine(line)) return true;
-    return false;
-}
-
-// What Splitter::Split calls on a record read from IN whose quoted field is
-// still open: the record's line end END and the next line join it. False at
-// the end of the file.
-auto JoinNextLine(LineSource& in, std::string_view end)
-{
-    return [&in, end](std::string& rec) mutable {
-        std::string next;
-        std::string_view nextEnd;
-        if (end.empty() || !in.Next(next, nextEnd)) return false;
-        rec += end;
-        rec += next;
-        end = nextEnd;
-        return true;
-    };
-}
-
 // A description in the last column: the rest of the record from its field
 // F, without the blanks at its end when blanks delimit, unquoted when it is
 // one quoted field (the unquoted text held in SCRATCH).
@@ -243,53 +417,128 @@ std::string_view RestOfLine(const std::string& rec, const Field& f, bool blanks,
     return UnquoteWhole(rest, scratch) ? std::string_view(scratch) : rest;
 }
 
-// Names a header may give a column, in any letter case.
-std::optional<Column> HeaderColumn(std::string_view name)
+// A header name as it is compared: letters and digits in upper case, without
+// a trailing unit in parentheses or brackets ("Northing (m)": "NORTHING").
+std::string NormalName(std::string_view name)
+{
+    name = TrimBlanks(name);
+    if (!name.empty() && (name.back() == ')' || name.back() == ']')) {
+        const size_t open = name.rfind(name.back() == ')' ? '(' : '[');
+        if (open != std::string_view::npos && open > 0) name = name.substr(0, open);
+    }
+    std::string out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c >= 'a' && c <= 'z') {
+            out += static_cast<char>(c - 'a' + 'A');
+        } else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+            out += static_cast<char>(c);
+        } else if (c == 0xC3 && i + 1 < name.size()) {
+            // Latin-1 letters in UTF-8: the small ones to capitals (not the
+            // division sign)
+            auto d = static_cast<unsigned char>(name[i + 1]);
+            if (d >= 0xA0 && d <= 0xBE && d != 0xB7) d = static_cast<unsigned char>(d - 0x20);
+            out += static_cast<char>(c);
+            out += static_cast<char>(d);
+            ++i;
+        } else if (c >= 0x80) {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// The mapping letter of a header name: P, N, E, Z, D, or 0 for a name not
+// known.
+char HeaderRole(std::string_view name)
 {
     static const struct {
-        Column column;
-        std::array<std::string_view, 8> names;
+        char role;
+        std::array<std::string_view, 24> names;
     } kNames[] = {
-        {ColPoint, {"P", "PT", "PNT", "PNO", "POINT", "NAME", "ID", "NUMBER"}},
-        {ColNorthing, {"N", "NTH", "NORTH", "NORTHING", "Y"}},
-        {ColEasting, {"E", "EST", "EAST", "EASTING", "X"}},
-        {ColElevation, {"Z", "ELV", "ELEV", "ELEVATION", "H", "HEIGHT"}},
-        {ColDescription, {"D", "DSC", "DESC", "DESCRIPTION", "CODE", "NOTE"}},
+        {'P', {"P", "PT", "PNT", "PNO", "POINT", "POINTNUMBER", "POINTNO", "POINTNR", "POINTID", "POINTNAME", "PTNO",
+               "PTID", "PNTNO", "NAME", "ID", "NUMBER", "NO", "STATION", "STN", "PUNKT", "PUNKTNR", "PUNKTNUMMER", "NR"}},
+        {'N', {"N", "NTH", "NORTH", "NORTHING", "Y", "HOCHWERT"}},
+        {'E', {"E", "EST", "EAST", "EASTING", "X", "RECHTSWERT"}},
+        {'Z', {"Z", "ELV", "ELEV", "ELEVATION", "HEIGHT", "H", "RL", "ALT", "ALTITUDE", "HOEHE", "H\xC3\x96HE"}},
+        {'D', {"D", "DSC", "DESC", "DESCRIPTION", "CODE", "DESCRIPTOR", "NOTE", "NOTES", "REMARK", "REMARKS", "FEATURE",
+               "BESCHREIBUNG"}},
     };
+    const std::string normal = NormalName(name);
+    if (normal.empty()) return 0;
     for (const auto& entry : kNames)
         for (std::string_view n : entry.names)
-            if (!n.empty() && SameLetters(n, name)) return entry.column;
-    return std::nullopt;
+            if (n == normal) return entry.role;
+    return 0;
 }
 
-// Where each table column stands among a line's fields (-1: not in the file).
+// A mapping (one letter a column) and where it puts each table column.
 struct ColumnMap {
-    std::array<int, PointTable::TotCols> field{-1, -1, -1, -1, -1};
-    bool descriptionIsLast = false;
+    std::string roles;
+    std::array<int, PointTable::TotCols> field{-1, -1, -1, -1, -1};  // P N E Z; D: the last description
+    std::vector<int> descriptions;                                    // in file order
+    bool descriptionIsLast = false;  // the mapping's last column is a description: the rest of the line
+
+    explicit ColumnMap(std::string mapping = "PNEZD") : roles(std::move(mapping))
+    {
+        for (size_t i = 0; i < roles.size(); ++i) {
+            const auto at = static_cast<int>(i);
+            switch (roles[i]) {
+            case 'P': field[ColPoint] = at; break;
+            case 'N': field[ColNorthing] = at; break;
+            case 'E': field[ColEasting] = at; break;
+            case 'Z': field[ColElevation] = at; break;
+            case 'D': descriptions.push_back(at), field[ColDescription] = at; break;
+            default: break;
+            }
+        }
+        descriptionIsLast = !roles.empty() && roles.back() == 'D';
+    }
 };
 
-ColumnMap MapOfLayout(TextLayout layout)
+std::string MappingOf(const TextReadOptions& options)
 {
-    ColumnMap map;
-    const auto columns = LayoutColumns(layout);
-    for (size_t i = 0; i < columns.size(); ++i) map.field[static_cast<size_t>(columns[i])] = static_cast<int>(i);
-    map.descriptionIsLast = columns.back() == ColDescription;
-    return map;
+    if (!options.columns.empty())
+        if (auto mapping = ParseColumnMapping(options.columns)) return *mapping;
+    return std::string(LayoutName(options.layout));
 }
 
-// The header's column map, or nothing when the fields are not a header.
-std::optional<ColumnMap> MapOfHeader(const std::string& rec, const std::vector<Field>& fields)
+// The mapping a header's names give: the first column of each name known
+// (descriptions all), "-" for the rest. Nothing when a name is a number or
+// no northing or easting column is named.
+std::optional<std::string> MappingOfHeader(const std::vector<std::string>& names)
 {
-    ColumnMap map;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const std::string_view name = TrimBlanks(FieldText(rec, fields[i]));
-        if (IsDecimalNumber(name)) return std::nullopt;
-        if (auto column = HeaderColumn(name); column && map.field[static_cast<size_t>(*column)] < 0)
-            map.field[static_cast<size_t>(*column)] = static_cast<int>(i);
+    std::string roles;
+    for (const std::string& name : names) {
+        if (IsDecimalNumber(TrimBlanks(name))) return std::nullopt;
+        const char role = HeaderRole(name);
+        roles += role != 0 && (role == 'D' || roles.find(role) == std::string::npos) ? role : '-';
     }
-    if (map.field[ColNorthing] < 0 || map.field[ColEasting] < 0) return std::nullopt;
-    map.descriptionIsLast = map.field[ColDescription] == static_cast<int>(fields.size()) - 1;
-    return map;
+    if (roles.find('N') == std::string::npos || roles.find('E') == std::string::npos) return std::nullopt;
+    return roles;
+}
+
+// A line split for detection only: a quoted field still open at its end
+// ends with it. False when the quotes do not fit the delimiter.
+bool SplitForDetection(std::string& line, TextDelimiter d, std::vector<Field>& fields)
+{
+    const auto noMore = [](std::string&) { return false; };
+    Splitter(d).Split(line, fields, noMore);
+    // A quoted field must end at a delimiter or the line end: text after
+    // its closing quote means the quotes belong to fields of another
+    // delimiter (a comma file whose quoted description holds tabs).
+    if (std::any_of(fields.begin(), fields.end(), [](const Field& f) { return f.trailing; })) return false;
+    // Likewise a quotation mark inside an unquoted field before the last.
+    return std::none_of(fields.begin(), fields.empty() ? fields.end() : fields.end() - 1, [&](const Field& f) {
+        return !f.quoted && std::memchr(line.data() + f.start, '"', f.end - f.start) != nullptr;
+    });
+}
+
+std::vector<std::string> Names(const std::string& line, const std::vector<Field>& fields)
+{
+    std::vector<std::string> names;
+    for (const Field& f : fields) names.emplace_back(TrimBlanks(FieldText(line, f)));
+    return names;
 }
 
 bool CoordinateFieldsFit(const std::string& rec, const std::vector<Field>& fields, const ColumnMap& map)
@@ -309,62 +558,171 @@ std::string Cut(std::string_view text)
     return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
 }
 
-struct FirstLine {
-    TextDelimiter delimiter = TextDelimiter::Blanks;
-    bool header = false;
-    ColumnMap map;  // the header's, or the layout's without one
+// A line read ahead, with its end and number.
+struct Record {
+    std::string line;
+    std::string_view end;
+    int64_t number = 0;
 };
 
-// The delimiter and header of the first line that is not skipped.
-FirstLine Detect(std::string& line, TextLayout layout, const std::string& file, int64_t lineNumber)
-{
-    const ColumnMap data = MapOfLayout(layout);
-    std::vector<Field> fields;
-    // Only this line is split here: a quoted field still open at its end
-    // ends with it, and the line is never extended.
-    const auto noMore = [](std::string&) { return false; };
-    for (TextDelimiter d : kDelimiterDetectionOrder) {
-        Splitter(d).Split(line, fields, noMore);
-        // A quoted field must end at a delimiter or the line end: text after
-        // its closing quote means the quotes belong to fields of another
-        // delimiter (a comma file whose quoted description holds tabs).
-        if (std::any_of(fields.begin(), fields.end(), [](const Field& f) { return f.trailing; })) continue;
-        // Likewise a quotation mark inside an unquoted field before the last.
-        if (std::any_of(fields.begin(), fields.empty() ? fields.end() : fields.end() - 1, [&](const Field& f) {
-                return !f.quoted && std::memchr(line.data() + f.start, '"', f.end - f.start) != nullptr;
-            }))
-            continue;
-        if (auto header = MapOfHeader(line, fields)) return {d, true, *header};
-        if (CoordinateFieldsFit(line, fields, data)) return {d, false, data};
+// How the file is read, as the first lines tell.
+struct FirstLines {
+    TextDelimiter delimiter = TextDelimiter::Blanks;
+    bool header = false;
+    bool named = false;  // the header names a northing and an easting column
+    bool known = false;  // the header's names decide the columns
+    std::vector<std::string> names;
+    ColumnMap map;
+    std::vector<Record> records;  // the lines read ahead that hold points
+};
+
+// The records of a file: the lines to skip and the header dealt with, the
+// delimiter and the columns settled from the first lines.
+class Records {
+public:
+    Records(const std::string& file, const TextReadOptions& options) : file_(file), options_(options), in_(file) {}
+
+    // DECIMALCOMMAS: a first line of numbers with decimal commas fails the
+    // load (a preview shows it split on blanks).
+    const FirstLines& Start(bool decimalCommas)
+    {
+        for (int i = 0; i < options_.skipLines; ++i) {
+            Record skipped;
+            if (!in_.Next(skipped.line, skipped.end)) return first_;
+        }
+        Record r;
+        if (!ReadAhead(r)) return first_;
+        const ColumnMap given(MappingOf(options_));
+        first_.map = given;
+        std::vector<TextDelimiter> tried(kDelimiterDetectionOrder.begin(), kDelimiterDetectionOrder.end());
+        if (options_.delimiter) tried = {*options_.delimiter};
+        std::vector<Field> fields;
+
+        if (options_.header.value_or(true)) {
+            for (TextDelimiter d : tried) {
+                if (!SplitForDetection(r.line, d, fields)) continue;
+                auto names = Names(r.line, fields);
+                if (auto roles = MappingOfHeader(names)) {
+                    first_.delimiter = d;
+                    first_.header = true;
+                    first_.named = true;
+                    first_.known = options_.columns.empty();
+                    first_.names = std::move(names);
+                    if (first_.known) first_.map = ColumnMap(*roles);
+                    return first_;
+                }
+            }
+        }
+        if (!options_.header.value_or(false)) {
+            for (TextDelimiter d : tried) {
+                if (!SplitForDetection(r.line, d, fields) || !CoordinateFieldsFit(r.line, fields, given)) continue;
+                first_.delimiter = d;
+                first_.records.push_back(std::move(r));
+                return first_;
+            }
+            if (decimalCommas && !options_.delimiter) FailOnDecimalCommas(r, given);
+        }
+
+        // Names not known, or data that fits no delimiter: the next line
+        // tells the delimiter.
+        Record next;
+        const bool haveNext = ReadAhead(next);
+        std::optional<TextDelimiter> found;
+        for (TextDelimiter d : tried)
+            if (!found && haveNext && SplitForDetection(next.line, d, fields) && CoordinateFieldsFit(next.line, fields, given))
+                found = d;
+        const auto needed = static_cast<size_t>(std::max(given.field[ColNorthing], given.field[ColEasting]));
+        for (TextDelimiter d : tried)
+            if (!found && SplitForDetection(r.line, d, fields) && fields.size() > needed) found = d;
+        first_.delimiter = found.value_or(tried.back());
+
+        SplitForDetection(r.line, first_.delimiter, fields);
+        bool header = options_.header.value_or(false);
+        if (!options_.header) {
+            // A header of names not known: no field is a number, and the
+            // northing and easting are not empty.
+            header = std::none_of(fields.begin(), fields.end(),
+                                  [&](const Field& f) { return IsDecimalNumber(TrimBlanks(FieldText(r.line, f))); });
+            for (Column c : {ColNorthing, ColEasting}) {
+                const auto i = static_cast<size_t>(given.field[c]);
+                header = header && i < fields.size() && !TrimBlanks(FieldText(r.line, fields[i])).empty();
+            }
+        }
+        if (header) {
+            first_.header = true;
+            first_.names = Names(r.line, fields);
+        } else {
+            first_.records.push_back(std::move(r));
+        }
+        if (haveNext) first_.records.push_back(std::move(next));
+        return first_;
+    }
+
+    // The next record, the lines read ahead first. False at the end.
+    bool Next(Record& r)
+    {
+        if (ahead_ < first_.records.size()) {
+            r = std::move(first_.records[ahead_++]);
+            return true;
+        }
+        return ReadAhead(r);
+    }
+
+    // What Splitter::Split calls on record R whose quoted field is still
+    // open: R's line end and the next line join it. False at the end.
+    auto More(const Record& r)
+    {
+        return [this, end = r.end](std::string& rec) mutable {
+            std::string next;
+            std::string_view nextEnd;
+            if (end.empty() || !in_.Next(next, nextEnd)) return false;
+            rec += end;
+            rec += next;
+            end = nextEnd;
+            return true;
+        };
+    }
+
+    TextEncoding Encoding() const { return in_.Encoding(); }
+    int64_t Nuls() const { return in_.Nuls(); }
+    int64_t Replaced() const { return in_.Replaced(); }
+
+private:
+    bool ReadAhead(Record& r)
+    {
+        while (in_.Next(r.line, r.end)) {
+            if (SkippedLine(r.line)) continue;
+            r.number = in_.Line();
+            return true;
+        }
+        return false;
     }
 
     // Numbers with decimal commas fit no delimiter; say so rather than read
     // them as something else.
-    for (TextDelimiter d : {TextDelimiter::Semicolon, TextDelimiter::Tab}) {
-        Splitter(d).Split(line, fields, noMore);
-        for (Column c : {ColNorthing, ColEasting}) {
-            const auto i = static_cast<size_t>(data.field[c]);
-            if (i >= fields.size()) continue;
-            const std::string_view number = TrimBlanks(FieldText(line, fields[i]));
-            if (IsDecimalCommaNumber(number))
-                FailFile(file, "line " + std::to_string(lineNumber) + ": the numbers are written with a decimal comma (\"" +
-                                   Cut(number) + "\"); save the file with a decimal point and load it again");
+    void FailOnDecimalCommas(Record& r, const ColumnMap& given)
+    {
+        std::vector<Field> fields;
+        for (TextDelimiter d : {TextDelimiter::Semicolon, TextDelimiter::Tab}) {
+            SplitForDetection(r.line, d, fields);
+            for (Column c : {ColNorthing, ColEasting}) {
+                const auto i = static_cast<size_t>(given.field[c]);
+                if (i >= fields.size() || fields[i].quoted) continue;
+                const std::string_view number = TrimBlanks(FieldText(r.line, fields[i]));
+                if (IsDecimalCommaNumber(number))
+                    FailFile(file_, "line " + std::to_string(r.number) +
+                                        ": the numbers are written with a decimal comma (\"" + Cut(number) +
+                                        "\"); save the file with a decimal point and load it again");
+            }
         }
     }
-    return {TextDelimiter::Blanks, false, data};
-}
 
-// The encoding of a file without a byte-order mark.
-TextEncoding DetectEncoding(const std::string& file)
-{
-    BufferedInput in(file);
-    Utf8Check check;
-    while (!check.Failed() && in.Fill(0)) {
-        check.Feed(std::string_view(in.Begin(), static_cast<size_t>(in.End() - in.Begin())));
-        in.Skip(static_cast<size_t>(in.End() - in.Begin()));
-    }
-    return check.Valid() && check.HasHighBytes() ? TextEncoding::Utf8 : TextEncoding::Cp1252;
-}
+    const std::string& file_;
+    const TextReadOptions& options_;
+    LineSource in_;
+    FirstLines first_;
+    size_t ahead_ = 0;
+};
 
 const char* ColumnWord(Column c)
 {
@@ -378,43 +736,42 @@ const char* ColumnWord(Column c)
     return "description";
 }
 
+std::string Counted(int64_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 class Reader {
 public:
-    Reader(PointTable& table, const std::string& file) : table_(table), file_(file), in_(file) {}
-
-    TextReadSummary Read(TextLayout layout)
+    Reader(PointTable& table, const std::string& file, const TextReadOptions& options)
+        : table_(table), file_(file), records_(file, options)
     {
-        summary_.encoding = in_.SkipBom() ? TextEncoding::Utf8 : DetectEncoding(file_);
-        std::string line;
-        std::string_view end;
-        if (!NextRecord(in_, line, end)) return summary_;  // nothing but blank and comment lines: no points
+    }
 
-        const FirstLine first = Detect(line, layout, file_, in_.Line());
+    TextReadSummary Read()
+    {
+        summary_.encoding = records_.Encoding();
+        const FirstLines& first = records_.Start(true);
         summary_.delimiter = first.delimiter;
         summary_.header = first.header;
         map_ = first.map;
         Splitter splitter(first.delimiter);
         blanks_ = first.delimiter == TextDelimiter::Blanks;
 
-        // The first line is a record of its own unless it is the header.
-        for (bool haveRecord = !first.header; haveRecord || NextRecord(in_, line, end); haveRecord = false) {
-            const int64_t lineNumber = in_.Line();
-            const bool closed = splitter.Split(line, fields_, JoinNextLine(in_, end));
+        Record r;
+        while (records_.Next(r)) {
+            const bool closed = splitter.Split(r.line, fields_, records_.More(r));
             if (!closed)
-                FailFile(file_, "line " + std::to_string(lineNumber) +
+                FailFile(file_, "line " + std::to_string(r.number) +
                                     ": a quoted field has no closing quotation mark before the end of the file");
-            Store(line, lineNumber);
+            Store(r.line, r.number);
         }
+        if (rows_ > 0 && numeric_ == 0 && textCoordinates_ > 0) FailFile(file_, "no point rows found");
+        Notices(first);
         return summary_;
     }
 
 private:
-    std::string Stored(std::string_view text)
-    {
-        if (summary_.encoding == TextEncoding::Cp1252) return std::string(text);
-        return Utf8ToCp1252(text, summary_.replaced);
-    }
-
     [[noreturn]] void FailField(int64_t line, size_t field, Column c, const std::string& what)
     {
         FailFile(file_, "line " + std::to_string(line) + ", field " + std::to_string(field + 1) + " (" +
@@ -433,49 +790,94 @@ private:
 
     void Store(const std::string& rec, int64_t line)
     {
+        ++rows_;
         std::array<Cell, PointTable::TotCols> cells{std::string(), std::string(), std::string(), std::string(),
                                                     std::string()};
         const auto at = [&](Column c) { return map_.field[c]; };
         if (at(ColNorthing) >= static_cast<int>(fields_.size()) || at(ColEasting) >= static_cast<int>(fields_.size()))
-            FailFile(file_, "line " + std::to_string(line) + ": the line has " + std::to_string(fields_.size()) +
+            FailFile(file_, std::string(numeric_ == 0 ? "no point rows found: " : "") + "line " + std::to_string(line) + ": the line has " + std::to_string(fields_.size()) +
                                 " field" + (fields_.size() == 1 ? "" : "s") +
                                 " and no northing or easting (\"" + Cut(rec) + "\")");
+        bool text = false, numeric = true;
         for (Column c : {ColNorthing, ColEasting, ColElevation}) {
             const int i = at(c);
             if (i < 0 || i >= static_cast<int>(fields_.size())) continue;
             const std::string_view t = TrimBlanks(One(rec, static_cast<size_t>(i), c, line));
-            if (!t.empty() && !IsDecimalNumber(t))
-                FailField(line, static_cast<size_t>(i), c,
-                          "\"" + Cut(t) + "\" is not a number" +
-                              (IsDecimalCommaNumber(t) ? " (numbers need a decimal point, not a comma)" : ""));
+            if (!t.empty() && !IsDecimalNumber(t)) text = true;
+            if (c != ColElevation && (t.empty() || !IsDecimalNumber(t))) numeric = false;
+            if (c != ColElevation && !t.empty() && !IsDecimalNumber(t)) ++textCoordinates_;
             cells[c] = std::string(t);
         }
+        if (text && notNumberRows_++ == 0) firstNotNumber_ = line;
+        if (numeric) ++numeric_;
         if (const int i = at(ColPoint); i < 0) {
             cells[ColPoint] = std::to_string(table_.CurrItems() + 1);
         } else if (i < static_cast<int>(fields_.size())) {
             const auto f = static_cast<size_t>(i);
-            cells[ColPoint] = Stored(fields_[f].quoted ? One(rec, f, ColPoint, line)
-                                                       : TrimBlanks(One(rec, f, ColPoint, line)));
+            cells[ColPoint] = std::string(fields_[f].quoted ? One(rec, f, ColPoint, line)
+                                                            : TrimBlanks(One(rec, f, ColPoint, line)));
         }
-        if (const int i = at(ColDescription); i >= 0 && i < static_cast<int>(fields_.size())) {
+        size_t used = map_.roles.size();
+        std::string description;
+        for (const int i : map_.descriptions) {
+            if (i >= static_cast<int>(fields_.size())) break;
             const auto f = static_cast<size_t>(i);
-            if (map_.descriptionIsLast) {
-                cells[ColDescription] = Stored(RestOfLine(rec, fields_[f], blanks_, unquoted_));
+            std::string_view part;
+            if (map_.descriptionIsLast && i == map_.descriptions.back() && !(fields_[f].quoted && !fields_[f].trailing)) {
+                part = RestOfLine(rec, fields_[f], blanks_, unquoted_);
+                used = fields_.size();
             } else {
-                cells[ColDescription] = Stored(One(rec, f, ColDescription, line));
+                part = One(rec, f, ColDescription, line);
             }
+            if (part.empty()) continue;
+            if (!description.empty()) description += ' ';
+            description += part;
         }
+        cells[ColDescription] = std::move(description);
+        if (fields_.size() > used && extraRows_++ == 0) firstExtra_ = line;
         AddPointOf(table_, file_, std::move(cells));
+    }
+
+    void Notices(const FirstLines& first)
+    {
+        auto& notices = summary_.notices;
+        summary_.replaced = records_.Replaced();
+        std::vector<std::string> unread;
+        for (size_t i = 0; i < std::max(first.names.size(), map_.roles.size()); ++i) {
+            if (i < map_.roles.size() && map_.roles[i] != '-') continue;
+            unread.push_back(i < first.names.size() && !first.names[i].empty() ? "\"" + Cut(first.names[i]) + "\""
+                                                                               : "column " + std::to_string(i + 1));
+        }
+        if (first.header && !first.named) notices.push_back("the first line read as column names not known");
+        if (!unread.empty()) {
+            std::string list;
+            for (const std::string& u : unread) list += (list.empty() ? "" : ", ") + u;
+            notices.push_back((unread.size() == 1 ? "column not read: " : "columns not read: ") + list);
+        }
+        if (rows_ > 0 && map_.field[ColPoint] < 0)
+            notices.push_back("points numbered 1 to " + std::to_string(table_.CurrItems()) + ": no point column");
+        if (extraRows_ > 0)
+            notices.push_back(Counted(extraRows_, "row has", "rows have") +
+                              " fields beyond the columns read, not read, the first on line " + std::to_string(firstExtra_));
+        if (notNumberRows_ > 0)
+            notices.push_back(Counted(notNumberRows_, "row has", "rows have") +
+                              " a coordinate that is not a number, the first on line " + std::to_string(firstNotNumber_));
+        if (records_.Nuls() > 0) notices.push_back(Counted(records_.Nuls(), "NUL character", "NUL characters") + " dropped");
+        if (summary_.replaced > 0)
+            notices.push_back(Counted(summary_.replaced, "malformed character", "malformed characters") +
+                              " replaced by U+FFFD");
     }
 
     PointTable& table_;
     const std::string& file_;
-    LineSource in_;
+    Records records_;
     TextReadSummary summary_;
     ColumnMap map_;
     bool blanks_ = false;
     std::vector<Field> fields_;
     std::string unquoted_;
+    int64_t rows_ = 0, numeric_ = 0, textCoordinates_ = 0;
+    int64_t notNumberRows_ = 0, firstNotNumber_ = 0, extraRows_ = 0, firstExtra_ = 0;
 };
 
 }  // namespace
@@ -483,7 +885,7 @@ private:
 TextReadSummary ReadTextPointsFile(PointTable& table, const std::string& file, const TextReadOptions& options)
 {
     table.Clear();
-    return Reader(table, file).Read(options.layout);
+    return Reader(table, file, options).Read();
 }
 
 void ReadTextPointsFile(PointTable& table, const std::string& file)
@@ -491,62 +893,62 @@ void ReadTextPointsFile(PointTable& table, const std::string& file)
     ReadTextPointsFile(table, file, TextReadOptions{});
 }
 
-TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, size_t maxRows)
+TextPreview PreviewTextPointsFile(const std::string& file, const TextReadOptions& options, size_t maxRows)
 {
     TextPreview preview;
-    LineSource in(file);
-    preview.encoding = in.SkipBom() ? TextEncoding::Utf8 : DetectEncoding(file);
-    std::string line, unquoted;
-    std::string_view end;
+    Records records(file, options);
+    preview.encoding = records.Encoding();
+    FirstLines first;
+    try {
+        first = records.Start(true);
+    } catch (const Error&) {
+        // decimal commas: show the lines as they split on blanks
+        TextReadOptions blanks = options;
+        blanks.delimiter = TextDelimiter::Blanks;
+        return PreviewTextPointsFile(file, blanks, maxRows);
+    }
+    preview.delimiter = first.delimiter;
+    preview.header = first.header;
+    preview.mapping = first.map.roles;
+    preview.names = first.names;
+    if (first.header && maxRows > 0) preview.rows.push_back(first.names);
+    const ColumnMap& map = first.map;
+    Splitter splitter(first.delimiter);
+    std::string unquoted;
     std::vector<Field> fields;
-    std::optional<Splitter> splitter;
-    ColumnMap map;
-    while (preview.rows.size() < maxRows && NextRecord(in, line, end)) {
-        if (!splitter) {
-            FirstLine first{TextDelimiter::Blanks, false, MapOfLayout(layout)};
-            try {
-                first = Detect(line, layout, file, in.Line());
-            } catch (const Error&) {
-                // decimal commas: show the line as it splits on blanks
-            }
-            preview.delimiter = first.delimiter;
-            preview.header = first.header;
-            map = first.map;
-            splitter.emplace(first.delimiter);
-        }
-        splitter->Split(line, fields, JoinNextLine(in, end));
+    Record r;
+    while (preview.rows.size() < maxRows && records.Next(r)) {
+        splitter.Split(r.line, fields, records.More(r));
         // A description in the last column is the rest of the line, as a
         // load takes it.
-        const int d = map.field[ColDescription];
-        const bool rest = map.descriptionIsLast && d >= 0 && d < static_cast<int>(fields.size()) &&
-                          !(preview.header && preview.rows.empty());
+        const int d = map.descriptionIsLast ? static_cast<int>(map.roles.size()) - 1 : -1;
         auto& row = preview.rows.emplace_back();
         for (size_t i = 0; i < fields.size(); ++i) {
-            const bool restOfLine = rest && i == static_cast<size_t>(d);
-            const std::string_view text =
-                restOfLine ? RestOfLine(line, fields[i], preview.delimiter == TextDelimiter::Blanks, unquoted)
-                           : FieldText(line, fields[i]);
-            row.push_back(preview.encoding == TextEncoding::Utf8 ? Utf8ToCp1252(text) : std::string(text));
+            const bool restOfLine = static_cast<int>(i) == d && !(fields[i].quoted && !fields[i].trailing);
+            row.emplace_back(restOfLine ? RestOfLine(r.line, fields[i], first.delimiter == TextDelimiter::Blanks, unquoted)
+                                        : FieldText(r.line, fields[i]));
             if (restOfLine) break;
         }
     }
     return preview;
 }
 
-bool HasHeaderLine(const std::string& file)
+TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, size_t maxRows)
 {
-    // Only the first line that is not skipped is read: the header does not
-    // depend on the encoding.
-    LineSource in(file);
-    in.SkipBom();
-    std::string line;
-    std::string_view end;
-    if (!NextRecord(in, line, end)) return false;
+    return PreviewTextPointsFile(file, TextReadOptions(layout), maxRows);
+}
+
+bool HeaderKnowsColumns(const std::string& file)
+{
     try {
-        return Detect(line, TextLayout::PNEZD, file, in.Line()).header;
+        Records records(file, TextReadOptions{});
+        const FirstLines& first = records.Start(false);
+        return first.known && first.map.field[ColPoint] >= 0;
     } catch (const Error&) {
-        return false;  // decimal commas: no header
+        return false;  // the load says why the file cannot be read
     }
 }
+
+bool HasHeaderLine(const std::string& file) { return HeaderKnowsColumns(file); }
 
 }  // namespace tessaly

@@ -199,7 +199,7 @@ TEST_F(WindowTest, FormLoadReplacesWhateverColumnsTheGridHeld)
         EXPECT_EQ(w.PointData.CurrItems(), 0);
         EXPECT_EQ(w.PointData.RowCapacity(), 10000);
     }
-    EXPECT_EQ(w.DBGrid1->Model()->rowCount(), 10001) << "10000 empty rows and the add-new row";
+    EXPECT_EQ(w.DBGrid1->Model()->rowCount(), 10000) << "10000 empty rows; no add-new row in a full table";
 }
 
 TEST_F(WindowTest, TheGridFillsTheClientAreaAboveTheStatusBar)
@@ -267,10 +267,27 @@ TEST_F(WindowTest, AFailedOpenRefreshesTheGridAndSaysWhy)
 {
     WriteBytes(dir.Path("site1.crd"), FivePoints());
     Open("site1.crd");
+    QString box;
+    // A reader that fails before it clears the table: the grid, the name and
+    // the count stay those of site1.crd.
+    std::filesystem::copy_file(TestData("no-points-table.mdb"), dir.Path("no-points-table.mdb"));
+    AnswerBox(QMessageBox::Ok, &box);
+    Open("no-points-table.mdb");
+    EXPECT_TRUE(Contains(Status(), "5 points in the table; the load stopped: " + dir.Path("no-points-table.mdb")))
+        << Status();
+    EXPECT_TRUE(box.contains(w.StatusText())) << box.toStdString();
+    EXPECT_EQ(w.StatusSummary(), "site1.crd | 5 points");
+    EXPECT_EQ(Shown(4, 4), "LOT 4, BLOCK 2");
+    Save(std::nullopt);
+    EXPECT_EQ(asked.back().fileName.toStdString(), dir.Path("site1.crd")) << "Save offers where the points came from";
+
     // Two whole COGO blocks, then a block cut off after its first line.
     WriteBytes(dir.Path("cut.coo"), CooBlock("1", "A", "10", "20", "1") + CooBlock("2", "B", "11", "21", "2") +
                                         " 3       C\r\n");
+    AnswerBox(QMessageBox::Ok, &box);
     Open("cut.coo");
+    EXPECT_TRUE(box.contains(w.StatusText())) << box.toStdString();
+    EXPECT_EQ(w.StatusSummary(), "cut.coo | 2 points | partly read");
     EXPECT_EQ(w.PointData.CurrItems(), 2);
     EXPECT_EQ(Shown(0, 4), "A");
     EXPECT_EQ(Shown(1, 4), "B");
@@ -281,9 +298,82 @@ TEST_F(WindowTest, AFailedOpenRefreshesTheGridAndSaysWhy)
     EXPECT_TRUE(Contains(Status(), "line 9")) << Status();
     EXPECT_TRUE(Contains(Status(), "(read as a COGO points file)")) << Status();
 
+    AnswerBox(QMessageBox::Ok);
     Open("missing.crd");
     EXPECT_TRUE(Contains(Status(), "file not found")) << Status();
     EXPECT_EQ(Shown(0, 4), "") << "the reader emptied the table and the grid shows it";
+}
+
+// A load cut at the table's 10000 rows: saving over its file would lose the
+// rest, so it is asked first, Cancel being the default.
+TEST_F(WindowTest, SavingOverAPartlyReadFileAsksFirst)
+{
+    std::string big = "Point,Northing,Easting,Elevation,Description\r\n";
+    for (int i = 1; i <= 10001; ++i) big += std::to_string(i) + ",5000,1000,10,CP\r\n";
+    WriteBytes(dir.Path("big.asc"), big);
+    AnswerBox(QMessageBox::Ok);
+    Open("big.asc");
+    EXPECT_EQ(w.StatusSummary(), "big.asc | 10000 points | partly read");
+
+    const auto save = [this](const char* name, const char* answer) {
+        QString question;
+        WhenModalShown([answer, &question](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) return;
+            question = box->text();
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+            for (QAbstractButton* b : box->buttons())
+                if (b->text().remove(u'&') == QLatin1String(answer)) b->click();
+        });
+        Save(std::string(name));
+        return question;
+    };
+    const std::string question =
+        "Only 10000 points of " + dir.Path("big.asc") + " were read. Replacing it keeps only these 10000 points.";
+    EXPECT_EQ(save("big.asc", "Cancel").toStdString(), question);
+    EXPECT_EQ(ReadBytes(dir.Path("big.asc")), big) << "Cancel keeps the file";
+    Save(std::string("other.asc"));  // another file: no question
+    EXPECT_EQ(w.StatusSummary(), "other.asc | 10000 points");
+    EXPECT_EQ(save("big.asc", "Replace").toStdString(), question) << "still the file read in part";
+    EXPECT_TRUE(ReadBytes(dir.Path("big.asc")).starts_with("1,5000,1000,10,CP\r\n"));
+    EXPECT_EQ(w.StatusSummary(), "big.asc | 10000 points");
+    Save(std::string("big.asc"));  // it now holds just these points: no question
+    EXPECT_EQ(Status(), "10000 points saved to " + dir.Path("big.asc"));
+}
+
+// A 10001st row would be saved and then cut when the file is read again.
+TEST_F(WindowTest, TheGridTakesNoRowBeyondTheTablesRows)
+{
+    auto* m = w.DBGrid1->Model();
+    EXPECT_FALSE(m->AddNewShown());
+    w.activateWindow();
+    w.DBGrid1->setFocus();
+    QApplication::clipboard()->setText("8\t1\n9\t2\n10\t3\n");
+    w.DBGrid1->GoTo(9998, 0);
+    Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Status(), "1 pasted row left out: the grid holds 10000 rows at most");
+    EXPECT_EQ(w.PointData.RowCapacity(), 10000);
+    EXPECT_EQ(Shown(9999, 0), "9");
+
+    // A deleted row makes room for one new row, and no more; Escape on it
+    // gives the add-new row back.
+    ClickSelector(0);
+    Key(Qt::Key_Delete);
+    ASSERT_TRUE(m->AddNewShown());
+    EXPECT_EQ(m->rowCount(), 10000);
+    w.DBGrid1->GoTo(m->AddNewRow(), 0);
+    Keys("1");
+    Key(Qt::Key_Escape);  // the editor
+    Key(Qt::Key_Escape);  // the new row
+    EXPECT_TRUE(m->AddNewShown());
+    EXPECT_EQ(m->rowCount(), 10000);
+    w.DBGrid1->GoTo(m->AddNewRow(), 0);
+    Keys("11");
+    Key(Qt::Key_Return);
+    EXPECT_FALSE(m->AddNewShown());
+    EXPECT_EQ(m->rowCount(), 10000);
+    Save(std::string("out.asc"));
+    EXPECT_EQ(ReadBytes(dir.Path("out.asc")), "8,1,,,\r\n9,2,,,\r\n11,,,,\r\n");
 }
 
 TEST_F(WindowTest, TheStatusNamesTheFormatTheNameChose)
@@ -297,6 +387,7 @@ TEST_F(WindowTest, TheStatusNamesTheFormatTheNameChose)
     Open("survey.Coo");
     EXPECT_EQ(Shown(0, 0), "7");
     EXPECT_TRUE(Contains(Status(), "(read as a COGO points file)")) << Status();
+    AnswerBox(QMessageBox::Ok);
     Open("job.asc");
     EXPECT_TRUE(Contains(Status(), "(read as a Surveyor One coordinate file")) << Status();
 }
@@ -324,6 +415,8 @@ TEST_F(WindowTest, SaveWritesOnlyAscNamesAndReportsTheOutcome)
         "5,5040,1040,104,LOT 4, BLOCK 2\r\n";
 
     // Right after the Open the dialog offers the opened file: not an .asc.
+    QString box;
+    AnswerBox(QMessageBox::Ok, &box);
     Save(std::string("site1.crd"));
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[1].kind, FileDialogRequest::Save);
@@ -336,12 +429,14 @@ TEST_F(WindowTest, SaveWritesOnlyAscNamesAndReportsTheOutcome)
     EXPECT_EQ(w.CommonDialog1.Flags, FileDialog::OverwritePrompt);
     EXPECT_EQ(ReadBytes(dir.Path("site1.crd")), FivePoints());
     EXPECT_EQ(Status(), "Nothing saved: " + dir.Path("site1.crd") + " does not end in .asc, .csv, .txt, .xml or .dxf");
+    EXPECT_EQ(box, w.StatusText()) << "a refused ending is said in a message box too";
 
     const struct {
         const char* name;
         bool written;
     } cases[] = {{"out.asc", true}, {"OUT2.ASC", true}, {"out.pdf", false}, {"out", false}, {"asc", true}};
     for (const auto& c : cases) {
+        if (!c.written) AnswerBox(QMessageBox::Ok);
         Save(std::string(c.name));
         EXPECT_EQ(std::filesystem::exists(dir.Path(c.name)), c.written) << c.name;
         if (c.written) {
@@ -356,7 +451,6 @@ TEST_F(WindowTest, SaveWritesOnlyAscNamesAndReportsTheOutcome)
     WriteBytes(dir.Path("old.asc"), "something else entirely\r\n");
     Save(std::string("old.asc"));
     EXPECT_EQ(ReadBytes(dir.Path("old.asc")), expected);
-    QString box;
     AnswerBox(QMessageBox::Ok, &box);
     Save(std::string("no/such/folder/x.asc"));
     EXPECT_TRUE(Contains(Status(), "Save failed: " + dir.Path("no/such/folder/x.asc"))) << Status();
@@ -369,26 +463,46 @@ TEST_F(WindowTest, ATextFileWithoutAHeaderAsksForTheColumnOrder)
     Open("site1.crd");
     // Easting before northing, no header line: the import dialog asks.
     WriteBytes(dir.Path("job.csv"), "7,1000.5,5000.25,12,CAF\xC3\x89 \xE2\x82\xAC \xCE\xA9\r\n");
-    const auto import = [this](const char* layout, bool ok) {
-        WhenModalShown([layout, ok](QWidget* modal) {
+    const auto import = [this](const char* layout, bool ok, std::function<void()> open) {
+        bool asked = false;
+        WhenModalShown([layout, ok, &asked](QWidget* modal) {
             auto* d = qobject_cast<TextImportDialog*>(modal);
             if (!d) return;
+            asked = true;
             auto* order = d->findChild<QComboBox*>(QStringLiteral("layout"));
             order->setCurrentIndex(order->findText(QString::fromLatin1(layout)));
             ok ? d->accept() : d->reject();
         });
-        Open("job.csv");
+        open();
+        return asked;
     };
-    import("PENZD", false);  // Cancel changes nothing
+    EXPECT_TRUE(import("PENZD", false, [this] { Open("job.csv"); }));  // Cancel changes nothing
     EXPECT_EQ(w.PointData.CurrItems(), 5);
     EXPECT_EQ(Shown(0, 4), "IP FOUND");
-    import("PENZD", true);
-    EXPECT_EQ(w.PointData.CurrItems(), 1);
-    EXPECT_EQ(Shown(0, 1), "5000.25");
-    EXPECT_EQ(Shown(0, 2), "1000.5");
-    EXPECT_EQ(Status(), "1 point loaded from " + dir.Path("job.csv") +
-                            " (read as a delimited text point file); 1 character that Windows-1252 cannot hold "
-                            "replaced by \"?\"");
+    // File, Open, the file argument and a drop alike.
+    const std::function<void()> opens[] = {
+        [this] { Open("job.csv"); },
+        [this] { w.OpenFirstFile({dir.Path("job.csv")}); },
+        [this] {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.Path("job.csv")))});
+            const QPointF at = w.DBGrid1->geometry().center();
+            QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &enter);
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &dropped);
+            WaitFor([this] { return w.PointData.CurrItems() == 1; });
+        },
+    };
+    for (size_t i = 0; i < std::size(opens); ++i) {
+        w.PointData.Clear();
+        EXPECT_TRUE(import("PENZD", true, opens[i])) << i;
+        EXPECT_EQ(w.PointData.CurrItems(), 1);
+        EXPECT_EQ(Shown(0, 1), "5000.25");
+        EXPECT_EQ(Shown(0, 2), "1000.5");
+    }
+    EXPECT_EQ(Status(), "1 point loaded from " + dir.Path("job.csv") + " (read as a delimited text point file)");
+    EXPECT_EQ(CellText(w.PointData.Get(ColDescription, 0)), "CAF\xC3\x89 \xE2\x82\xAC \xCE\xA9");
 
     // A header line names the columns: no question.
     WriteBytes(dir.Path("named.txt"), "Name\tX\tY\n8\t1\t2\n");
@@ -536,6 +650,7 @@ TEST_F(WindowTest, ASlowDatabaseLoadShowsProgressAndCancelEndsIt)
         auto* progress = qobject_cast<QProgressDialog*>(modal);
         if (!progress) return;
         shown = progress->labelText();
+        AnswerBox(QMessageBox::Ok);  // the failed load's
         if (auto* cancel = progress->findChild<QPushButton*>()) QTest::mouseClick(cancel, Qt::LeftButton);
     });
     Open("hostile.mdb");
@@ -703,9 +818,19 @@ TEST_F(WindowTest, UndoAndRedoTakeBackEditsPastesDeletionsAndAdditions)
         {"a deletion of every row", [&] { Key(Qt::Key_A, Qt::ControlModifier); Key(Qt::Key_Delete); }, ""},
         {"a row typed after the points", [&] { w.DBGrid1->GoTo(7, 0); Keys("77"); Key(Qt::Key_Return); }, "77,,,,\r\n"},
         {"a new row at the end",
-         [&] { w.DBGrid1->GoTo(w.DBGrid1->Model()->AddNewRow(), 0); Keys("88"); Key(Qt::Key_Return); }, "88,,,,\r\n"},
+         [&] {
+             ASSERT_TRUE(w.DBGrid1->Model()->AddNewShown()) << "a deleted row made room for it";
+             w.DBGrid1->GoTo(w.DBGrid1->Model()->AddNewRow(), 0);
+             Keys("88");
+             Key(Qt::Key_Return);
+         },
+         "88,,,,\r\n"},
     };
     for (const auto& c : cases) {
+        if (std::string_view(c.name) == "a new row at the end") {
+            ClickSelector(9);  // an empty row
+            Key(Qt::Key_Delete);
+        }
         c.act();
         Save(std::string("changed.asc"));
         const std::string changed = ReadBytes(dir.Path("changed.asc"));
@@ -720,7 +845,7 @@ TEST_F(WindowTest, UndoAndRedoTakeBackEditsPastesDeletionsAndAdditions)
         Key(Qt::Key_Z, Qt::ControlModifier);
     }
     EXPECT_EQ(w.PointData.CurrItems(), 5);
-    EXPECT_EQ(w.PointData.RowCapacity(), 10000);
+    EXPECT_EQ(w.PointData.RowCapacity(), 9999) << "all but the deletion of the empty row taken back";
     AnswerBox(QMessageBox::Discard);
     Open("site1.crd");
     EXPECT_FALSE(w.EditHistory.canUndo()) << "a load starts a new history";
@@ -811,6 +936,7 @@ TEST_F(WindowTest, AnAlphaCoordinateFileSaysItsPointsAreNotRead)
     std::string alpha(104 + 66 * 3, '\x01');
     alpha.replace(72, 32, std::string("New CRD Format") + std::string(18, '\0'));
     WriteBytes(dir.Path("alpha.crd"), alpha);
+    AnswerBox(QMessageBox::Ok);
     Open("alpha.crd");
     EXPECT_EQ(w.PointData.CurrItems(), 0);
     EXPECT_EQ(Status(), "No points loaded: " + dir.Path("alpha.crd") +

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 
 #include "gui_support.h"
@@ -47,7 +48,7 @@ TEST(TextImportDialog, PreviewsInTheChosenOrderAndRemembersIt)
             return out;
         };
         before = captions();
-        delimiter = Child<QLabel>(d, "delimiter")->text();
+        delimiter = Child<QComboBox>(d, "delimiter")->currentText();
         cell = table->item(1, 4)->text();
         auto* layout = Child<QComboBox>(d, "layout");
         layout->setCurrentIndex(layout->findText(QStringLiteral("PENZD")));
@@ -73,6 +74,64 @@ TEST(TextImportDialog, PreviewsInTheChosenOrderAndRemembersIt)
     EXPECT_EQ(again.exec(), QDialog::Rejected);
     EXPECT_EQ(offered, QStringLiteral("PENZD"));
     EXPECT_EQ(TextImportDialog(path).Options().layout, TextLayout::PENZD);
+}
+
+// Every choice shows in the preview at once, and the options read the file
+// as the preview shows it.
+TEST(TextImportDialog, ColumnDelimiterHeaderAndSkipChoicesShowInThePreview)
+{
+    TempDir dir;
+    const auto path = dir.Path("xy.csv");
+    // A title line, then a header naming X and Y: easting and northing.
+    WriteBytes(path, "Site 4\r\nX;Y;Z;Code\r\n1000;5000;10;IP\r\n1001;5001;11;CP\r\n");
+    TextImportDialog d(path);
+    auto* table = Child<QTableWidget>(&d, "preview");
+    const auto captions = [table] {
+        QStringList out;
+        for (int c = 0; c < table->columnCount(); ++c) out << table->horizontalHeaderItem(c)->text();
+        return out.join(u' ').toStdString();
+    };
+    const auto choose = [&](const char* combo, const char* text) {
+        auto* c = Child<QComboBox>(&d, combo);
+        c->setCurrentIndex(c->findText(QString::fromLatin1(text)));
+    };
+    const auto ok = [&] { return d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled(); };
+
+    Child<QSpinBox>(&d, "skip")->setValue(1);
+    EXPECT_TRUE(Child<QCheckBox>(&d, "header")->isChecked());
+    EXPECT_EQ(Child<QComboBox>(&d, "delimiter")->currentText(), "Semicolon");
+    EXPECT_EQ(captions(), "EASTING NORTHING ELEVATION DESCRIPTION");
+    EXPECT_EQ(Child<QComboBox>(&d, "column0")->currentText(), "Easting");
+    EXPECT_EQ(table->item(1, 0)->text(), "1000");
+
+    choose("column0", "Northing");  // northing first after all: the two swap
+    EXPECT_EQ(captions(), "NORTHING EASTING ELEVATION DESCRIPTION");
+    EXPECT_EQ(d.Options().columns, "NEZD");
+    EXPECT_EQ(Child<QComboBox>(&d, "layout")->currentText(), "NEZD");
+    choose("column2", "Not read");
+    EXPECT_EQ(d.Options().columns, "NE-D");
+    EXPECT_EQ(Child<QComboBox>(&d, "layout")->currentText(), "") << "no column order of its own";
+    choose("column1", "Description");
+    EXPECT_FALSE(ok()) << "no easting column";
+    EXPECT_FALSE(Child<QLabel>(&d, "problem")->isHidden());
+    choose("column1", "Easting");
+    EXPECT_TRUE(ok());
+
+    Child<QCheckBox>(&d, "header")->setChecked(false);
+    EXPECT_EQ(table->item(0, 0)->text(), "X") << "the names are a row now";
+    choose("delimiter", "Comma");
+    EXPECT_EQ(table->columnCount(), 4) << "the mapping's columns stay";
+    EXPECT_EQ(table->item(1, 0)->text(), "1000;5000;10;IP");
+    Child<QSpinBox>(&d, "skip")->setValue(0);
+    EXPECT_EQ(table->item(0, 0)->text(), "Site 4");
+
+    choose("layout", "PENZD");
+    EXPECT_EQ(captions(), "POINT EASTING NORTHING ELEVATION DESCRIPTION");
+    const TextReadOptions o = d.Options();
+    EXPECT_EQ(o.columns, "PENZD");
+    EXPECT_EQ(o.delimiter, TextDelimiter::Comma);
+    EXPECT_EQ(o.header, false);
+    EXPECT_EQ(o.skipLines, 0);
 }
 
 TEST(ExportOptionsDialog, DefaultsByNameAndTheLastChoiceAgain)

@@ -319,7 +319,18 @@ void UnboundGrid::PasteText(const QString& text)
     if (Editing()) Update();
     emit EditsBegin(QStringLiteral("Paste"));
     int row = startRow;
-    for (const QStringList& fields : lines) {
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const QStringList& fields = lines[n];
+        if (row >= model_->AddNewRow() && !model_->AddNewShown()) {
+            // Rows past the limit would be added now and lost later: the
+            // rest of the paste is left out, and said.
+            const auto left = static_cast<qsizetype>(lines.size() - n);
+            emit CallbackFailed(QStringLiteral("%1 pasted %2 left out: the grid holds %3 rows at most")
+                                    .arg(left)
+                                    .arg(left == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                                    .arg(model_->RowLimit()));
+            break;
+        }
         UnboundGridModel::Cells cells(static_cast<size_t>(model_->columnCount()));
         for (int k = 0; k < fields.size() && startCol + k < model_->columnCount(); ++k) {
             const std::string ansi = QStringToAnsi(fields[k]);

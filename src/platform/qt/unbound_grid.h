@@ -8,9 +8,10 @@
 // again. Bookmarks are row positions as decimal text, the way the read
 // callback hands them out; a cell the user did not touch goes back as null.
 //
-// The grid offers an add-new row below the last row and a row selector
-// column at the left edge (a triangle on the current row, a pencil on a row
-// with edits not yet handed back, an asterisk on the add-new row). Text is
+// The grid offers an add-new row below the last row (while it holds fewer
+// rows than its limit) and a row selector column at the left edge (a
+// triangle on the current row, a pencil on a row with edits not yet handed
+// back, an asterisk on the add-new row). Text is
 // shown decoded from Windows-1252 and typed text is stored encoded to it.
 //
 // Editing works as in a spreadsheet: a printable key on a cell starts editing
@@ -51,6 +52,10 @@ public:
     void SetColumnNumeric(int position, bool numeric) { model_->SetNumeric(position, numeric); }
     // Widens a column so that TEXT fits without being cut.
     void FitColumnTo(int position, const QString& text);
+
+    // The most rows the grid holds (0: no limit). A full grid offers no
+    // add-new row, and a paste past its last row leaves the rest out.
+    void SetRowLimit(int rows) { model_->SetRowLimit(rows); }
 
     // Reads the rows again, like Refresh, but keeps the current cell.
     void Reread();

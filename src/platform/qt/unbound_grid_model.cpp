@@ -26,7 +26,26 @@ void UnboundGridModel::Refresh()
     currentRow_ = -1;
     ClearPending();
     addPending_ = false;
+    addNewShown_ = RoomForNewRow();
     endResetModel();
+}
+
+void UnboundGridModel::SetRowLimit(int rows)
+{
+    limit_ = std::max(0, rows);
+    SyncAddNewRow();
+}
+
+void UnboundGridModel::SyncAddNewRow()
+{
+    const bool room = RoomForNewRow();
+    if (room == addNewShown_) return;
+    const int row = AddNewRow();
+    if (room) beginInsertRows({}, row, row);
+    else beginRemoveRows({}, row, row);
+    addNewShown_ = room;
+    if (room) endInsertRows();
+    else endRemoveRows();
 }
 
 int UnboundGridModel::DataRows() const { return rows_.Count(); }
@@ -44,7 +63,7 @@ QString UnboundGridModel::ShownText(int row, int col) const
 int UnboundGridModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid()) return 0;
-    return AddNewRow() + 1;
+    return AddNewRow() + (addNewShown_ ? 1 : 0);
 }
 
 int UnboundGridModel::columnCount(const QModelIndex& parent) const
@@ -69,14 +88,22 @@ bool UnboundGridModel::BeginPending(int row, Cells cells)
 {
     cells.resize(static_cast<size_t>(columnCount()));
     if (row == AddNewRow()) {
+        if (!addNewShown_) {
+            emit CallbackFailed(
+                QStringLiteral("No row added: the grid holds %1 rows at most").arg(limit_));
+            return false;
+        }
         // Typing in the add-new row starts a new row; a fresh add-new row
-        // appears below it.
-        beginInsertRows({}, row + 1, row + 1);
+        // appears below it while there is room for one more.
+        const bool more = limit_ <= 0 || row + 1 < limit_;
+        if (more) beginInsertRows({}, row + 1, row + 1);
         addPending_ = true;
+        addNewShown_ = more;
         pendingRow_ = row;
         pendingBookmark_.clear();
         pending_ = std::move(cells);
-        endInsertRows();
+        if (more) endInsertRows();
+        else emit headerDataChanged(Qt::Vertical, row, row);
         return true;
     }
     const RowWindow::Row* held = rows_.Get(row);
@@ -125,7 +152,15 @@ void UnboundGridModel::ClearPending()
 void UnboundGridModel::DropNewRow(int row)
 {
     // The row being edited is forgotten before the view hears of its removal
-    // (a change of the current row would otherwise commit it).
+    // (a change of the current row would otherwise commit it). Without a
+    // fresh add-new row below it, the row becomes the add-new row again.
+    if (!addNewShown_) {
+        addPending_ = false;
+        addNewShown_ = true;
+        if (columnCount() > 0) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        emit headerDataChanged(Qt::Vertical, row, row);
+        return;
+    }
     beginRemoveRows({}, row, row);
     addPending_ = false;
     endRemoveRows();
@@ -202,6 +237,7 @@ void UnboundGridModel::DeleteRows(std::vector<int> rows)
         beginRemoveRows({}, row, row);
         rows_.Removed();
         endRemoveRows();
+        SyncAddNewRow();
     }
 }
 

@@ -32,9 +32,16 @@ public:
     int PageSize() const { return rows_.PageSize(); }
 
     // Rows the data source has; the add-new row (and a new row being typed)
-    // come after them.
+    // come after them. The add-new row is shown only while the rows stay
+    // within the row limit.
     int DataRows() const;
     int AddNewRow() const { return DataRows() + (addPending_ ? 1 : 0); }
+    bool AddNewShown() const { return addNewShown_; }
+
+    // The most rows the grid holds, the new row being typed included; 0 for
+    // no limit. A full grid has no add-new row.
+    void SetRowLimit(int rows);
+    int RowLimit() const { return limit_; }
     bool HasPendingRow() const { return pendingRow_ >= 0; }
     int PendingRow() const { return pendingRow_; }
 
@@ -89,6 +96,10 @@ private:
     void DropNewRow(int row);
     QString ShownText(int row, int col) const;
     void ColumnsChanged();
+    // Whether a grid of the current rows has room for the add-new row.
+    bool RoomForNewRow() const { return limit_ <= 0 || AddNewRow() < limit_; }
+    // Shows or hides the add-new row as the room for it changed.
+    void SyncAddNewRow();
 
     // Rows are read as they are shown, from const accessors too.
     mutable RowWindow rows_;
@@ -101,6 +112,8 @@ private:
     std::string pendingBookmark_;
     Cells pending_;
     bool addPending_ = false;  // the row being edited is a new row
+    int limit_ = 0;
+    bool addNewShown_ = true;  // rowCount includes the add-new row
 };
 
 }  // namespace tessaly
