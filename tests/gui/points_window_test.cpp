@@ -645,6 +645,9 @@ TEST_F(WindowTest, ASlowDatabaseLoadShowsProgressAndCancelEndsIt)
     WriteBytes(dir.Path("site1.crd"), FivePoints());
     Open("site1.crd");
     std::filesystem::copy_file(TestData("hostile-zeroed-page.mdb"), dir.Path("hostile.mdb"));
+    // As it stands the reader gives up on it in about half a second, just
+    // when the progress would show; padded, it works for seconds.
+    std::filesystem::resize_file(dir.Path("hostile.mdb"), 64 << 20);
     QString shown;
     WhenModalShown([&](QWidget* modal) {
         auto* progress = qobject_cast<QProgressDialog*>(modal);
