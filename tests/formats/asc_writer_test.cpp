@@ -68,6 +68,18 @@ TEST_F(WriterFixture, LinesAreByteExact)
         EXPECT_EQ(report.notices, c.notices) << c.line;
         EXPECT_EQ(report.written, 1);
     }
+    // A comma at each place of an eight-byte word, before the description
+    // and in it: the writer looks at the line a word at a time.
+    for (size_t k = 0; k < 17; ++k) {
+        table.Clear();
+        table.AddPoint({std::string(k, 'p') + ",", "1", "", "2", std::string(k, 'd') + ","});
+        EXPECT_EQ(Write(), std::string(k, 'p') + " ,1,,2," + std::string(k, 'd') + ",\r\n") << k;
+        EXPECT_EQ(report.notices, Notices{kOneBlanked}) << k;
+        table.Clear();
+        table.AddPoint({std::string(k, 'p'), "1", "", "2", std::string(k, 'd') + ",\t"});
+        EXPECT_EQ(Write(), std::string(k, 'p') + ",1,,2," + std::string(k, 'd') + ",\t\r\n") << k;
+        EXPECT_EQ(report.notices, Notices{}) << k;
+    }
     // Embedded NUL: compare with the exact bytes.
     table.Clear();
     table.AddPoint({std::string("a\0b", 3), "", "", "", ""});

@@ -159,8 +159,6 @@ std::string MendUtf8(std::string_view text, int64_t& replaced)
     return out;
 }
 
-bool IsAscii(std::string_view text) { return AsciiRun(text, 0) == text.size(); }
-
 void Utf8Check::Feed(std::string_view piece)
 {
     for (size_t i = 0; i < piece.size(); ++i) {
@@ -196,7 +194,7 @@ std::string Cp1252ToUtf8(std::string_view cp1252)
     return std::string(Cp1252ToUtf8(cp1252, out));
 }
 
-std::string_view Cp1252ToUtf8(std::string_view cp1252, std::string& buffer)
+std::string_view DecodeCp1252(std::string_view cp1252, std::string& buffer)
 {
     const size_t ascii = AsciiRun(cp1252, 0);
     if (ascii == cp1252.size()) return cp1252;

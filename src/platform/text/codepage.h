@@ -3,6 +3,7 @@
 // Windows-1252, the code page of the older point formats: their readers
 // decode through here and the ASCII PNEZD writer encodes.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -48,11 +49,28 @@ private:
 
 // Windows-1252 to UTF-8. Every byte has a character, so nothing is lost.
 std::string Cp1252ToUtf8(std::string_view cp1252);
-// The same for a reader's field: text that is all ASCII, as most fields are,
-// comes back as it is without a copy; any other is decoded into BUFFER.
-std::string_view Cp1252ToUtf8(std::string_view cp1252, std::string& buffer);
-
 // True when TEXT has no byte above 127.
-bool IsAscii(std::string_view text);
+inline bool IsAscii(std::string_view text)
+{
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080u) return false;
+    }
+    for (; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
+}
+
+// Decodes CP1252 into BUFFER and returns it.
+std::string_view DecodeCp1252(std::string_view cp1252, std::string& buffer);
+// The same for a reader's field: text that is all ASCII, as most fields are,
+// comes back as it is without a copy (and without a call); any other is
+// decoded into BUFFER.
+inline std::string_view Cp1252ToUtf8(std::string_view cp1252, std::string& buffer)
+{
+    return IsAscii(cp1252) ? cp1252 : DecodeCp1252(cp1252, buffer);
+}
 
 }  // namespace tessaly
