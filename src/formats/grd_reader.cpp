@@ -55,13 +55,13 @@ void ReadGrdFile(PointTable& table, const std::string& file)
     const int64_t columns = int64_t{ce} + 1;
     if (columns < 1) return;
     double northing = n0;
-    std::string value, decoded;
+    std::string value;
     for (int64_t r = 0; r < rows; ++r) {
         double easting = e0;
         const std::string northingText = NumberText(northing);
         for (int64_t j = 0; j < columns; ++j) {
             in.ReadText(value, kValueKeep);
-            Cell elevation = IsAscii(value) ? Cell(std::move(value)) : Cell(std::string(Cp1252ToUtf8(value, decoded)));
+            Cell elevation = IsAscii(value) ? Cell(std::move(value)) : Cell(Cp1252ToUtf8(value));
             AddPointOf(table, file, {std::string(), northingText, NumberText(easting), std::move(elevation), std::string()});
             easting += se;
         }
