@@ -190,14 +190,15 @@ void Utf8Check::Feed(std::string_view piece)
 
 std::string Cp1252ToUtf8(std::string_view cp1252)
 {
+    if (IsAscii(cp1252)) return std::string(cp1252);
     std::string out;
-    return std::string(Cp1252ToUtf8(cp1252, out));
+    DecodeCp1252(cp1252, out);
+    return out;
 }
 
 std::string_view DecodeCp1252(std::string_view cp1252, std::string& buffer)
 {
     const size_t ascii = AsciiRun(cp1252, 0);
-    if (ascii == cp1252.size()) return cp1252;
     // Every byte takes at most three: nothing grows while the bytes go in.
     buffer.resize(cp1252.size() * 3);
     std::memcpy(buffer.data(), cp1252.data(), ascii);
