@@ -8,8 +8,9 @@
 // crash, a hang or a reported failure into an error of its own.
 //
 // Field texts: text and memo fields their characters in UTF-8, as mdbtools
-// gives them (a malformed sequence, which it should never make, as "?"); Byte, Integer, Long, Currency and Double the number
-// text (15 significant digits); Single at most 7 significant digits; a
+// gives them (a malformed sequence, which it should never make, as "?");
+// Byte, Integer, Long, Currency and Double the number text (15 significant
+// digits); Single at most 7 significant digits; a
 // date/time as YYYY-MM-DD HH:MM:SS (YYYY-MM-DD at midnight); yes/no fields
 // True or False; NULL and binary data empty. Nothing is trimmed.
 // mdbtools.h includes glib.h inside extern "C", where glib's C++ parts

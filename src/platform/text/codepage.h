@@ -65,9 +65,9 @@ inline bool IsAscii(std::string_view text)
 
 // Decodes CP1252 into BUFFER and returns it.
 std::string_view DecodeCp1252(std::string_view cp1252, std::string& buffer);
-// The same for a reader's field: text that is all ASCII, as most fields are,
-// comes back as it is without a copy (and without a call); any other is
-// decoded into BUFFER.
+// Windows-1252 to UTF-8 for a reader's field: text that is all ASCII, as most
+// fields are, comes back as it is without a copy (and without a call); any
+// other is decoded into BUFFER.
 inline std::string_view Cp1252ToUtf8(std::string_view cp1252, std::string& buffer)
 {
     return IsAscii(cp1252) ? cp1252 : DecodeCp1252(cp1252, buffer);
