@@ -3,14 +3,16 @@
 //   line 2: 1..16 label, 17..66 easting
 //   line 3: 1..16 label, 17..66 northing
 //   line 4: 1..16 label, 17..66 elevation
-// Lines end at CR or CR LF. Every block gives a row; a block cut short by the
-// end of the file fails the load and is not stored.
+// Lines end at CR or CR LF; the text is Windows-1252, its positions bytes.
+// Every block gives a row; a block cut short by the end of the file fails the
+// load and is not stored.
 #include <string>
 #include <string_view>
 
 #include "formats/load_error.h"
 #include "formats/formats.h"
 #include "platform/files/text_file.h"
+#include "platform/text/codepage.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {
@@ -23,6 +25,11 @@ std::string_view Columns(std::string_view line, size_t first, size_t last)
 {
     if (line.size() < first) return {};
     return line.substr(first - 1, last - first + 1);
+}
+
+std::string Text(std::string_view line, size_t first, size_t last)
+{
+    return Cp1252ToUtf8(TrimBlanks(Columns(line, first, last)));
 }
 
 std::string Value(std::string_view line) { return NumberText(LeadingNumber(TrimBlanks(Columns(line, 17, 66)))); }
@@ -47,8 +54,7 @@ void ReadCooFile(PointTable& table, const std::string& file)
                                " (line " + std::to_string(in.LineNumber() + 1) + " is missing)");
         }
         AddPointOf(table, file,
-                   {std::string(TrimBlanks(Columns(l1, 2, 9))), Value(l3), Value(l2), Value(l4),
-                    std::string(TrimBlanks(Columns(l1, 10, 59)))});
+                   {Text(l1, 2, 9), Value(l3), Value(l2), Value(l4), Text(l1, 10, 59)});
     } while (!in.AtEnd());
 }
 

@@ -6,7 +6,8 @@
 // 32-byte description. "Alpha": a 104-byte header whose signature field
 // (bytes 72..103) says "New CRD Format", then 66-byte records, and a length of
 // 104 + 66k bytes. Points are read from the "Numeric" layout only; an "Alpha"
-// file loads as an empty table, and the table says why.
+// file loads as an empty table, and the table says why. Descriptions are
+// Windows-1252.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -18,6 +19,7 @@
 #include "formats/strip_nul.h"
 #include "platform/files/binary_file.h"
 #include "platform/files/byte_order.h"
+#include "platform/text/codepage.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {
@@ -69,6 +71,7 @@ void ReadCrdFile(PointTable& table, const std::string& file)
     // The records are read a block at a time.
     constexpr int32_t kBlock = static_cast<int32_t>(kIoBlock / kRecord);
     std::vector<unsigned char> block(kBlock * kRecord);
+    std::string decoded;
     for (int32_t first = 1; first <= n; first += kBlock) {
         const int32_t records = std::min(kBlock, n - first + 1);
         in.ReadZeroFilled(block.data(), static_cast<size_t>(records) * kRecord);
@@ -78,7 +81,7 @@ void ReadCrdFile(PointTable& table, const std::string& file)
             const double easting = LeDouble(record + 8);
             if (!(northing > 0) && !(easting > 0)) continue;  // an empty point slot
             AddTextPointOf(table, file, first + i, northing, easting, LeDouble(record + 16),
-                           TrimBlanks(StripNul(Field(record, 24, 32))));
+                           Cp1252ToUtf8(TrimBlanks(StripNul(Field(record, 24, 32))), decoded));
         }
     }
 }

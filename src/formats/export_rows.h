@@ -23,6 +23,10 @@ struct ExportReport {
     std::vector<std::string> notices;
 };
 
+// The notice of a writer that put "?" for N characters its Windows-1252
+// output cannot hold; empty when N is 0.
+std::string Cp1252ReplacedNotice(int64_t n);
+
 // True when TEXT is a decimal number (IsDecimalNumber) whose value is a
 // finite double.
 bool IsCoordinateNumber(std::string_view text);

@@ -9,15 +9,7 @@
 namespace tessaly {
 
 namespace {
-// The report of a writer that writes every row Save writes.
-ExportReport EveryRowWritten(const PointTable& table)
-{
-    ExportReport report;
-    report.written = static_cast<int32_t>(table.RowsToSave().size());
-    return report;
-}
-
-// The readers and writers without options or reports in the table's form.
+// The readers and writers without options in the table's form.
 template <ReaderFn Read>
 ReadReport Plain(PointTable& table, const std::string& file, const ReadOptions&)
 {
@@ -28,8 +20,7 @@ ReadReport Plain(PointTable& table, const std::string& file, const ReadOptions&)
 template <WriterFn Write>
 ExportReport Plain(const PointTable& table, const std::string& file, const WriteOptions&)
 {
-    Write(table, file);
-    return EveryRowWritten(table);
+    return Write(table, file);
 }
 
 ReadReport ReadText(PointTable& table, const std::string& file, const ReadOptions& options)
@@ -42,8 +33,7 @@ ReadReport ReadText(PointTable& table, const std::string& file, const ReadOption
 
 ExportReport WriteText(const PointTable& table, const std::string& file, const WriteOptions& options)
 {
-    WriteTextPointsFile(table, file, options.text ? *options.text : DefaultTextWriteOptions(file));
-    return EveryRowWritten(table);
+    return WriteTextPointsFile(table, file, options.text ? *options.text : DefaultTextWriteOptions(file));
 }
 
 ReadReport ReadLandXmlPoints(PointTable& table, const std::string& file, const ReadOptions&)

@@ -27,7 +27,9 @@ void ReadCr5File(PointTable& table, const std::string& file);
 void ReadGrdFile(PointTable& table, const std::string& file);
 void ReadMdbFile(PointTable& table, const std::string& file);
 void ReadSurveyorOneFile(PointTable& table, const std::string& file);
-void WriteAscFile(const PointTable& table, const std::string& file);
+// Every row Save writes, in Windows-1252; the report counts the characters
+// the code page cannot hold and the fields blanked for a line break or comma.
+ExportReport WriteAscFile(const PointTable& table, const std::string& file);
 
 // The options of the readers that have any.
 struct ReadOptions {
@@ -56,7 +58,7 @@ struct WriteOptions {
 
 // The shape of a reader and a writer without options.
 using ReaderFn = void (*)(PointTable&, const std::string&);
-using WriterFn = void (*)(const PointTable&, const std::string&);
+using WriterFn = ExportReport (*)(const PointTable&, const std::string&);
 // The shape of every reader and writer in the table.
 using FormatReader = ReadReport (*)(PointTable&, const std::string&, const ReadOptions&);
 using FormatWriter = ExportReport (*)(const PointTable&, const std::string&, const WriteOptions&);

@@ -10,8 +10,8 @@
 // adding the step (N1 - N0) / CN or (E1 - E0) / CE once per node, so they
 // carry the rounding of repeated addition, as the program that made the grid
 // computed them. Nothing after the last node value is read. A value keeps
-// its first 256 characters; the rest of a longer field is skipped, so a
-// hostile file costs no memory beyond that.
+// its first 256 characters (Windows-1252); the rest of a longer field is
+// skipped, so a hostile file costs no memory beyond that.
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -19,6 +19,7 @@
 #include "formats/load_error.h"
 #include "formats/formats.h"
 #include "platform/files/field_reader.h"
+#include "platform/text/codepage.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {
@@ -60,7 +61,8 @@ void ReadGrdFile(PointTable& table, const std::string& file)
         const std::string northingText = NumberText(northing);
         for (int64_t j = 0; j < columns; ++j) {
             in.ReadText(value, kValueKeep);
-            AddPointOf(table, file, {std::string(), northingText, NumberText(easting), std::move(value), std::string()});
+            Cell elevation = IsAscii(value) ? Cell(std::move(value)) : Cell(Cp1252ToUtf8(value));
+            AddPointOf(table, file, {std::string(), northingText, NumberText(easting), std::move(elevation), std::string()});
             easting += se;
         }
         northing += sn;

@@ -9,8 +9,8 @@
 // number i. Descriptions live in a companion file, the point file's name with
 // "W" appended: 32-byte records, one per point record; a record that starts
 // with "- " means no description, others are stored without blanks at either
-// end. A companion record cut short by the end of its file is padded with
-// blanks.
+// end (Windows-1252). A companion record cut short by the end of its file is
+// padded with blanks.
 //
 // The program that writes these files leaves a last record that is not a
 // point: it is always dropped. Records whose northing and easting are both
@@ -26,6 +26,7 @@
 #include "platform/files/binary_file.h"
 #include "platform/error.h"
 #include "platform/files/mbf.h"
+#include "platform/text/codepage.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {
@@ -56,7 +57,7 @@ void ReadDescriptions(PointTable& table, const std::string& companion, int32_t c
         for (size_t r = 0; r < n; ++r) {
             std::string_view record(reinterpret_cast<const char*>(chunk.data()) + r * kDescription, kDescription);
             if (record.starts_with("- ")) continue;
-            table.Set(ColDescription, first + static_cast<int32_t>(r), std::string(TrimBlanks(record)));
+            table.Set(ColDescription, first + static_cast<int32_t>(r), Cp1252ToUtf8(TrimBlanks(record)));
         }
     }
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/export_rows.h"
 #include "table/point_table.h"
 
 namespace tessaly {
@@ -129,7 +130,9 @@ TextWriteOptions DefaultTextWriteOptions(const std::string& file);
 
 // Writes the rows Save writes as delimited text and replaces FILE at once
 // when every byte is on disk. Fields are quoted as spreadsheets expect
-// (RFC 4180) where the reader would otherwise not read them back whole.
-void WriteTextPointsFile(const PointTable& table, const std::string& file, const TextWriteOptions& options);
+// (RFC 4180) where the reader would otherwise not read them back whole. In
+// Windows-1252 a character the code page cannot hold is written as "?" and
+// counted in the report's notices; UTF-8 keeps every character.
+ExportReport WriteTextPointsFile(const PointTable& table, const std::string& file, const TextWriteOptions& options);
 
 }  // namespace tessaly

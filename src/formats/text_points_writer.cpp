@@ -1,5 +1,7 @@
 // Writing delimited text point files: the columns of a layout separated by
 // one delimiter, an optional header line, Windows-1252 or UTF-8, CR LF or LF.
+// The table's text is UTF-8; in Windows-1252 what the code page cannot hold
+// is written as "?" and counted.
 // A field is quoted (RFC 4180: in quotation marks, inner ones doubled) when
 // it holds the delimiter, a quotation mark, a CR or an LF, or begins or ends
 // with a blank, so that the reader and a spreadsheet read it back whole; in
@@ -40,6 +42,9 @@ public:
         out += LineEnd();
     }
 
+    // Characters written as "?" so far.
+    int64_t Replaced() const { return replaced_; }
+
     void Row(std::string& out, const PointTable& table, int32_t row)
     {
         bool allEmpty = true;
@@ -73,11 +78,12 @@ private:
     std::string_view LineEnd() const { return options_.lineEnd == TextLineEnd::CrLf ? "\r\n" : "\n"; }
 
     // The field's text; SCRATCH holds it when it is not the cell's own.
-    std::string_view Text(const Cell& cell, std::string& scratch) const
+    std::string_view Text(const Cell& cell, std::string& scratch)
     {
         if (auto text = std::get_if<std::string>(&cell)) {
-            if (options_.encoding == TextEncoding::Cp1252) return *text;
-            scratch = Cp1252ToUtf8(*text);
+            if (options_.encoding == TextEncoding::Utf8 || IsAscii(*text)) return *text;
+            scratch.resize(text->size());
+            scratch.resize(static_cast<size_t>(Utf8ToCp1252(*text, scratch.data(), replaced_) - scratch.data()));
             return scratch;
         }
         if (auto number = std::get_if<double>(&cell)) {
@@ -121,12 +127,14 @@ private:
     char delimiter_;
     std::array<std::string, PointTable::TotCols> texts_;
     std::array<std::string_view, PointTable::TotCols> views_;
+    int64_t replaced_ = 0;
 };
 
 }  // namespace
 
-void WriteTextPointsFile(const PointTable& table, const std::string& file, const TextWriteOptions& options)
+ExportReport WriteTextPointsFile(const PointTable& table, const std::string& file, const TextWriteOptions& options)
 {
+    ExportReport report;
     ReplacingFileWriter out(file);
     LineWriter lines(options);
     std::string chunk;
@@ -134,6 +142,7 @@ void WriteTextPointsFile(const PointTable& table, const std::string& file, const
     if (options.header) lines.Header(chunk);
     for (int32_t row : table.RowsToSave()) {
         lines.Row(chunk, table, row);
+        ++report.written;
         if (chunk.size() >= (1 << 16) - 512) {
             out.Write(chunk);
             chunk.clear();
@@ -141,6 +150,8 @@ void WriteTextPointsFile(const PointTable& table, const std::string& file, const
     }
     out.Write(chunk);
     out.Commit();
+    if (lines.Replaced() > 0) report.notices.push_back(Cp1252ReplacedNotice(lines.Replaced()));
+    return report;
 }
 
 }  // namespace tessaly

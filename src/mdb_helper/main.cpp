@@ -7,9 +7,10 @@
 // process locale; the database component starts it with LC_ALL=C and turns a
 // crash, a hang or a reported failure into an error of its own.
 //
-// Field texts: text and memo fields their characters in Windows-1252 ("?" for
-// one it cannot hold); Byte, Integer, Long, Currency and Double the number
-// text (15 significant digits); Single at most 7 significant digits; a
+// Field texts: text and memo fields their characters in UTF-8, as mdbtools
+// gives them (a malformed sequence, which it should never make, as "?");
+// Byte, Integer, Long, Currency and Double the number text (15 significant
+// digits); Single at most 7 significant digits; a
 // date/time as YYYY-MM-DD HH:MM:SS (YYYY-MM-DD at midnight); yes/no fields
 // True or False; NULL and binary data empty. Nothing is trimmed.
 // mdbtools.h includes glib.h inside extern "C", where glib's C++ parts
@@ -179,7 +180,8 @@ std::string Present(MdbHandle* mdb, const BoundField& f)
     default:        // text, memo, decimal, replication ID: the text mdbtools makes
         break;
     }
-    return Utf8ToCp1252(bound);
+    int64_t mended = 0;
+    return MendUtf8(bound, mended);
 }
 
 // Opens the database and finds the table in it, in any letter case.

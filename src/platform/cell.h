@@ -1,7 +1,7 @@
 #pragma once
 // A cell as the point table, the readers and the grid hold it: empty, text
-// or a number. Text is bytes in Windows-1252 and passes from reader to
-// writer unchanged.
+// or a number. Text is UTF-8: readers of files in another code page decode
+// it, and writers encode it as their format asks.
 #include <string>
 #include <variant>
 

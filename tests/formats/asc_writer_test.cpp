@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,6 +12,8 @@
 #include "formats/formats.h"
 #include "platform/error.h"
 #include "platform/files/text_file.h"
+#include "platform/text/codepage.h"
+#include "platform/text/text_rules.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;
@@ -19,13 +23,17 @@ namespace {
 struct WriterFixture : ::testing::Test {
     TempDir dir;
     PointTable table;
+    ExportReport report;
     std::string Write()
     {
         auto path = dir.Path("out.asc");
-        WriteAscFile(table, path);
+        report = WriteAscFile(table, path);
         return ReadBytes(path);
     }
 };
+
+using Notices = std::vector<std::string>;
+const std::string kOneBlanked = "1 field held a line break or a comma; written as blanks";
 }  // namespace
 
 TEST_F(WriterFixture, LinesAreByteExact)
@@ -33,18 +41,44 @@ TEST_F(WriterFixture, LinesAreByteExact)
     const struct {
         std::array<Cell, 5> cells;
         const char* line;
+        Notices notices;
     } cases[] = {
-        {{"12", "503.25", "407", "101.5", "IP FOUND"}, "12,503.25,407,101.5,IP FOUND\r\n"},
-        {{"3", "503.25", "407", 0.0, ""}, "3,503.25,407, 0 ,\r\n"},
-        {{Cell{}, Cell{}, Cell{}, Cell{}, Cell{}}, ",,,,\r\n"},
-        {{"1", -12.25, 1e16, -0.0, "LOT 4, BLOCK 2"}, "1,-12.25 , 1E+16 , 0 ,LOT 4, BLOCK 2\r\n"},
-        {{"  2  ", "", "", "", " CAF\xC9 \"q\" "}, "  2  ,,,, CAF\xC9 \"q\" \r\n"},
-        {{"a", "", "", "", "x\ny"}, "a,,,,x\ny\r\n"},
+        {{"12", "503.25", "407", "101.5", "IP FOUND"}, "12,503.25,407,101.5,IP FOUND\r\n", {}},
+        {{"3", "503.25", "407", 0.0, ""}, "3,503.25,407, 0 ,\r\n", {}},
+        {{Cell{}, Cell{}, Cell{}, Cell{}, Cell{}}, ",,,,\r\n", {}},
+        {{"1", -12.25, 1e16, -0.0, "LOT 4, BLOCK 2"}, "1,-12.25 , 1E+16 , 0 ,LOT 4, BLOCK 2\r\n", {}},
+        {{"  2  ", "", "", "", " CAF\xC3\x89 \"q\" \xE2\x82\xAC?"}, "  2  ,,,, CAF\xC9 \"q\" \x80?\r\n", {}},
+        // Nothing may break the line or shift a column.
+        {{"a", "", "", "", "x\ny"}, "a,,,,x y\r\n", {kOneBlanked}},
+        {{"7", "1", "2", "3", "note\r\n666,9999999,9999999,0,INJECTED"},
+         "7,1,2,3,note  666,9999999,9999999,0,INJECTED\r\n", {kOneBlanked}},
+        {{"A,5", "1000", "2000", "10", ""}, "A 5,1000,2000,10,\r\n", {kOneBlanked}},
+        {{"1", "5,5", "\r6", "7\n", "d"}, "1,5 5, 6,7 ,d\r\n",
+         {"3 fields held a line break or a comma; written as blanks"}},
+        // Greek, Cyrillic and Japanese have no place in the code page.
+        {{"\xCE\xA9" "1", "", "", "", "\xD0\x9F\xD1\x80\xD0\xB8 \xE6\x97\xA5\xE6\x9C\xAC \xC3\xA9"}, "?1,,,,??? ?? \xE9\r\n",
+         {"6 characters that Windows-1252 cannot hold written as \"?\""}},
+        {{"\xF0\x9F\x98\x80\n", "", "", "", ""}, "? ,,,,\r\n",
+         {"1 character that Windows-1252 cannot hold written as \"?\"", kOneBlanked}},
     };
     for (const auto& c : cases) {
         table.Clear();
         table.AddPoint(c.cells);
         EXPECT_EQ(Write(), c.line);
+        EXPECT_EQ(report.notices, c.notices) << c.line;
+        EXPECT_EQ(report.written, 1);
+    }
+    // A comma at each place of an eight-byte word, before the description
+    // and in it: the writer looks at the line a word at a time.
+    for (size_t k = 0; k < 17; ++k) {
+        table.Clear();
+        table.AddPoint({std::string(k, 'p') + ",", "1", "", "2", std::string(k, 'd') + ","});
+        EXPECT_EQ(Write(), std::string(k, 'p') + " ,1,,2," + std::string(k, 'd') + ",\r\n") << k;
+        EXPECT_EQ(report.notices, Notices{kOneBlanked}) << k;
+        table.Clear();
+        table.AddPoint({std::string(k, 'p'), "1", "", "2", std::string(k, 'd') + ",\t"});
+        EXPECT_EQ(Write(), std::string(k, 'p') + ",1,,2," + std::string(k, 'd') + ",\t\r\n") << k;
+        EXPECT_EQ(report.notices, Notices{}) << k;
     }
     // Embedded NUL: compare with the exact bytes.
     table.Clear();
@@ -57,6 +91,63 @@ TEST_F(WriterFixture, LinesAreByteExact)
     table.AddPoint({"2", "", "", "", longText});
     table.AddPoint({"3", 1.5, "", "", ""});
     EXPECT_EQ(Write(), "1,,,,\r\n2,,,," + longText + "\r\n3, 1.5 ,,,\r\n");
+}
+
+// Every byte of the code page comes back as a reader took it: descriptions
+// of a coordinate file through the table (UTF-8) to the ASCII file. A NUL
+// ends a coordinate file's description, and CR and LF are blanked, so those
+// three go through a table cell.
+TEST_F(WriterFixture, EveryCodePageByteComesBackAsRead)
+{
+    std::string bytes;
+    for (int b = 1; b < 256; ++b)
+        if (b != '\r' && b != '\n') bytes += static_cast<char>(b);
+    std::vector<CrdPoint> points;
+    std::string expected;
+    for (size_t at = 0; at < bytes.size(); at += 30) {
+        const std::string d = "[" + bytes.substr(at, 30) + "]";  // no blank at either end
+        points.push_back({1000.0 + static_cast<double>(points.size()), 2000, 0, d});
+        expected += std::to_string(points.size()) + "," + NumberText(points.back().northing) + ",2000,0," + d + "\r\n";
+    }
+    WriteBytes(dir.Path("all.crd"), CrdNumeric(static_cast<double>(points.size()), points));
+    ReadCrdFile(table, dir.Path("all.crd"));
+    EXPECT_EQ(Write(), expected);
+    EXPECT_EQ(report.notices, Notices{});
+
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    table.Clear();
+    table.AddPoint({"", "", "", "", Cp1252ToUtf8(all)});
+    std::string blanked = all;
+    blanked['\r'] = blanked['\n'] = ' ';
+    EXPECT_EQ(Write(), ",,,," + blanked + "\r\n");
+    EXPECT_EQ(report.notices, Notices{kOneBlanked});
+}
+
+// Python's csv module and our own reader see one row a point, its coordinates
+// in their columns, whatever its texts held.
+TEST_F(WriterFixture, IndependentReadersSeeOneRowAPoint)
+{
+    table.AddPoint({"A,5", "1000", "2000", "10", "x\r\n666,9999999,9999999,0,INJECTED"});
+    table.AddPoint({"2", "5", "6\n", "3", "\xCE\xA9 LOT 4, BLOCK \"2\""});
+    Write();
+    const std::string path = dir.Path("out.asc");
+    PointTable back;
+    EXPECT_EQ(LoadOutcome(back, path), "");
+    ASSERT_EQ(back.CurrItems(), 2);
+    EXPECT_EQ(RowTexts(back, 0), (std::vector<std::string>{"A 5", "1000", "2000", "10", "x  666,9999999,9999999,0,INJECTED"}));
+    EXPECT_EQ(RowTexts(back, 1), (std::vector<std::string>{"2", "5", "6", "3", "? LOT 4, BLOCK \"2\""}));
+
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 not found";
+    const std::string script = "import csv,sys\n"
+                               "for r in csv.reader(open(sys.argv[1], encoding='cp1252', newline='')):\n"
+                               "    print('|'.join(r[:4]))\n";
+    std::FILE* pipe = ::popen(("python3 -c \"" + script + "\" '" + path + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    for (int ch; (ch = std::fgetc(pipe)) != EOF;) out += static_cast<char>(ch);
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(out, "A 5|1000|2000|10\n2|5|6 |3\n");
 }
 
 TEST_F(WriterFixture, WritesExactlyTheLoadedRows)

@@ -59,6 +59,8 @@ TEST_F(CooFixture, FieldPositions)
         {"", "", ""},
         {" 123456789ABC", "12345678", "9ABC"},
         {" 1       " + std::string(50, 'D') + "IGNORED", "1", std::string(50, 'D')},
+        // Positions are bytes of Windows-1252; the text is stored as UTF-8.
+        {" \xC9" "1234567\xE9" "CAF\xC9 \x80", "\xC3\x89" "1234567", "\xC3\xA9" "CAF\xC3\x89 \xE2\x82\xAC"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Load(c.line1 + "\r\nE\r\nN\r\nZ\r\n"), "");

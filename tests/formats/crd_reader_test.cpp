@@ -89,6 +89,9 @@ TEST_F(CrdFixture, DescriptionsAreCleaned)
         {"\0LEFTOVER"sv, ""},
         {"  SPACED  \0xx"sv, "SPACED"},
         {"\tTAB"sv, "\tTAB"},
+        // Windows-1252, the unassigned bytes included, to UTF-8.
+        {"CAF\xC9 \x80 \x81\x9D\xFF\0\xE9"sv, "CAF\xC3\x89 \xE2\x82\xAC \xC2\x81\xC2\x9D\xC3\xBF"},
+        {"\x93" "32 BYTES OF TEXT, ALL OF IT \x94 "sv, "\xE2\x80\x9C" "32 BYTES OF TEXT, ALL OF IT \xE2\x80\x9D"},
     };
     for (const auto& c : cases) {
         Load(CrdNumeric(1, {{1, 1, 1, std::string(c.field)}}));

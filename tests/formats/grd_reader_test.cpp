@@ -70,6 +70,7 @@ TEST_F(GrdFixture, NodeValuesAreTheFieldTextUnconverted)
         {"1\r\n\r\n3\r\n4", {"1", "", "3", "4"}},
         {"1,2\r\n3\r\n4\r\n99,98", {"1", "2", "3", "4"}},
         {"  -7.25  ,1e3,\" q \",ABC", {"-7.25", "1e3", " q ", "ABC"}},
+        {"1\xB0,2,3,\x80", {"1\xC2\xB0", "2", "3", "\xE2\x82\xAC"}},  // Windows-1252 to UTF-8
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Load(std::string("0,0,1,1,1,1\r\n") + c.values), "") << c.values;

@@ -31,7 +31,7 @@ const Rows kBasic = {
     {"1", "5000", "1000", "100", "IP FOUND"},
     {"2", "5012.345", "1020.5", "101.25", "  FENCE COR  "},
     {"3", "-12.25", "7.5", "0", "LOT 4, BLOCK 2"},
-    {"17", "123456.789012", "654321.123456", "1234.5678", "CAF\xC9"},
+    {"17", "123456.789012", "654321.123456", "1234.5678", "CAF\xC3\x89"},
     {"20", "0", "0", "0", ""},
     {"21", "", "", "", ""},
 };
@@ -74,12 +74,12 @@ TEST(MdbReader, ReferenceDatabases)
          {{"101", "6000.75", "2050.25", "99.5", "TOP BANK"},
           {"102", "6010", "2060.5", "98.125", "EDGE PAVEMENT"},
           {"103", "6020.125", "2070", "97", "MANHOLE"}}},
-        // A Single shows 7 digits; a memo comes whole; Omega has no place in
-        // Windows-1252.
+        // A Single shows 7 digits; a memo comes whole; text keeps every
+        // character.
         {"points-types.mdb",
          {{"P1", "5000", "1000", "100.1", "SHORT MEMO"},
           {"P2", "5001.5", "1001.25", "-0.3", LongMemo()},
-          {"P3", "5002", "1002", "12345.68", "MEMO WITH \xC9 AND ?"}}},
+          {"P3", "5002", "1002", "12345.68", "MEMO WITH \xC3\x89 AND \xCE\xA9"}}},
     };
     for (const auto& c : cases) {
         PointTable table;

@@ -109,6 +109,7 @@ TEST_F(SurveyorFixture, CompanionDescriptions)
         {"\tTAB", "\tTAB"},
         {"AB\0C"s, "AB\0C"s},
         {std::string(32, 'X'), std::string(32, 'X')},
+        {" CAF\xC9 \x80\x8D ", "CAF\xC3\x89 \xE2\x82\xAC\xC2\x8D"},  // Windows-1252 to UTF-8
     };
     for (const auto& c : cases) {
         std::string companion = SurveyorDescriptions({c.record, "NEXT", "LAST"});

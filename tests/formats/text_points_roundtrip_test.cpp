@@ -66,7 +66,7 @@ const std::vector<Source>& Sources()
              table.AddPoint({" 2 ", "", "", "", " lead and trail "});
              table.AddPoint({"", "", "", "", ""});
              table.AddPoint({"3", "-1.5E3", "+2", "", "two\r\nlines\rcr\nlf"});
-             table.AddPoint({"4", 1.5, 0.0, -2.0, ""});
+             table.AddPoint({"4", 1.5, 0.0, -2.0, "\xC3\x89\xE2\x82\xAC\xC2\x81 caf\xC3\xA9"});
              table.AddPoint({"5", "1", "2", "3", "\"quoted\""});
              table.AddPoint({"6", "1", "2", "3", "a\tb  c"});
          },
@@ -195,26 +195,32 @@ TEST(TextPointsWriter, BytesOfTheOptions)
     PointTable table;
     table.AddPoint({"1", "5000", "1000.5", 0.0, "LOT 4, BLOCK 2"});
     table.AddPoint({"#2", "", "", "", ""});
-    table.AddPoint({"3", "1", "2", "3", "caf\xE9 \"x\""});
+    // Greek, Cyrillic and Japanese: kept in UTF-8, "?" in Windows-1252.
+    table.AddPoint({"3", "1", "2", "3", "caf\xC3\xA9 \"x\" \xCE\xA9\xD0\x96\xE6\x97\xA5"});
     table.Set(ColPoint, 3, std::string("typed after the points"));
     using L = TextLayout;
     using D = TextDelimiter;
     const struct {
         TextWriteOptions options;
         std::string bytes;
+        std::vector<std::string> notices;
     } cases[] = {
-        {{}, "1,5000,1000.5,0,\"LOT 4, BLOCK 2\"\r\n\"#2\",,,,\r\n3,1,2,3,\"caf\xE9 \"\"x\"\"\"\r\n"},
+        {{},
+         "1,5000,1000.5,0,\"LOT 4, BLOCK 2\"\r\n\"#2\",,,,\r\n3,1,2,3,\"caf\xE9 \"\"x\"\" ???\"\r\n",
+         {"3 characters that Windows-1252 cannot hold written as \"?\""}},
         {{L::ENZ, D::Tab, true, TextEncoding::Utf8, TextLineEnd::Lf},
-         "Easting\tNorthing\tElevation\n1000.5\t5000\t0\n\"\"\t\t\n2\t1\t3\n"},
+         "Easting\tNorthing\tElevation\n1000.5\t5000\t0\n\"\"\t\t\n2\t1\t3\n", {}},
         {{L::PNEZD, D::Blanks, true, TextEncoding::Utf8, TextLineEnd::CrLf},
          "Point Northing Easting Elevation Description\r\n1 5000 1000.5 0 LOT 4, BLOCK 2\r\n"
-         "\"#2\" \"\" \"\" \"\" \"\"\r\n3 1 2 3 \"caf\xC3\xA9 \"\"x\"\"\"\r\n"},
-        {{L::PEN, D::Semicolon}, "1;1000.5;5000\r\n\"#2\";;\r\n3;2;1\r\n"},
+         "\"#2\" \"\" \"\" \"\" \"\"\r\n3 1 2 3 \"caf\xC3\xA9 \"\"x\"\" \xCE\xA9\xD0\x96\xE6\x97\xA5\"\r\n", {}},
+        {{L::PEN, D::Semicolon}, "1;1000.5;5000\r\n\"#2\";;\r\n3;2;1\r\n", {}},
     };
     TempDir dir;
     for (const auto& c : cases) {
-        WriteTextPointsFile(table, dir.Path("out.csv"), c.options);
+        const ExportReport report = WriteTextPointsFile(table, dir.Path("out.csv"), c.options);
         EXPECT_EQ(ReadBytes(dir.Path("out.csv")), c.bytes);
+        EXPECT_EQ(report.notices, c.notices) << c.bytes;
+        EXPECT_EQ(report.written, 3);
     }
     table.Clear();
     table.AddPoint({"", "", "", "", ""});

@@ -4,44 +4,23 @@
 
 using namespace tessaly;
 
-TEST(AnsiText, DecodesWindows1252)
+TEST(TableText, ShowsEveryCharacter)
 {
     const struct {
-        std::string bytes;
+        std::string utf8;
         QString text;
     } cases[] = {
         {"IP FOUND", QStringLiteral("IP FOUND")},
-        {"caf\xE9", QStringLiteral("caf\u00E9")},
-        {"\x80 5", QStringLiteral("\u20AC 5")},
-        {"\x93q\x94", QStringLiteral("\u201Cq\u201D")},
-        {"\x8C\x9F", QStringLiteral("\u0152\u0178")},
-        {"\x81\x8D\x8F\x90\x9D", QStringLiteral("\u0081\u008D\u008F\u0090\u009D")},  // unassigned bytes
+        {"caf\xC3\xA9 \xE2\x82\xAC", QStringLiteral("caf\u00E9 \u20AC")},
+        {"\xC2\x81\xC2\x9D", QStringLiteral("\u0081\u009D")},  // what the unassigned bytes decode to
+        {"\xCE\xA9 \xD0\x96 \xE6\x97\xA5\xE6\x9C\xAC", QStringLiteral("\u03A9 \u0416 \u65E5\u672C")},
+        {"a\xF0\x9F\x98\x80" "b", QStringLiteral("a\U0001F600b")},
         {std::string("A\0B", 3), QString(QStringLiteral("A")) + QChar(0) + QStringLiteral("B")},
         {"", QString()},
     };
-    for (const auto& c : cases) EXPECT_EQ(AnsiToQString(c.bytes), c.text) << c.bytes;
-}
-
-TEST(AnsiText, EncodesTypedTextWithQuestionMarksForTheRest)
-{
-    const struct {
-        QString text;
-        std::string bytes;
-    } cases[] = {
-        {QStringLiteral("Stra\u00DFe"), "Stra\xDF" "e"},
-        {QStringLiteral("\u20AC"), "\x80"},
-        {QStringLiteral("\u2014 \u2122"), "\x97 \x99"},
-        {QStringLiteral("\u65E5\u672C"), "??"},
-        {QStringLiteral("a\U0001F600b"), "a?b"},          // one character, one "?"
-        {QString(QChar(0xD800)) + u'x', "?x"},            // a lone surrogate
-        {QStringLiteral("\u0085"), "?"},                  // a C1 control that 0x85 does not mean
-    };
-    for (const auto& c : cases) EXPECT_EQ(QStringToAnsi(c.text), c.bytes) << c.text.toStdString();
-}
-
-TEST(AnsiText, EveryByteSurvivesARoundTrip)
-{
-    std::string all;
-    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-    EXPECT_EQ(QStringToAnsi(AnsiToQString(all)), all);
+    for (const auto& c : cases) {
+        EXPECT_EQ(TableTextToQString(c.utf8), c.text) << c.utf8;
+        EXPECT_EQ(QStringToTableText(c.text), c.utf8) << c.utf8;  // typed or pasted, kept whole
+    }
+    EXPECT_EQ(QStringToTableText(QString(QChar(0xD800)) + u'x'), "?x") << "a lone surrogate";
 }

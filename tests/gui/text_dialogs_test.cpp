@@ -167,7 +167,7 @@ TEST(ExportOptionsDialog, DefaultsByNameAndTheLastChoiceAgain)
 
     // What was chosen writes the file it says.
     PointTable table;
-    table.AddPoint({"1", "5000", "1000", "100", "CAF\xC9"});
+    table.AddPoint({"1", "5000", "1000", "100", "CAF\xC3\x89"});
     WriteTextPointsFile(table, txt, dialog.TextOptions());
     EXPECT_EQ(ReadBytes(txt), "Northing;Easting;Elevation;Description\n5000;1000;100;CAF\xC3\x89\n");
 

@@ -401,17 +401,25 @@ TEST_F(GridTest, ArrowsStopAtTheEdgesAndTabLeavesTheGrid)
     EXPECT_EQ(writes.size(), 1u);
 }
 
-TEST_F(GridTest, ShowsWindows1252AndStoresTypedTextInIt)
+TEST_F(GridTest, ShowsAndStoresAnyCharacter)
 {
-    table.Set(ColDescription, 6, std::string("caf\xE9 \x80"));
+    table.Set(ColDescription, 6, std::string("caf\xC3\xA9 \xE2\x82\xAC \xCE\xA9"));
     grid->Refresh();
-    EXPECT_EQ(Shown(6, 4), QStringLiteral("caf\u00E9 \u20AC"));
+    EXPECT_EQ(Shown(6, 4), QStringLiteral("caf\u00E9 \u20AC \u03A9"));
 
     Go(7, 4);
-    TypeUnicode(QStringLiteral("Stra\u00DFe \u2014 \u65E5"));
+    TypeUnicode(QStringLiteral("Stra\u00DFe \u2014 \u65E5 \u0416"));
     Key(Qt::Key_Down);
     ASSERT_EQ(writes.size(), 1u);
-    EXPECT_EQ(CellText(table.Get(ColDescription, 7)), "Stra\xDF" "e \x97 ?");
+    EXPECT_EQ(CellText(table.Get(ColDescription, 7)), "Stra\xC3\x9F" "e \xE2\x80\x94 \xE6\x97\xA5 \xD0\x96");
+
+    QApplication::clipboard()->setText(QStringLiteral("\u0391\u03B2\t\u65E5\u672C"));
+    Go(8, 3);
+    Key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(CellText(table.Get(ColElevation, 8)), "\xCE\x91\xCE\xB2");
+    EXPECT_EQ(CellText(table.Get(ColDescription, 8)), "\xE6\x97\xA5\xE6\x9C\xAC");
+    Key(Qt::Key_C, Qt::ControlModifier);  // the pasted block, still selected
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("\u0391\u03B2\t\u65E5\u672C\n"));
 }
 
 TEST_F(GridTest, AFailingCallbackIsReportedAndTheGridCarriesOn)

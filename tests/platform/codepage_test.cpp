@@ -47,8 +47,34 @@ TEST(Codepage, Cp1252ToUtf8)
         {"\x81\x9D", "\xC2\x81\xC2\x9D"},
         {"\x9F\xFF", "\xC5\xB8\xC3\xBF"},
         {"\0"s, "\0"s},
+        {"twelve bytes\xE9", "twelve bytes\xC3\xA9"},  // past the first eight
     };
-    for (const auto& c : cases) EXPECT_EQ(Cp1252ToUtf8(c.cp1252), c.utf8);
+    std::string buffer;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Cp1252ToUtf8(c.cp1252), c.utf8);
+        EXPECT_EQ(Cp1252ToUtf8(c.cp1252, buffer), c.utf8);
+    }
+    const std::string ascii = "IP FOUND, NO COPY";
+    EXPECT_EQ(Cp1252ToUtf8(ascii, buffer).data(), ascii.data());
+}
+
+TEST(Codepage, MendUtf8KeepsValidTextAndCountsWhatItMends)
+{
+    const struct {
+        std::string text, mended;
+        int64_t replaced;
+    } cases[] = {
+        {"plain ?", "plain ?", 0},
+        {"\xCE\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80", "\xCE\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80", 0},
+        {"a\x80" "b", "a?b", 1},
+        {"CAF\xC9", "CAF?", 1},
+        {"\xC0\xAF cut \xE2\x82", "? cut ?", 2},
+    };
+    for (const auto& c : cases) {
+        int64_t replaced = 0;
+        EXPECT_EQ(MendUtf8(c.text, replaced), c.mended);
+        EXPECT_EQ(replaced, c.replaced) << c.text;
+    }
 }
 
 TEST(Codepage, EveryByteSurvivesTheRoundTrip)

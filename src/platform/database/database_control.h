@@ -93,7 +93,7 @@ public:
     // fields, or is damaged in a way seen before any record is read.
     void SetDatabaseName(const std::string& file);
 
-    // The current record's text of a bound field (Windows-1252). Fails when
+    // The current record's text of a bound field (UTF-8). Fails when
     // there is no current record or the field is not bound.
     std::string FieldText(std::string_view field);
     // Moves to the next record. Fails when there is no current record, and

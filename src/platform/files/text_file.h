@@ -1,5 +1,6 @@
 #pragma once
-// Sequential text input and output, one byte a character (Windows-1252).
+// Sequential text input and output, bytes as the file holds them (a reader
+// decodes them from its format's code page).
 #include <cstdint>
 #include <cstdio>
 #include <string>

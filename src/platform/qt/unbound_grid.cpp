@@ -333,8 +333,8 @@ void UnboundGrid::PasteText(const QString& text)
         }
         UnboundGridModel::Cells cells(static_cast<size_t>(model_->columnCount()));
         for (int k = 0; k < fields.size() && startCol + k < model_->columnCount(); ++k) {
-            const std::string ansi = QStringToAnsi(fields[k]);
-            cells[static_cast<size_t>(startCol + k)] = ansi.empty() ? Cell{} : Cell{ansi};
+            const std::string text = QStringToTableText(fields[k]);
+            cells[static_cast<size_t>(startCol + k)] = text.empty() ? Cell{} : Cell{text};
         }
         if (row > model_->AddNewRow()) row = model_->AddNewRow();
         if (!model_->WriteCells(row, cells)) break;

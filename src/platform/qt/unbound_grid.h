@@ -11,8 +11,8 @@
 // The grid offers an add-new row below the last row (while it holds fewer
 // rows than its limit) and a row selector column at the left edge (a
 // triangle on the current row, a pencil on a row with edits not yet handed
-// back, an asterisk on the add-new row). Text is
-// shown decoded from Windows-1252 and typed text is stored encoded to it.
+// back, an asterisk on the add-new row). Cell text is UTF-8: any character
+// shows, and any typed or pasted one is kept.
 //
 // Editing works as in a spreadsheet: a printable key on a cell starts editing
 // it with that key (there is no keyboard search), a click on the current cell

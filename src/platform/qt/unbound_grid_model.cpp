@@ -54,10 +54,10 @@ QString UnboundGridModel::ShownText(int row, int col) const
 {
     if (col < 0 || col >= columnCount()) return {};
     const auto c = static_cast<size_t>(col);
-    if (row == pendingRow_ && c < pending_.size() && pending_[c]) return AnsiToQString(CellText(*pending_[c]));
+    if (row == pendingRow_ && c < pending_.size() && pending_[c]) return TableTextToQString(CellText(*pending_[c]));
     const RowWindow::Row* held = rows_.Get(row);
     if (!held || c >= held->cells.size() || !held->cells[c]) return {};
-    return AnsiToQString(CellText(*held->cells[c]));
+    return TableTextToQString(CellText(*held->cells[c]));
 }
 
 int UnboundGridModel::rowCount(const QModelIndex& parent) const
@@ -79,7 +79,7 @@ QVariant UnboundGridModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     if (role != Qt::BackgroundRole && role != Qt::ToolTipRole) return {};
     const QString text = ShownText(index.row(), index.column());
-    if (!IsNonNumber(Cell{QStringToAnsi(text)})) return {};
+    if (!IsNonNumber(Cell{QStringToTableText(text)})) return {};
     if (role == Qt::BackgroundRole) return QColor(255, 214, 170);  // light orange
     return QStringLiteral("Not a number: the %1 \"%2\" is text").arg(Caption(index.column()), text);
 }
@@ -125,16 +125,16 @@ bool UnboundGridModel::setData(const QModelIndex& index, const QVariant& value, 
         if (!CommitPendingRow() && row > committed) row -= before - rowCount();  // a failed new row went
     }
 
-    std::string text = QStringToAnsi(value.toString());
+    std::string text = QStringToTableText(value.toString());
     if (pendingRow_ < 0) {
         if (row == AddNewRow()) {
             if (text.empty()) return true;  // an editor opened and closed empty adds nothing
-        } else if (AnsiToQString(text) == ShownText(row, index.column())) {
+        } else if (TableTextToQString(text) == ShownText(row, index.column())) {
             return true;  // leaving a cell as it was is not an edit
         }
         if (!BeginPending(row, {})) return false;
         emit headerDataChanged(Qt::Vertical, row, row);
-    } else if (!pending_[col] && !addPending_ && AnsiToQString(text) == ShownText(row, index.column())) {
+    } else if (!pending_[col] && !addPending_ && TableTextToQString(text) == ShownText(row, index.column())) {
         return true;
     }
     pending_[col] = Cell{std::move(text)};

@@ -2,8 +2,8 @@
 // The model of the unbound grid: the rows held (a RowWindow over the
 // callbacks), the row being edited and how it goes back (commit, cancel),
 // deleting rows, and the grid's columns. Column k shows buffer cell k, and a
-// buffer row carries one cell per column. Text is shown decoded from
-// Windows-1252 and typed text is stored encoded to it.
+// buffer row carries one cell per column. Cell text is UTF-8, so any
+// character shows and any typed one is kept.
 #include <QAbstractTableModel>
 #include <QString>
 #include <functional>

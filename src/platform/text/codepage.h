@@ -1,8 +1,9 @@
 #pragma once
-// Conversion between UTF-8 and Windows-1252, the code page in which the point
-// table keeps its text. Other libraries (the database engine, Qt) speak
-// Unicode; every text crossing into or out of the table passes through here.
+// Conversion between UTF-8, in which the point table keeps its text, and
+// Windows-1252, the code page of the older point formats: their readers
+// decode through here and the ASCII PNEZD writer encodes.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,14 @@ std::string Utf8ToCp1252(std::string_view utf8);
 // The same, adding to REPLACED the number of "?" put in for characters and
 // malformed sequences (a "?" of the text itself is not counted).
 std::string Utf8ToCp1252(std::string_view utf8, int64_t& replaced);
+// The same written from OUT on, which has room for utf8.size() bytes (the
+// code page never takes more bytes than UTF-8); returns the end of what was
+// written. A writer puts its fields straight into its output buffer.
+char* Utf8ToCp1252(std::string_view utf8, char* out, int64_t& replaced);
+
+// UTF-8 with each malformed sequence replaced by "?", counted in REPLACED;
+// valid text comes back unchanged.
+std::string MendUtf8(std::string_view text, int64_t& replaced);
 
 // Checks text piece by piece for valid UTF-8, so a file can be checked as it
 // is read: a sequence may be cut between two pieces.
@@ -40,5 +49,28 @@ private:
 
 // Windows-1252 to UTF-8. Every byte has a character, so nothing is lost.
 std::string Cp1252ToUtf8(std::string_view cp1252);
+// True when TEXT has no byte above 127.
+inline bool IsAscii(std::string_view text)
+{
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080u) return false;
+    }
+    for (; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
+}
+
+// Decodes CP1252 into BUFFER and returns it.
+std::string_view DecodeCp1252(std::string_view cp1252, std::string& buffer);
+// Windows-1252 to UTF-8 for a reader's field: text that is all ASCII, as most
+// fields are, comes back as it is without a copy (and without a call); any
+// other is decoded into BUFFER.
+inline std::string_view Cp1252ToUtf8(std::string_view cp1252, std::string& buffer)
+{
+    return IsAscii(cp1252) ? cp1252 : DecodeCp1252(cp1252, buffer);
+}
 
 }  // namespace tessaly
