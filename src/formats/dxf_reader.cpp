@@ -256,7 +256,7 @@ private:
             if (!in_.Read(code)) {
                 if (entitiesDone) return std::nullopt;
                 return "the file ends before its drawing does (line " + std::to_string(in_.Line()) +
-                       "); the points before the cut were loaded";
+                       ")";
             }
             if (in_.Line() == 1) {
                 if (code.starts_with("\xEF\xBB\xBF")) code.erase(0, 3);
@@ -275,12 +275,13 @@ private:
                 // A group 0 ends the entity before it, whatever it starts.
                 if (group == 0 && section == "ENTITIES") Finish();
                 return "the file ends in the middle of a group (line " + std::to_string(in_.Line()) +
-                       "); the points before it were loaded";
+                       ")";
             }
             const bool cut = in_.Cut();
 
             if (group == 0) {
                 if (section == "ENTITIES") Finish();
+                value = std::string(TrimBlanksAndTabs(value));
                 if (value == "EOF") return std::nullopt;
                 pendingSection = value == "SECTION";
                 if (value == "ENDSEC") {
@@ -334,7 +335,8 @@ private:
         entity_.reset();
         const bool cut = pointCut_;
         pointCut_ = false;
-        if (e.type == "VIEWPORT") return;
+        // Parts of the entity before them, and the paper space's own view.
+        if (e.type == "VERTEX" || e.type == "SEQEND" || e.type == "ATTRIB" || e.type == "VIEWPORT") return;
         if (e.type == "POINT") {
             if (e.paperSpace) {
                 ++paperPoints_;
