@@ -39,6 +39,8 @@ namespace tessaly {
 
 namespace {
 
+// As the LandXML reader keeps of a point text: more than any drawing needs
+// (AutoCAD writes at most 2049 characters a value).
 constexpr size_t kMaxValue = 4096;
 constexpr std::string_view kBinarySentinel = "AutoCAD Binary DXF";
 
@@ -84,6 +86,12 @@ private:
     bool afterCr_ = false;
     bool cut_ = false;
 };
+
+// "1 point", "2 points".
+std::string Count(int64_t n, std::string_view one, std::string_view many)
+{
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
 
 // A text for a message: at most 40 characters, control bytes as "?".
 std::string Shown(std::string_view text)
@@ -255,8 +263,7 @@ private:
         for (;;) {
             if (!in_.Read(code)) {
                 if (entitiesDone) return std::nullopt;
-                return "the file ends before its drawing does (line " + std::to_string(in_.Line()) +
-                       ")";
+                return "the file ends before its drawing does (line " + std::to_string(in_.Line()) + ")";
             }
             if (in_.Line() == 1) {
                 if (code.starts_with("\xEF\xBB\xBF")) code.erase(0, 3);
@@ -274,8 +281,7 @@ private:
             if (!in_.Read(value)) {
                 // A group 0 ends the entity before it, whatever it starts.
                 if (group == 0 && section == "ENTITIES") Finish();
-                return "the file ends in the middle of a group (line " + std::to_string(in_.Line()) +
-                       ")";
+                return "the file ends in the middle of a group (line " + std::to_string(in_.Line()) + ")";
             }
             const bool cut = in_.Cut();
 
@@ -482,20 +488,19 @@ private:
             report.notices.push_back("the drawing labels no point with its number (layer PNT-NO): the points were "
                                      "numbered 1 to " + n);
         if (nonNumbers)
-            report.notices.push_back(std::to_string(nonNumbers) + (nonNumbers == 1 ? " point has" : " points have") +
+            report.notices.push_back(Count(nonNumbers, "point has", "points have") +
                                      " a coordinate that is not a number, the first on line " +
                                      std::to_string(firstNonNumber));
         if (const int64_t cut = cutLabels + cutPoints)
-            report.notices.push_back(std::to_string(cut) + (cut == 1 ? " text" : " texts") + " longer than " +
-                                     std::to_string(kMaxValue) + " characters " + (cut == 1 ? "was" : "were") +
-                                     " cut");
+            report.notices.push_back(Count(cut, "text", "texts") + " longer than " + std::to_string(kMaxValue) +
+                                     (cut == 1 ? " characters was cut" : " characters were cut"));
         if (unmatched_)
-            report.notices.push_back(std::to_string(unmatched_) +
-                                     (unmatched_ == 1 ? " label on layer PNT-NO or PNT-DESC belongs to no point and was not read"
-                                                     : " labels on layer PNT-NO or PNT-DESC belong to no point and "
-                                                       "were not read"));
+            report.notices.push_back(Count(unmatched_, "label", "labels") + " on layer PNT-NO or PNT-DESC " +
+                                     (unmatched_ == 1 ? "belongs to no point and was" : "belong to no point and were") +
+                                     " not read");
         if (paperPoints_)
-            report.notices.push_back(std::to_string(paperPoints_) + (paperPoints_ == 1 ? " point in paper space was not read" : " points in paper space were not read"));
+            report.notices.push_back(Count(paperPoints_, "point", "points") + " in paper space " +
+                                     (paperPoints_ == 1 ? "was" : "were") + " not read");
         for (const std::string& kind : beyond_)
             report.beyondPoints += (report.beyondPoints.empty() ? "" : ", ") + kind;
         return report;

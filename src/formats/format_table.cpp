@@ -159,7 +159,9 @@ bool HasPointRows(const std::string& file)
         return false;
     }
     const std::vector<Column> columns = LayoutColumns(TextLayout::PNEZD);
-    const auto at = [&](Column c) { return static_cast<size_t>(std::find(columns.begin(), columns.end(), c) - columns.begin()); };
+    const auto at = [&](Column c) {
+        return static_cast<size_t>(std::find(columns.begin(), columns.end(), c) - columns.begin());
+    };
     const size_t north = at(ColNorthing), east = at(ColEasting);
     for (size_t r = preview.header ? 1 : 0; r < preview.rows.size(); ++r) {
         const std::vector<std::string>& row = preview.rows[r];

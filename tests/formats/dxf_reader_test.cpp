@@ -74,8 +74,8 @@ TEST(DxfReader, TessalysOwnDrawingReopensWithTheSameTable)
     for (size_t at = begin; at < end;) {
         const size_t next = std::min(dxf.find("  0\r\n", at + 1), end);
         const std::string entity = dxf.substr(at, next - at);
-        byLayer[entity.find("PNT-NO") != std::string::npos ? 0 : entity.find("PNT-DESC") != std::string::npos ? 1 : 2] +=
-            entity;
+        const bool number = entity.find("PNT-NO") != std::string::npos;
+        byLayer[number ? 0 : entity.find("PNT-DESC") != std::string::npos ? 1 : 2] += entity;
         at = next;
     }
     WriteBytes(path, dxf.substr(0, begin) + byLayer[1] + byLayer[0] + byLayer[2] + dxf.substr(end));
