@@ -147,14 +147,18 @@ const Format& ChooseReader(const std::string& file)
 const Format* ChooseWriter(const std::string& file) { return FirstClaiming(file, &Format::write); }
 
 namespace {
-// True when a line among the first of FILE, read as text, has a northing and
-// an easting that are numbers where the default layout puts them.
-bool HasPointRows(const std::string& file)
+// True when a line among the first of HEAD, the start of a text file, has a
+// northing and an easting that are numbers where the default layout puts
+// them. Only HEAD's whole lines are looked at, so a huge file or line costs
+// no more than its start.
+bool HasPointRows(std::string_view head)
 {
     constexpr size_t kRowsLooked = 50;
+    const MemoryFile lines(head.size() < kFileHeadBytes ? head : WholeLines(head));
+    if (lines.Path().empty()) return false;
     TextPreview preview;
     try {
-        preview = PreviewTextPointsFile(file, TextLayout::PNEZD, kRowsLooked);
+        preview = PreviewTextPointsFile(lines.Path(), TextLayout::PNEZD, kRowsLooked);
     } catch (const Error&) {
         return false;
     }
@@ -179,7 +183,7 @@ std::optional<std::string> NotPointsKind(const std::string& file)
     const std::optional<std::string> head = FileHead(file);
     if (!head || head->empty()) return std::nullopt;
     if (const std::optional<std::string_view> kind = ForeignFileKind(*head)) return std::string(*kind);
-    if (LooksLikePlainText(*head) && !HasPointRows(file)) return "text without point rows";
+    if (LooksLikePlainText(*head) && !HasPointRows(*head)) return "text without point rows";
     return std::nullopt;
 }
 }  // namespace
@@ -195,7 +199,7 @@ ReadReport RefuseNotPoints(PointTable& table, const std::string& file, const Rea
 bool IsTextWithPointRows(const std::string& file)
 {
     const std::optional<std::string> head = FileHead(file);
-    return head && !head->empty() && !ForeignFileKind(*head) && LooksLikePlainText(*head) && HasPointRows(file);
+    return head && !head->empty() && !ForeignFileKind(*head) && LooksLikePlainText(*head) && HasPointRows(*head);
 }
 
 }  // namespace tessaly

@@ -107,7 +107,8 @@ TEST(FormatTable, PlainlyOtherFilesAreRefusedAndTextPointsOfAnyNameRead)
         {"README.md", "# Survey\n\nRun the 2 steps in 1.5 minutes.\n", "refused",
          "not a point file: text without point rows"},
         {"job.pnt", "# job\nPoint Northing Easting\n1 5000.5 1000 100 IP\n", "text-other", ""},
-        {"job.xyz", "1000.25\t5000\t100\n", "text-other", ""},
+        {"job.xyz", "1000.25\t5000\t100", "text-other", ""},
+        {"big.json", "[" + std::string(8 << 20, '1') + "]\n1,2,3", "refused", "text without point rows"},
         {"photo.crd", png, "crd", nullptr},
         {"empty.pts", "", "s1", nullptr},
         {"fractions.pts", SurveyorOneFile(fractions, true, 0x4142), "s1", ""},
@@ -116,7 +117,7 @@ TEST(FormatTable, PlainlyOtherFilesAreRefusedAndTextPointsOfAnyNameRead)
         {"job.pts", ReadBytes(TestData("reference/job.pts")), "s1", ""},
     };
     // Binary numbers need not hold a NUL: such a file is no text all the same.
-    EXPECT_EQ(cases[14].content.find('\0'), std::string::npos);
+    EXPECT_EQ(SurveyorOneFile(fractions, true, 0x4142).find('\0'), std::string::npos);
     for (const auto& c : cases) {
         const std::string path = dir.Path(c.name);
         WriteBytes(path, c.content);

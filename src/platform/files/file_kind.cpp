@@ -1,5 +1,8 @@
 #include "platform/files/file_kind.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -73,6 +76,39 @@ bool LooksLikePlainText(std::string_view head)
     // A head cut in the middle of a character is still UTF-8.
     if (!utf8.Failed()) return true;
     return high * 4 <= head.size();
+}
+
+std::string_view WholeLines(std::string_view head)
+{
+    // UTF-16: the last line feed that is a whole character.
+    const bool little = head.starts_with("\xFF\xFE"), big = head.starts_with("\xFE\xFF");
+    if (little || big) {
+        for (size_t i = (head.size() & ~size_t{1}); i >= 4; i -= 2) {
+            const std::string_view unit = head.substr(i - 2, 2);
+            if (unit == (little ? std::string_view("\n\0", 2) : std::string_view("\0\n", 2))) return head.substr(0, i);
+        }
+        return head.substr(0, 2);
+    }
+    const size_t end = head.find_last_of("\r\n");
+    return end == std::string_view::npos ? std::string_view() : head.substr(0, end + 1);
+}
+
+MemoryFile::MemoryFile(std::string_view bytes)
+{
+    fd_ = ::memfd_create("tessaly-head", MFD_CLOEXEC);
+    if (fd_ < 0) return;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return;
+        done += static_cast<size_t>(n);
+    }
+    path_ = "/proc/self/fd/" + std::to_string(fd_);
+}
+
+MemoryFile::~MemoryFile()
+{
+    if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace tessaly

@@ -31,4 +31,26 @@ std::optional<std::string_view> ForeignFileKind(std::string_view head);
 // that merely lacks a NUL is not taken for text.
 bool LooksLikePlainText(std::string_view head);
 
+// HEAD up to the end of its last complete line (UTF-16 lines included):
+// what a look at the first lines reads without meeting a line cut short.
+std::string_view WholeLines(std::string_view head);
+
+// A file in memory that holds BYTES, for code that reads files by name: a
+// look at a file's first lines then reads no more than those, however long
+// the file or its lines. It goes away with the object. Path() is empty when
+// no such file could be made.
+class MemoryFile {
+public:
+    explicit MemoryFile(std::string_view bytes);
+    ~MemoryFile();
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
 }  // namespace tessaly
