@@ -16,6 +16,8 @@
 //    at (a drawing saved again may group its entities by layer), else the
 //    point it follows when it lies near (a label moved by hand). A drawing
 //    without number labels has its points numbered 1..n.
+//  - $INSUNITS gives the unit of the points when it is metres, feet or US
+//    survey feet.
 //  - Text is Windows-1252 up to AutoCAD 2004 (AC1018) and UTF-8 after it
 //    (and in any release where it is valid UTF-8 beyond ASCII);
 //    "\U+XXXX" stands for any character, "%%" starts a control code.
@@ -91,6 +93,15 @@ private:
 std::string Count(int64_t n, std::string_view one, std::string_view many)
 {
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+// The unit of the drawing's $INSUNITS code, when it is one the table knows.
+LinearUnit Unit(double code)
+{
+    if (code == 6) return LinearUnit::Metre;
+    if (code == 2) return LinearUnit::Foot;
+    if (code == 21) return LinearUnit::UsSurveyFoot;
+    return LinearUnit::Unknown;
 }
 
 // A text for a message: at most 40 characters, control bytes as "?".
@@ -308,6 +319,7 @@ private:
             if (section == "HEADER") {
                 if (group == 9) variable = value;
                 else if (variable == "$ACADVER") utf8_ = TrimBlanksAndTabs(value) >= "AC1021";
+                else if (variable == "$INSUNITS" && group == 70) unit_ = Unit(LeadingNumber(value));
                 continue;
             }
             if (entity_) Take(group, std::move(value), cut);
@@ -451,6 +463,7 @@ private:
     ReadReport Store()
     {
         table_.Clear();
+        table_.SetUnit(unit_);
         std::vector<std::array<const Label*, 2>> given;
         Match(given);
         bool numbered = false;
@@ -510,6 +523,7 @@ private:
     const std::string& file_;
     DxfLines in_;
     bool utf8_ = false;  // AutoCAD 2007 and later write UTF-8
+    LinearUnit unit_ = LinearUnit::Unknown;
     std::optional<Entity> entity_;
     bool pointCut_ = false;
     std::vector<Point> points_;  // one more than the table holds, to say it is full

@@ -35,9 +35,10 @@ std::string Text(const std::string& layer, double x, double y, const std::string
 }
 
 std::string Drawing(const std::string& entities, const std::string& version = "AC1009",
-                    const std::string& blocks = "")
+                    const std::string& blocks = "", const std::string& header = "")
 {
-    return Group(0, "SECTION") + Group(2, "HEADER") + Group(9, "$ACADVER") + Group(1, version) + Group(0, "ENDSEC") +
+    return Group(0, "SECTION") + Group(2, "HEADER") + Group(9, "$ACADVER") + Group(1, version) + header +
+           Group(0, "ENDSEC") +
            Group(0, "SECTION") + Group(2, "BLOCKS") + blocks + Group(0, "ENDSEC") + Group(0, "SECTION") +
            Group(2, "ENTITIES") + entities + Group(0, "ENDSEC") + Group(0, "EOF");
 }
@@ -178,5 +179,16 @@ TEST(DxfReader, Cases)
         EXPECT_NE(notices.find(c.notice), std::string::npos) << c.what << ": " << notices;
         EXPECT_EQ(notices.empty(), *c.notice == '\0') << c.what << ": " << notices;
         EXPECT_EQ(report.beyondPoints, c.beyond) << c.what;
+        EXPECT_EQ(table.Unit(), LinearUnit::Unknown) << c.what;
+    }
+    // The drawing's unit is the points' unit.
+    const std::string path = dir.Path("units.dxf");
+    PointTable table;
+    const std::pair<const char*, LinearUnit> units[] = {
+        {"21", LinearUnit::UsSurveyFoot}, {"6", LinearUnit::Metre}, {"4", LinearUnit::Unknown}};
+    for (auto [code, unit] : units) {
+        WriteBytes(path, Drawing(Point("1", "2"), "AC1015", "", Group(9, "$INSUNITS") + Group(70, code)));
+        EXPECT_EQ(LoadOutcome(table, path), "");
+        EXPECT_EQ(table.Unit(), unit) << code;
     }
 }
