@@ -2,7 +2,6 @@
 #include <optional>
 #include <string>
 #include <type_traits>
-#include <vector>
 
 #include "formats/formats.h"
 #include "platform/error.h"
