@@ -6,7 +6,10 @@
 //   - a load completes or throws tessaly::Error, nothing else;
 //   - CurrItems never exceeds the table;
 //   - the written file is exactly the CurrItems rows, field by field;
-//   - LandXML only: the points loaded, written as LandXML, read back the same.
+//   - LandXML only: the points loaded, written as LandXML, read back the same;
+//   - DXF only: the points loaded, written as DXF, read back with the same
+//     coordinates, and with the same numbers and descriptions where those
+//     are plain text that a drawing holds as it stands.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +40,8 @@ constexpr const char* kExt = ".grd";
 constexpr const char* kExt = ".csv";
 #elif defined(TESSALY_FUZZ_LANDXML)
 constexpr const char* kExt = ".xml";
+#elif defined(TESSALY_FUZZ_DXF)
+constexpr const char* kExt = ".dxf";
 #else
 constexpr const char* kExt = ".pts";
 #endif
@@ -96,6 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ReadTextPointsFile(table, input);
 #elif defined(TESSALY_FUZZ_LANDXML)
         ReadLandXmlFile(table, input);
+#elif defined(TESSALY_FUZZ_DXF)
+        ReadDxfFile(table, input);
 #else
         ChooseReader(input).read(table, input, {});
 #endif
@@ -133,6 +140,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int32_t r = 0; r < table.CurrItems(); ++r)
         for (int16_t c = 0; c < PointTable::TotCols; ++c)
             if (CellText(again.Get(c, r)) != CellText(table.Get(c, r))) std::abort();
+#elif defined(TESSALY_FUZZ_DXF)
+    const std::string dxf = Folder() + "/out.dxf";
+    const ExportReport report = WriteDxfFile(table, dxf);
+    static PointTable again;
+    ReadDxfFile(again, dxf);
+    if (again.CurrItems() != report.written) std::abort();
+    // A label's text passes unchanged when it is printable ASCII without the
+    // characters that start escapes and control codes.
+    auto plain = [](const std::string& text) {
+        for (char c : text)
+            if (c < 0x20 || c > 0x7E || c == '\\' || c == '%') return false;
+        return !text.empty();
+    };
+    std::string north, east;
+    for (int32_t r = 0, w = 0; r < table.CurrItems(); ++r) {
+        if (!CoordinateText(table.Get(ColNorthing, r), north) || !CoordinateText(table.Get(ColEasting, r), east))
+            continue;
+        if (CellText(again.Get(ColNorthing, w)) != north || CellText(again.Get(ColEasting, w)) != east) std::abort();
+        for (Column c : {ColPoint, ColDescription})
+            if (plain(CellText(table.Get(c, r))) && CellText(again.Get(c, w)) != CellText(table.Get(c, r)))
+                std::abort();
+        ++w;
+    }
 #endif
     return 0;
 }

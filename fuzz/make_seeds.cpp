@@ -69,5 +69,37 @@ int main(int argc, char** argv)
          "<!DOCTYPE LandXML [<!ENTITY e \"1 2\"><!ENTITY x SYSTEM \"/etc/hostname\">]>\n" +
              landxml.substr(landxml.find('\n') + 1) + "<CgPoints><CgPoint>&e;</CgPoint><CgPoint>&x;</CgPoint></CgPoints></LandXML>");
     Seed(out / "landxml", "not-landxml", "<?xml version=\"1.0\"?><kml><CgPoints><CgPoint>1 2</CgPoint></CgPoints></kml>");
+
+    // DXF: a drawing as Tessaly writes it, one of a later release with
+    // subclass markers, blocks, paper space and moved labels, a binary one,
+    // and one cut short.
+    auto group = [](int code, const std::string& value) { return std::to_string(code) + "\r\n" + value + "\r\n"; };
+    auto section = [&](const std::string& name, const std::string& body) {
+        return group(0, "SECTION") + group(2, name) + body + group(0, "ENDSEC");
+    };
+    auto entity = [&](const std::string& type, const std::string& layer, const std::string& x, const std::string& y,
+                      const std::string& more = "") {
+        return group(0, type) + group(8, layer) + group(10, x) + group(20, y) + group(30, "0") + more;
+    };
+    auto label = [&](const std::string& text) { return group(40, "1") + group(1, text); };
+    const std::string own =
+        section("HEADER", group(9, "$ACADVER") + group(1, "AC1009") + group(9, "$DWGCODEPAGE") + group(3, "ANSI_1252")) +
+        section("ENTITIES", entity("POINT", "PNT", "1000.000", "5000.5") +
+                                entity("TEXT", "PNT-NO", "1000.5", "5001", label("1001")) +
+                                entity("TEXT", "PNT-DESC", "1000.5", "4999", label("IP, CAF\xC9 \\U+20AC %%%%%%")) +
+                                entity("POINT", "PNT", "-2.5", "1E3")) +
+        group(0, "EOF");
+    Seed(out / "dxf", "tessaly", own);
+    Seed(out / "dxf", "cut", own.substr(0, own.size() / 2));
+    Seed(out / "dxf", "later-release",
+         section("HEADER", group(9, "$ACADVER") + group(1, "AC1027")) +
+             section("BLOCKS", group(0, "BLOCK") + entity("POINT", "0", "9", "9")) +
+             section("ENTITIES", group(0, "POINT") + group(100, "AcDbEntity") + group(8, "0") + group(100, "AcDbPoint") +
+                                     group(10, "1") + group(20, "2") + group(1010, "3") +
+                                     entity("TEXT", "PNT-DESC", "4", "-7", label("moved \xC3\xA9 %%d")) +
+                                     entity("POINT", "0", "5", "6", group(67, "1")) +
+                                     entity("LINE", "0", "0", "0")) +
+             group(0, "EOF"));
+    Seed(out / "dxf", "binary", std::string("AutoCAD Binary DXF\r\n\x1A\0", 22));
     return 0;
 }

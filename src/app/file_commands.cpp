@@ -126,6 +126,7 @@ void PointsWindow::mnuOpen_Click()
     filter += "TDS Coordinate Files (*.cr5)|*.cr5|";
     filter += "ASCII Point Files (*.asc;*.csv;*.txt)|*.asc;*.csv;*.txt|";
     filter += "LandXML Points (*.xml)|*.xml|";
+    filter += "DXF Drawing (*.dxf)|*.dxf|";
     CommonDialog1.CancelError = true;
     try {
         CommonDialog1.Filter = filter;

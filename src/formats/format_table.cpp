@@ -1,9 +1,12 @@
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
 
 #include "formats/formats.h"
+#include "platform/error.h"
+#include "platform/files/file_kind.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {
@@ -63,11 +66,17 @@ const Format kFormats[] = {
     // reader, as they always did.
     {"text", "a delimited text point file", "asc csv txt", ReadText, nullptr, LooksLikeText},
     {"xml", "a LandXML point file", "xml", ReadLandXmlPoints, WriteLandXml, LooksLikeText},
+    {"dxf", "a DXF drawing", "dxf", ReadDxfFile, WriteDxf},
+    // Before the Surveyor One reader, which would read any bytes as points:
+    // pictures, documents, archives and prose are refused, and point rows
+    // in text of any other name go to the text reader. Surveyor One files
+    // are binary numbers, which these rows do not take.
+    {"refused", "a file that holds no points", "", RefuseNotPoints, nullptr, IsPlainlyNotPoints},
+    {"text-other", "a delimited text point file", "", ReadText, nullptr, IsTextWithPointRows},
     {"s1", "a Surveyor One coordinate file", "", Plain<ReadSurveyorOneFile>, nullptr},
     {"asc", "an ASCII PNEZD coordinate file", "asc", nullptr, Plain<WriteAscFile>},
     {"csv", "a comma-delimited point file", "csv", nullptr, WriteText},
     {"txt", "a text point file", "txt", nullptr, WriteText},
-    {"dxf", "a DXF drawing", "dxf", nullptr, WriteDxf},
 };
 
 // Calls F with each ending of FORMAT.
@@ -129,5 +138,61 @@ const Format& ChooseReader(const std::string& file)
 }
 
 const Format* ChooseWriter(const std::string& file) { return FirstClaiming(file, &Format::write); }
+
+namespace {
+// True when a line among the first of HEAD, the start of a text file, has a
+// northing and an easting that are numbers where the default layout puts
+// them. Only HEAD's whole lines are looked at, so a huge file or line costs
+// no more than its start.
+bool HasPointRows(std::string_view head)
+{
+    constexpr size_t kRowsLooked = 50;
+    const MemoryFile lines(head.size() < kFileHeadBytes ? head : WholeLines(head));
+    if (lines.Path().empty()) return false;
+    TextPreview preview;
+    try {
+        preview = PreviewTextPointsFile(lines.Path(), TextLayout::PNEZD, kRowsLooked);
+    } catch (const Error&) {
+        return false;
+    }
+    const std::vector<Column> columns = LayoutColumns(TextLayout::PNEZD);
+    const auto at = [&](Column c) {
+        return static_cast<size_t>(std::find(columns.begin(), columns.end(), c) - columns.begin());
+    };
+    const size_t north = at(ColNorthing), east = at(ColEasting);
+    for (size_t r = preview.header ? 1 : 0; r < preview.rows.size(); ++r) {
+        const std::vector<std::string>& row = preview.rows[r];
+        if (row.size() > std::max(north, east) && IsDecimalNumber(TrimBlanksAndTabs(row[north])) &&
+            IsDecimalNumber(TrimBlanksAndTabs(row[east])))
+            return true;
+    }
+    return false;
+}
+
+// What FILE is when it plainly holds no points; nothing otherwise (an empty
+// file included: the Surveyor One reader takes it, as ever).
+std::optional<std::string> NotPointsKind(const std::string& file)
+{
+    const std::optional<std::string> head = FileHead(file);
+    if (!head || head->empty()) return std::nullopt;
+    if (const std::optional<std::string_view> kind = ForeignFileKind(*head)) return std::string(*kind);
+    if (LooksLikePlainText(*head) && !HasPointRows(*head)) return "text without point rows";
+    return std::nullopt;
+}
+}  // namespace
+
+bool IsPlainlyNotPoints(const std::string& file) { return NotPointsKind(file).has_value(); }
+
+ReadReport RefuseNotPoints(PointTable& table, const std::string& file, const ReadOptions&)
+{
+    table.Clear();
+    FailFile(file, "not a point file: " + NotPointsKind(file).value_or("no points found"));
+}
+
+bool IsTextWithPointRows(const std::string& file)
+{
+    const std::optional<std::string> head = FileHead(file);
+    return head && !head->empty() && !ForeignFileKind(*head) && LooksLikePlainText(*head) && HasPointRows(*head);
+}
 
 }  // namespace tessaly

@@ -49,6 +49,22 @@ struct ReadReport {
     std::string beyondPoints;
 };
 
+// DXF drawings (*.dxf, ASCII, any release): the POINT entities of the
+// drawing, with the numbers and descriptions Tessaly writes beside them on
+// layers PNT-NO and PNT-DESC (dxf_reader.cpp says how labels find their
+// points); a drawing without number labels has its points numbered 1..n. A
+// binary DXF is refused.
+ReadReport ReadDxfFile(PointTable& table, const std::string& file, const ReadOptions& options = {});
+
+// Files that plainly hold no points, whatever their name: a picture, a PDF,
+// an archive or a spreadsheet by its signature, or text without a point row.
+// The reader clears the table and throws Error saying what the file is
+// ("not a point file: a PNG image").
+bool IsPlainlyNotPoints(const std::string& file);
+ReadReport RefuseNotPoints(PointTable& table, const std::string& file, const ReadOptions& options);
+// Text with point rows under a name no other reader claims.
+bool IsTextWithPointRows(const std::string& file);
+
 // The options of every writer; each takes its own.
 struct WriteOptions {
     std::optional<TextWriteOptions> text;  // nothing: DefaultTextWriteOptions of the name
@@ -89,8 +105,9 @@ std::string Patterns(const Format& format);
 
 // The first reading row that claims FILE: by the last three characters of the
 // name for COO, CR5, CRD, GRD and MDB (and ACCDB), ASC, CSV and TXT when the
-// file is text, XML when it is text; the Surveyor One reader for every other
-// name.
+// file is text, XML when it is text, DXF; then, whatever the name, a file
+// that plainly holds no points is refused and text with point rows goes to
+// the text reader; the Surveyor One reader takes every other file.
 const Format& ChooseReader(const std::string& file);
 
 // The first writing row that claims FILE (a name ending in ASC, CSV, TXT,

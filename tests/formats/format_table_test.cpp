@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "formats/formats.h"
 #include "support/fixtures.h"
@@ -39,7 +40,8 @@ TEST(FormatTable, TheReaderIsChosenByTheNameAndForTextAndXmlByTheContent)
         {"job.asc", nullptr, "s1", "a Surveyor One coordinate file"},
         {"site.Xml", &text, "xml", "a LandXML point file"},
         {"site.xml", &binary, "s1", "a Surveyor One coordinate file"},
-        {"JOB1", &text, "s1", "a Surveyor One coordinate file"},
+        {"JOB1", &text, "text-other", "a delimited text point file"},
+        {"site.DXF", nullptr, "dxf", "a DXF drawing"},
         {"rd", nullptr, "s1", "a Surveyor One coordinate file"},
         {"", nullptr, "s1", "a Surveyor One coordinate file"},
     };
@@ -79,4 +81,53 @@ TEST(FormatTable, RowsHaveDistinctIdsAndAReaderOrWriter)
     }
     EXPECT_EQ(Patterns(ChooseReader("a.crd")), "*.crd");
     EXPECT_EQ(Patterns(ChooseReader("JOB1")), "*");
+}
+
+TEST(FormatTable, PlainlyOtherFilesAreRefusedAndTextPointsOfAnyNameRead)
+{
+    TempDir dir;
+    const std::string png = std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+    const std::string zip = std::string("PK\x03\x04\x14\0\0\0", 8);
+    const std::vector<SurveyorPoint> fractions = {{5000.123, 1000.456, 100.789}, {5001.77, 1002.31, 99.03}};
+    const struct {
+        const char* name;
+        std::string content;
+        const char* id;
+        const char* message;  // part of the load's error; null: not looked at
+    } cases[] = {
+        {"photo.png", png, "refused", "not a point file: a PNG image"},
+        {"photo.csv", png, "refused", "not a point file: a PNG image"},
+        {"scan.JPG", "\xFF\xD8\xFF\xE0", "refused", "not a point file: a JPEG image"},
+        {"logo.gif", "GIF89a\x01", "refused", "not a point file: a GIF image"},
+        {"plan.pdf", "%PDF-1.7\n1,5000,1000\n", "refused", "not a point file: a PDF document"},
+        {"pts.zip", zip + "a.txt", "refused", "not a point file: a ZIP archive"},
+        {"pts.xlsx", zip + "[Content_Types].xml" + zip + "xl/workbook.xml", "refused", "an XLSX spreadsheet"},
+        {"pts.ods", zip + "mimetypeapplication/vnd.oasis.opendocument.spreadsheet", "refused", "an ODS spreadsheet"},
+        {"pts.gz", std::string("\x1F\x8B\x08\0", 4), "refused", "not a point file: gzip-compressed data"},
+        {"README.md", "# Survey\n\nRun the 2 steps in 1.5 minutes.\n", "refused",
+         "not a point file: text without point rows"},
+        {"job.pnt", "# job\nPoint Northing Easting\n1 5000.5 1000 100 IP\n", "text-other", ""},
+        {"job.xyz", "1000.25\t5000\t100", "text-other", ""},
+        {"big.json", "[" + std::string(8 << 20, '1') + "]\n1,2,3", "refused", "text without point rows"},
+        {"photo.crd", png, "crd", nullptr},
+        {"empty.pts", "", "s1", nullptr},
+        {"fractions.pts", SurveyorOneFile(fractions, true, 0x4142), "s1", ""},
+        {"fractions2d.dat", SurveyorOneFile(fractions, false, 0x4142), "s1", ""},
+        {"SITE1", ReadBytes(TestData("reference/SITE1")), "s1", ""},
+        {"job.pts", ReadBytes(TestData("reference/job.pts")), "s1", ""},
+    };
+    // Binary numbers need not hold a NUL: such a file is no text all the same.
+    EXPECT_EQ(SurveyorOneFile(fractions, true, 0x4142).find('\0'), std::string::npos);
+    for (const auto& c : cases) {
+        const std::string path = dir.Path(c.name);
+        WriteBytes(path, c.content);
+        EXPECT_STREQ(ChooseReader(path).id, c.id) << c.name;
+        PointTable table;
+        const std::string outcome = LoadOutcome(table, path);
+        if (c.message) {
+            EXPECT_NE(outcome.find(c.message), std::string::npos) << c.name << ": " << outcome;
+            EXPECT_EQ(outcome.empty(), !*c.message) << c.name << ": " << outcome;
+        }
+        std::filesystem::remove(path);
+    }
 }

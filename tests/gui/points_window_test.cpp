@@ -42,6 +42,7 @@ const QStringList kOpenEntries = {
     "TDS Coordinate Files (*.cr5) (*.cr5)",
     "ASCII Point Files (*.asc;*.csv;*.txt) (*.asc *.csv *.txt)",
     "LandXML Points (*.xml) (*.xml)",
+    "DXF Drawing (*.dxf) (*.dxf)",
 };
 
 struct WindowTest : ::testing::Test {
@@ -248,7 +249,8 @@ TEST_F(WindowTest, OpenLoadsThroughTheDialogAndReportsIt)
               "All Files (*.*)|*.*|Autodesk LDD Point Database (*.mdb)|*.mdb|Marrowby COGO Points (*.coo)|*.coo|"
               "Orvelle Coordinate Files (*.crd)|*.crd|Orvelle Grid Files (*.grd)|*.grd|"
               "Surveyor One Coordinates (*.*)|*.*|TDS Coordinate Files (*.cr5)|*.cr5|"
-              "ASCII Point Files (*.asc;*.csv;*.txt)|*.asc;*.csv;*.txt|LandXML Points (*.xml)|*.xml|");
+              "ASCII Point Files (*.asc;*.csv;*.txt)|*.asc;*.csv;*.txt|LandXML Points (*.xml)|*.xml|"
+              "DXF Drawing (*.dxf)|*.dxf|");
     EXPECT_TRUE(w.CommonDialog1.CancelError);
 
     EXPECT_EQ(w.PointData.CurrItems(), 5);
