@@ -8,7 +8,7 @@
 #include <QFormLayout>
 #include <QMessageBox>
 #include <QPushButton>
-#include <cstring>
+#include <string_view>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -149,7 +149,8 @@ void PointsWindow::OpenFile(const std::string& name)
         // easting columns: they are asked for first, as spreadsheet programs
         // do; Cancel changes nothing.
         ReadOptions options;
-        if (std::strcmp(reader.id, "text") == 0 && !HeaderKnowsColumns(name)) {
+        // Point rows under another name ("text-other") are text files too.
+        if (std::string_view(reader.id).starts_with("text") && !HeaderKnowsColumns(name)) {
             TextImportDialog dialog(name, this);
             if (dialog.exec() != QDialog::Accepted) return;
             options.text = dialog.Options();
