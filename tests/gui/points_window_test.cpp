@@ -308,7 +308,7 @@ TEST_F(WindowTest, AFailedOpenRefreshesTheGridAndSaysWhy)
 
 // A load cut at the table's 10000 rows: saving over its file would lose the
 // rest, so it is asked first, Cancel being the default.
-TEST_F(WindowTest, SavingOverAPartlyReadFileAsksFirst)
+TEST_F(WindowTest, SavingOverAPartlyReadOrRicherFileAsksFirst)
 {
     std::string big = "Point,Northing,Easting,Elevation,Description\r\n";
     for (int i = 1; i <= 10001; ++i) big += std::to_string(i) + ",5000,1000,10,CP\r\n";
@@ -341,6 +341,16 @@ TEST_F(WindowTest, SavingOverAPartlyReadFileAsksFirst)
     EXPECT_EQ(w.StatusSummary(), "big.asc | 10000 points");
     Save(std::string("big.asc"));  // it now holds just these points: no question
     EXPECT_EQ(Status(), "10000 points saved to " + dir.Path("big.asc"));
+
+    // A LandXML file with a surface: saving over it would lose the surface.
+    const std::string xml = "<LandXML><Units><Imperial linearUnit=\"USSurveyFoot\"/></Units><Surfaces><Surface/>"
+                            "</Surfaces><CgPoints><CgPoint name=\"1\">3937 7874 39.37</CgPoint></CgPoints></LandXML>";
+    WriteBytes(dir.Path("site.xml"), xml);
+    Open("site.xml");
+    EXPECT_EQ(w.StatusSummary(), "site.xml | 1 point in US survey feet");
+    EXPECT_EQ(save("site.xml", "Cancel").toStdString(),
+              dir.Path("site.xml") + " holds more than points (Surfaces); saving replaces it with the points only.");
+    EXPECT_EQ(ReadBytes(dir.Path("site.xml")), xml);
 }
 
 // A 10001st row would be saved and then cut when the file is read again.
