@@ -106,7 +106,7 @@ void TextImportDialog::ShowPreview()
     preview_->setHorizontalHeaderLabels(captions);
     for (size_t r = 0; r < p.rows.size(); ++r)
         for (size_t c = 0; c < p.rows[r].size(); ++c)
-            preview_->setItem(static_cast<int>(r), static_cast<int>(c), new QTableWidgetItem(AnsiToQString(p.rows[r][c])));
+            preview_->setItem(static_cast<int>(r), static_cast<int>(c), new QTableWidgetItem(QString::fromStdString(p.rows[r][c])));
 }
 
 TextReadOptions TextImportDialog::Options() const

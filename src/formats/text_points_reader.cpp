@@ -30,6 +30,7 @@
 //    (and not empty) holds no points and is refused.
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <utility>
 
 #include "formats/load_error.h"
@@ -460,9 +461,10 @@ char HeaderRole(std::string_view name)
                "PTID", "PNTNO", "NAME", "ID", "NUMBER", "NO", "STATION", "STN", "PUNKT", "PUNKTNR", "PUNKTNUMMER", "NR"}},
         {'N', {"N", "NTH", "NORTH", "NORTHING", "Y", "HOCHWERT"}},
         {'E', {"E", "EST", "EAST", "EASTING", "X", "RECHTSWERT"}},
-        {'Z', {"Z", "ELV", "ELEV", "ELEVATION", "HEIGHT", "H", "RL", "ALT", "ALTITUDE", "HOEHE", "H\xC3\x96HE"}},
-        {'D', {"D", "DSC", "DESC", "DESCRIPTION", "CODE", "DESCRIPTOR", "NOTE", "NOTES", "REMARK", "REMARKS", "FEATURE",
-               "BESCHREIBUNG"}},
+        {'Z', {"Z", "ELV", "ELEV", "ELEVATION", "POINTELEVATION", "HEIGHT", "H", "RL", "ALT", "ALTITUDE", "HOEHE",
+               "H\xC3\x96HE"}},
+        {'D', {"D", "DSC", "DESC", "DESCRIPTION", "RAWDESCRIPTION", "FULLDESCRIPTION", "CODE", "DESCRIPTOR", "NOTE",
+               "NOTES", "REMARK", "REMARKS", "FEATURE", "BESCHREIBUNG"}},
     };
     const std::string normal = NormalName(name);
     if (normal.empty()) return 0;
@@ -573,7 +575,7 @@ struct FirstLines {
     bool known = false;  // the header's names decide the columns
     std::vector<std::string> names;
     ColumnMap map;
-    std::vector<Record> records;  // the lines read ahead that hold points
+    std::optional<Record> record;  // the first line when it holds a point
 };
 
 // The records of a file: the lines to skip and the header dealt with, the
@@ -588,7 +590,7 @@ public:
     {
         for (int i = 0; i < options_.skipLines; ++i) {
             Record skipped;
-            if (!in_.Next(skipped.line, skipped.end)) return first_;
+            if (!Physical(skipped)) return first_;
         }
         Record r;
         if (!ReadAhead(r)) return first_;
@@ -617,16 +619,23 @@ public:
             for (TextDelimiter d : tried) {
                 if (!SplitForDetection(r.line, d, fields) || !CoordinateFieldsFit(r.line, fields, given)) continue;
                 first_.delimiter = d;
-                first_.records.push_back(std::move(r));
+                first_.record = std::move(r);
                 return first_;
             }
             if (decimalCommas && !options_.delimiter) FailOnDecimalCommas(r, given);
         }
 
         // Names not known, or data that fits no delimiter: the next line
-        // tells the delimiter.
+        // tells the delimiter. It is read again as the lines come, since a
+        // quoted field of the first line may run into it.
         Record next;
-        const bool haveNext = ReadAhead(next);
+        bool haveNext = false;
+        std::vector<Record> peeked;
+        while (!haveNext && Physical(next)) {
+            peeked.push_back(next);
+            haveNext = !SkippedLine(next.line);
+        }
+        back_.insert(back_.begin(), peeked.begin(), peeked.end());
         std::optional<TextDelimiter> found;
         for (TextDelimiter d : tried)
             if (!found && haveNext && SplitForDetection(next.line, d, fields) && CoordinateFieldsFit(next.line, fields, given))
@@ -652,17 +661,17 @@ public:
             first_.header = true;
             first_.names = Names(r.line, fields);
         } else {
-            first_.records.push_back(std::move(r));
+            first_.record = std::move(r);
         }
-        if (haveNext) first_.records.push_back(std::move(next));
         return first_;
     }
 
     // The next record, the lines read ahead first. False at the end.
     bool Next(Record& r)
     {
-        if (ahead_ < first_.records.size()) {
-            r = std::move(first_.records[ahead_++]);
+        if (first_.record) {
+            r = std::move(*first_.record);
+            first_.record.reset();
             return true;
         }
         return ReadAhead(r);
@@ -673,12 +682,11 @@ public:
     auto More(const Record& r)
     {
         return [this, end = r.end](std::string& rec) mutable {
-            std::string next;
-            std::string_view nextEnd;
-            if (end.empty() || !in_.Next(next, nextEnd)) return false;
+            Record next;
+            if (end.empty() || !Physical(next)) return false;
             rec += end;
-            rec += next;
-            end = nextEnd;
+            rec += next.line;
+            end = next.end;
             return true;
         };
     }
@@ -688,13 +696,24 @@ public:
     int64_t Replaced() const { return in_.Replaced(); }
 
 private:
-    bool ReadAhead(Record& r)
+    // The next physical line, those read ahead first.
+    bool Physical(Record& r)
     {
-        while (in_.Next(r.line, r.end)) {
-            if (SkippedLine(r.line)) continue;
-            r.number = in_.Line();
+        if (!back_.empty()) {
+            r = std::move(back_.front());
+            back_.pop_front();
             return true;
         }
+        if (!in_.Next(r.line, r.end)) return false;
+        r.number = in_.Line();
+        return true;
+    }
+
+    // The next line that is not skipped.
+    bool ReadAhead(Record& r)
+    {
+        while (Physical(r))
+            if (!SkippedLine(r.line)) return true;
         return false;
     }
 
@@ -721,7 +740,7 @@ private:
     const TextReadOptions& options_;
     LineSource in_;
     FirstLines first_;
-    size_t ahead_ = 0;
+    std::deque<Record> back_;
 };
 
 const char* ColumnWord(Column c)
@@ -766,7 +785,12 @@ public:
                                     ": a quoted field has no closing quotation mark before the end of the file");
             Store(r.line, r.number);
         }
-        if (rows_ > 0 && numeric_ == 0 && textCoordinates_ > 0) FailFile(file_, "no point rows found");
+        if (rows_ > 0 && numeric_ == 0 && textCoordinates_ > 0)
+            FailFile(file_, "no point rows found" +
+                                (decimalComma_.empty() ? std::string()
+                                                       : ": the numbers are written with a decimal comma (\"" +
+                                                             decimalComma_ +
+                                                             "\"); save the file with a decimal point and load it again"));
         Notices(first);
         return summary_;
     }
@@ -805,7 +829,10 @@ private:
             const std::string_view t = TrimBlanks(One(rec, static_cast<size_t>(i), c, line));
             if (!t.empty() && !IsDecimalNumber(t)) text = true;
             if (c != ColElevation && (t.empty() || !IsDecimalNumber(t))) numeric = false;
-            if (c != ColElevation && !t.empty() && !IsDecimalNumber(t)) ++textCoordinates_;
+            if (c != ColElevation && !t.empty() && !IsDecimalNumber(t)) {
+                ++textCoordinates_;
+                if (decimalComma_.empty() && IsDecimalCommaNumber(t)) decimalComma_ = Cut(t);
+            }
             cells[c] = std::string(t);
         }
         if (text && notNumberRows_++ == 0) firstNotNumber_ = line;
@@ -876,6 +903,7 @@ private:
     bool blanks_ = false;
     std::vector<Field> fields_;
     std::string unquoted_;
+    std::string decimalComma_;  // the first coordinate written with a decimal comma
     int64_t rows_ = 0, numeric_ = 0, textCoordinates_ = 0;
     int64_t notNumberRows_ = 0, firstNotNumber_ = 0, extraRows_ = 0, firstExtra_ = 0;
 };

@@ -386,9 +386,7 @@ TEST_F(WindowTest, ATextFileWithoutAHeaderAsksForTheColumnOrder)
     EXPECT_EQ(w.PointData.CurrItems(), 1);
     EXPECT_EQ(Shown(0, 1), "5000.25");
     EXPECT_EQ(Shown(0, 2), "1000.5");
-    EXPECT_EQ(Status(), "1 point loaded from " + dir.Path("job.csv") +
-                            " (read as a delimited text point file); 1 character that Windows-1252 cannot hold "
-                            "replaced by \"?\"");
+    EXPECT_EQ(Status(), "1 point loaded from " + dir.Path("job.csv") + " (read as a delimited text point file)");
 
     // A header line names the columns: no question.
     WriteBytes(dir.Path("named.txt"), "Name\tX\tY\n8\t1\t2\n");
