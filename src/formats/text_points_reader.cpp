@@ -521,11 +521,13 @@ std::optional<std::string> MappingOfHeader(const std::vector<std::string>& names
 }
 
 // A line split for detection only: a quoted field still open at its end
-// ends with it. False when the quotes do not fit the delimiter.
-bool SplitForDetection(std::string& line, TextDelimiter d, std::vector<Field>& fields)
+// ends with it (OPEN says so). False when the quotes do not fit the
+// delimiter.
+bool SplitForDetection(std::string& line, TextDelimiter d, std::vector<Field>& fields, bool* open = nullptr)
 {
     const auto noMore = [](std::string&) { return false; };
-    Splitter(d).Split(line, fields, noMore);
+    const bool closed = Splitter(d).Split(line, fields, noMore);
+    if (open) *open = !closed;
     // A quoted field must end at a delimiter or the line end: text after
     // its closing quote means the quotes belong to fields of another
     // delimiter (a comma file whose quoted description holds tabs).
@@ -602,7 +604,9 @@ public:
 
         if (options_.header.value_or(true)) {
             for (TextDelimiter d : tried) {
-                if (!SplitForDetection(r.line, d, fields)) continue;
+                // A quoted name running into the next line is not a name.
+                bool open = false;
+                if (!SplitForDetection(r.line, d, fields, &open) || open) continue;
                 auto names = Names(r.line, fields);
                 if (auto roles = MappingOfHeader(names)) {
                     first_.delimiter = d;
@@ -645,12 +649,14 @@ public:
             if (!found && SplitForDetection(r.line, d, fields) && fields.size() > needed) found = d;
         first_.delimiter = found.value_or(tried.back());
 
-        SplitForDetection(r.line, first_.delimiter, fields);
+        bool open = false;
+        SplitForDetection(r.line, first_.delimiter, fields, &open);
         bool header = options_.header.value_or(false);
         if (!options_.header) {
-            // A header of names not known: no field is a number, and the
-            // northing and easting are not empty.
-            header = std::none_of(fields.begin(), fields.end(),
+            // A header of names not known: no field is a number, the
+            // northing and easting are not empty, and no quoted field runs
+            // on into the next line.
+            header = !open && std::none_of(fields.begin(), fields.end(),
                                   [&](const Field& f) { return IsDecimalNumber(TrimBlanks(FieldText(r.line, f))); });
             for (Column c : {ColNorthing, ColEasting}) {
                 const auto i = static_cast<size_t>(given.field[c]);
@@ -861,7 +867,14 @@ private:
             description += part;
         }
         cells[ColDescription] = std::move(description);
-        if (fields_.size() > used && extraRows_++ == 0) firstExtra_ = line;
+        // Empty fields (a spreadsheet's trailing delimiters) lose nothing.
+        const auto holds = [&](size_t i) { return !TrimBlanks(FieldText(rec, fields_[i])).empty(); };
+        filled_.resize(map_.roles.size());
+        for (size_t i = 0; i < std::min(used, fields_.size()); ++i)
+            if (map_.roles[i] == '-' && !filled_[i] && holds(i)) filled_[i] = true;
+        bool extra = false;
+        for (size_t i = used; i < fields_.size() && !extra; ++i) extra = holds(i);
+        if (extra && extraRows_++ == 0) firstExtra_ = line;
         AddPointOf(table_, file_, std::move(cells));
     }
 
@@ -872,8 +885,9 @@ private:
         std::vector<std::string> unread;
         for (size_t i = 0; i < std::max(first.names.size(), map_.roles.size()); ++i) {
             if (i < map_.roles.size() && map_.roles[i] != '-') continue;
-            unread.push_back(i < first.names.size() && !first.names[i].empty() ? "\"" + Cut(first.names[i]) + "\""
-                                                                               : "column " + std::to_string(i + 1));
+            const bool named = i < first.names.size() && !first.names[i].empty();
+            if (named) unread.push_back("\"" + Cut(first.names[i]) + "\"");
+            else if (i < filled_.size() && filled_[i]) unread.push_back("column " + std::to_string(i + 1));
         }
         if (first.header && !first.named) notices.push_back("the first line read as column names not known");
         if (!unread.empty()) {
@@ -903,7 +917,8 @@ private:
     bool blanks_ = false;
     std::vector<Field> fields_;
     std::string unquoted_;
-    std::string decimalComma_;  // the first coordinate written with a decimal comma
+    std::string decimalComma_;
+    std::vector<bool> filled_;  // the columns not read that hold something  // the first coordinate written with a decimal comma
     int64_t rows_ = 0, numeric_ = 0, textCoordinates_ = 0;
     int64_t notNumberRows_ = 0, firstNotNumber_ = 0, extraRows_ = 0, firstExtra_ = 0;
 };
