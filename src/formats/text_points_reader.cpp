@@ -653,14 +653,14 @@ public:
         SplitForDetection(r.line, first_.delimiter, fields, &open);
         bool header = options_.header.value_or(false);
         if (!options_.header) {
-            // A header of names not known: no field is a number, the
-            // northing and easting are not empty, and no quoted field runs
-            // on into the next line.
+            // A header of names not known (or a title): no field is a
+            // number, the northing and easting are missing or not empty, and
+            // no quoted field runs on into the next line.
             header = !open && std::none_of(fields.begin(), fields.end(),
                                   [&](const Field& f) { return IsDecimalNumber(TrimBlanks(FieldText(r.line, f))); });
             for (Column c : {ColNorthing, ColEasting}) {
                 const auto i = static_cast<size_t>(given.field[c]);
-                header = header && i < fields.size() && !TrimBlanks(FieldText(r.line, fields[i])).empty();
+                header = header && (i >= fields.size() || !TrimBlanks(FieldText(r.line, fields[i])).empty());
             }
         }
         if (header) {
@@ -870,7 +870,7 @@ private:
         // Empty fields (a spreadsheet's trailing delimiters) lose nothing.
         const auto holds = [&](size_t i) { return !TrimBlanks(FieldText(rec, fields_[i])).empty(); };
         filled_.resize(map_.roles.size());
-        for (size_t i = 0; i < std::min(used, fields_.size()); ++i)
+        for (size_t i = 0; i < std::min({used, fields_.size(), map_.roles.size()}); ++i)
             if (map_.roles[i] == '-' && !filled_[i] && holds(i)) filled_[i] = true;
         bool extra = false;
         for (size_t i = used; i < fields_.size() && !extra; ++i) extra = holds(i);
