@@ -601,8 +601,12 @@ public:
         std::vector<TextDelimiter> tried(kDelimiterDetectionOrder.begin(), kDelimiterDetectionOrder.end());
         if (options_.delimiter) tried = {*options_.delimiter};
         std::vector<Field> fields;
+        // An odd number of quotation marks: a quoted field runs on into the
+        // next line, so this line holds a point, and the next line is part
+        // of it (it cannot tell the delimiter).
+        const bool runsOn = std::count(r.line.begin(), r.line.end(), '"') % 2 == 1;
 
-        if (options_.header.value_or(true)) {
+        if (options_.header.value_or(!runsOn)) {
             for (TextDelimiter d : tried) {
                 // A quoted name running into the next line is not a name.
                 bool open = false;
@@ -635,7 +639,7 @@ public:
         Record next;
         bool haveNext = false;
         std::vector<Record> peeked;
-        while (!haveNext && Physical(next)) {
+        while (!runsOn && !haveNext && Physical(next)) {
             peeked.push_back(next);
             haveNext = !SkippedLine(next.line);
         }
@@ -656,7 +660,7 @@ public:
             // A header of names not known (or a title): no field is a
             // number, the northing and easting are missing or not empty, and
             // no quoted field runs on into the next line.
-            header = !open && std::none_of(fields.begin(), fields.end(),
+            header = !runsOn && !open && std::none_of(fields.begin(), fields.end(),
                                   [&](const Field& f) { return IsDecimalNumber(TrimBlanks(FieldText(r.line, f))); });
             for (Column c : {ColNorthing, ColEasting}) {
                 const auto i = static_cast<size_t>(given.field[c]);
