@@ -11,13 +11,16 @@
 //  - The first line read is a header when its fields hold no number and
 //    name a northing and an easting column (names compare without case,
 //    blanks, punctuation and a trailing unit in brackets); the header then
-//    decides the columns unless a mapping is given. A first line whose
-//    northing and easting are not numbers and that holds no number is a
-//    header too, of names not known: the mapping or layout decides.
+//    decides the columns unless a mapping is given. A first line that holds
+//    no number, whose northing and easting are missing or not empty, is a
+//    header too (names not known, or a title): the mapping or layout
+//    decides. A line whose quoted field runs on into the next is never a
+//    header.
 //  - The delimiter is the first of tab, comma and semicolon that splits that
 //    line into a known header, or (data) a northing and an easting that are
-//    numbers or empty; for a header of unknown names the next line decides;
-//    otherwise runs of blanks and tabs.
+//    numbers or empty; otherwise the next line decides the same way, or the
+//    first delimiter that gives the first line a northing and an easting
+//    field; otherwise runs of blanks and tabs.
 //  - A field that begins with a quotation mark runs to the closing one, line
 //    ends included; "" inside it is one quotation mark.
 //  - Northing, easting and elevation are trimmed and stored as they stand;
@@ -26,8 +29,9 @@
 //    (trimmed when blanks delimit), unless it is one quoted field: then the
 //    fields after it are extra. Several description columns are joined with
 //    a blank. Extra fields and columns not read are counted in notices.
-//  - A file whose rows all have a northing or easting that is not a number
-//    (and not empty) holds no points and is refused.
+//  - A file none of whose rows has a northing and an easting that are
+//    numbers, and some of whose rows have text there, holds no points and is
+//    refused (a file of empty coordinates is a table of points not placed).
 #include <algorithm>
 #include <cstring>
 #include <deque>
