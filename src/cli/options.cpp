@@ -13,8 +13,9 @@ namespace tessaly::cli {
 
 namespace {
 // The options that take a value.
-constexpr std::string_view kValued[] = {"--input-columns", "--columns",    "--delimiter", "--encoding", "--units",
-                                        "--text-height",   "--output-dir", "--to",        "--jobs"};
+constexpr std::string_view kValued[] = {"--input-columns", "--input-delimiter", "--skip-lines", "--columns",
+                                        "--delimiter",     "--encoding",        "--units",      "--text-height",
+                                        "--output-dir",    "--to",              "--jobs"};
 
 std::optional<LinearUnit> ParseUnits(std::string_view word)
 {
@@ -107,7 +108,25 @@ CommandLine ParseCommandLine(int argc, char** argv)
         if (equals != std::string::npos) value = word.substr(equals + 1);
         else if (i + 1 < argc) value = argv[++i];
         else return fail(name + " needs a value");
-        if (name == "--input-columns" || name == "--columns") {
+        if (name == "--input-columns" && !ParseLayout(value)) {
+            // A mapping with columns not read, or description columns
+            // joined: it decides over a header line too.
+            const auto mapping = ParseColumnMapping(value);
+            if (!mapping)
+                return fail("--input-columns " + value +
+                            ": not a column order (PNEZD, PENZD, ...) or mapping (P, N, E, Z, D or - a column, "
+                            "N and E once: P-NEZD)");
+            o.read.text.columns = *mapping;
+        } else if (name == "--input-delimiter") {
+            o.read.text.delimiter = ParseDelimiter(value);
+            if (!o.read.text.delimiter) return fail("--input-delimiter " + value + ": use comma, tab, space or semicolon");
+        } else if (name == "--skip-lines") {
+            char* end = nullptr;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || n < 0 || n > 1000000)
+                return fail("--skip-lines needs a number from 0 to 1000000, not " + QuotedName(value));
+            o.read.text.skipLines = static_cast<int>(n);
+        } else if (name == "--input-columns" || name == "--columns") {
             const auto layout = ParseLayout(value);
             if (!layout) return fail(name + " " + value + ": not a column order (PNEZD, PENZD, PNEZ, ...)");
             if (name == "--columns") {

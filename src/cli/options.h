@@ -13,7 +13,7 @@ namespace tessaly::cli {
 // what is not given follows the output name (comma for *.csv, blanks for
 // *.txt).
 struct ConvertOptions {
-    ReadOptions read;  // --input-columns
+    ReadOptions read;  // --input-columns, --input-delimiter, --skip-lines
 
     std::optional<TextLayout> columns;        // --columns
     std::optional<TextDelimiter> delimiter;   // --delimiter

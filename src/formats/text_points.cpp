@@ -71,14 +71,14 @@ std::optional<TextDelimiter> ParseDelimiter(std::string_view name)
 std::optional<std::string> ParseColumnMapping(std::string_view mapping)
 {
     std::string out;
-    int count[128] = {};
     for (char c : mapping) {
         const char u = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-        if (u != 'P' && u != 'N' && u != 'E' && u != 'Z' && u != 'D' && u != '-') return std::nullopt;
-        if (++count[static_cast<unsigned char>(u)] > 1 && u != 'D' && u != '-') return std::nullopt;
+        if (std::string_view("PNEZD-").find(u) == std::string_view::npos) return std::nullopt;
+        // D may repeat (descriptions joined) and "-" too; each other once
+        if (u != 'D' && u != '-' && out.find(u) != std::string::npos) return std::nullopt;
         out += u;
     }
-    if (count['N'] != 1 || count['E'] != 1) return std::nullopt;
+    if (out.find('N') == std::string::npos || out.find('E') == std::string::npos) return std::nullopt;
     return out;
 }
 

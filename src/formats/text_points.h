@@ -61,8 +61,9 @@ bool LooksLikeText(const std::string& file);
 std::optional<std::string> ParseColumnMapping(std::string_view mapping);
 
 struct TextReadOptions {
-    // {layout}: the options of a file in that layout, the rest found.
-    TextReadOptions(TextLayout layout = TextLayout::PNEZD) : layout(layout) {}  // NOLINT: implicit on purpose
+    // Implicit, so {layout} gives the options of a file in that layout with
+    // the rest found.
+    TextReadOptions(TextLayout layout = TextLayout::PNEZD) : layout(layout) {}
 
     TextLayout layout;  // a file without a header line, when COLUMNS is empty
     std::string columns;                     // a mapping (ParseColumnMapping); empty: the header's or LAYOUT
@@ -96,7 +97,7 @@ struct TextPreview {
     TextDelimiter delimiter = TextDelimiter::Blanks;  // the one found, or the one given
     TextEncoding encoding = TextEncoding::Cp1252;
     bool header = false;   // the first line read names the columns (found, or as given)
-    std::string mapping;   // the header's mapping when it names N and E, else the one given (or the layout's)
+    std::string mapping;   // the one given, else the header's when it names N and E, else the layout's
     std::vector<std::string> names;  // the header's column names; empty without a header
     // The fields of the first lines read (the header line included), in
     // UTF-8; a description read to the end of the line is one field.

@@ -11,13 +11,16 @@
 //  - The first line read is a header when its fields hold no number and
 //    name a northing and an easting column (names compare without case,
 //    blanks, punctuation and a trailing unit in brackets); the header then
-//    decides the columns unless a mapping is given. A first line whose
-//    northing and easting are not numbers and that holds no number is a
-//    header too, of names not known: the mapping or layout decides.
+//    decides the columns unless a mapping is given. A first line that holds
+//    no number, whose northing and easting are missing or not empty, is a
+//    header too (names not known, or a title): the mapping or layout
+//    decides. A line whose quoted field runs on into the next is never a
+//    header.
 //  - The delimiter is the first of tab, comma and semicolon that splits that
 //    line into a known header, or (data) a northing and an easting that are
-//    numbers or empty; for a header of unknown names the next line decides;
-//    otherwise runs of blanks and tabs.
+//    numbers or empty; otherwise the next line decides the same way, or the
+//    first delimiter that gives the first line a northing and an easting
+//    field; otherwise runs of blanks and tabs.
 //  - A field that begins with a quotation mark runs to the closing one, line
 //    ends included; "" inside it is one quotation mark.
 //  - Northing, easting and elevation are trimmed and stored as they stand;
@@ -26,10 +29,12 @@
 //    (trimmed when blanks delimit), unless it is one quoted field: then the
 //    fields after it are extra. Several description columns are joined with
 //    a blank. Extra fields and columns not read are counted in notices.
-//  - A file whose rows all have a northing or easting that is not a number
-//    (and not empty) holds no points and is refused.
+//  - A file none of whose rows has a northing and an easting that are
+//    numbers, and some of whose rows have text there, holds no points and is
+//    refused (a file of empty coordinates is a table of points not placed).
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <utility>
 
 #include "formats/load_error.h"
@@ -460,9 +465,10 @@ char HeaderRole(std::string_view name)
                "PTID", "PNTNO", "NAME", "ID", "NUMBER", "NO", "STATION", "STN", "PUNKT", "PUNKTNR", "PUNKTNUMMER", "NR"}},
         {'N', {"N", "NTH", "NORTH", "NORTHING", "Y", "HOCHWERT"}},
         {'E', {"E", "EST", "EAST", "EASTING", "X", "RECHTSWERT"}},
-        {'Z', {"Z", "ELV", "ELEV", "ELEVATION", "HEIGHT", "H", "RL", "ALT", "ALTITUDE", "HOEHE", "H\xC3\x96HE"}},
-        {'D', {"D", "DSC", "DESC", "DESCRIPTION", "CODE", "DESCRIPTOR", "NOTE", "NOTES", "REMARK", "REMARKS", "FEATURE",
-               "BESCHREIBUNG"}},
+        {'Z', {"Z", "ELV", "ELEV", "ELEVATION", "POINTELEVATION", "HEIGHT", "H", "RL", "ALT", "ALTITUDE", "HOEHE",
+               "H\xC3\x96HE"}},
+        {'D', {"D", "DSC", "DESC", "DESCRIPTION", "RAWDESCRIPTION", "FULLDESCRIPTION", "CODE", "DESCRIPTOR", "NOTE",
+               "NOTES", "REMARK", "REMARKS", "FEATURE", "BESCHREIBUNG"}},
     };
     const std::string normal = NormalName(name);
     if (normal.empty()) return 0;
@@ -519,11 +525,13 @@ std::optional<std::string> MappingOfHeader(const std::vector<std::string>& names
 }
 
 // A line split for detection only: a quoted field still open at its end
-// ends with it. False when the quotes do not fit the delimiter.
-bool SplitForDetection(std::string& line, TextDelimiter d, std::vector<Field>& fields)
+// ends with it (OPEN says so). False when the quotes do not fit the
+// delimiter.
+bool SplitForDetection(std::string& line, TextDelimiter d, std::vector<Field>& fields, bool* open = nullptr)
 {
     const auto noMore = [](std::string&) { return false; };
-    Splitter(d).Split(line, fields, noMore);
+    const bool closed = Splitter(d).Split(line, fields, noMore);
+    if (open) *open = !closed;
     // A quoted field must end at a delimiter or the line end: text after
     // its closing quote means the quotes belong to fields of another
     // delimiter (a comma file whose quoted description holds tabs).
@@ -573,7 +581,7 @@ struct FirstLines {
     bool known = false;  // the header's names decide the columns
     std::vector<std::string> names;
     ColumnMap map;
-    std::vector<Record> records;  // the lines read ahead that hold points
+    std::optional<Record> record;  // the first line when it holds a point
 };
 
 // The records of a file: the lines to skip and the header dealt with, the
@@ -588,7 +596,7 @@ public:
     {
         for (int i = 0; i < options_.skipLines; ++i) {
             Record skipped;
-            if (!in_.Next(skipped.line, skipped.end)) return first_;
+            if (!Physical(skipped)) return first_;
         }
         Record r;
         if (!ReadAhead(r)) return first_;
@@ -597,10 +605,16 @@ public:
         std::vector<TextDelimiter> tried(kDelimiterDetectionOrder.begin(), kDelimiterDetectionOrder.end());
         if (options_.delimiter) tried = {*options_.delimiter};
         std::vector<Field> fields;
+        // An odd number of quotation marks: a quoted field runs on into the
+        // next line, so this line holds a point, and the next line is part
+        // of it (it cannot tell the delimiter).
+        const bool runsOn = std::count(r.line.begin(), r.line.end(), '"') % 2 == 1;
 
-        if (options_.header.value_or(true)) {
+        if (options_.header.value_or(!runsOn)) {
             for (TextDelimiter d : tried) {
-                if (!SplitForDetection(r.line, d, fields)) continue;
+                // A quoted name running into the next line is not a name.
+                bool open = false;
+                if (!SplitForDetection(r.line, d, fields, &open) || open) continue;
                 auto names = Names(r.line, fields);
                 if (auto roles = MappingOfHeader(names)) {
                     first_.delimiter = d;
@@ -617,16 +631,23 @@ public:
             for (TextDelimiter d : tried) {
                 if (!SplitForDetection(r.line, d, fields) || !CoordinateFieldsFit(r.line, fields, given)) continue;
                 first_.delimiter = d;
-                first_.records.push_back(std::move(r));
+                first_.record = std::move(r);
                 return first_;
             }
             if (decimalCommas && !options_.delimiter) FailOnDecimalCommas(r, given);
         }
 
         // Names not known, or data that fits no delimiter: the next line
-        // tells the delimiter.
+        // tells the delimiter. It is read again as the lines come, since a
+        // quoted field of the first line may run into it.
         Record next;
-        const bool haveNext = ReadAhead(next);
+        bool haveNext = false;
+        std::vector<Record> peeked;
+        while (!runsOn && !haveNext && Physical(next)) {
+            peeked.push_back(next);
+            haveNext = !SkippedLine(next.line);
+        }
+        back_.insert(back_.begin(), peeked.begin(), peeked.end());
         std::optional<TextDelimiter> found;
         for (TextDelimiter d : tried)
             if (!found && haveNext && SplitForDetection(next.line, d, fields) && CoordinateFieldsFit(next.line, fields, given))
@@ -636,33 +657,35 @@ public:
             if (!found && SplitForDetection(r.line, d, fields) && fields.size() > needed) found = d;
         first_.delimiter = found.value_or(tried.back());
 
-        SplitForDetection(r.line, first_.delimiter, fields);
+        bool open = false;
+        SplitForDetection(r.line, first_.delimiter, fields, &open);
         bool header = options_.header.value_or(false);
         if (!options_.header) {
-            // A header of names not known: no field is a number, and the
-            // northing and easting are not empty.
-            header = std::none_of(fields.begin(), fields.end(),
+            // A header of names not known (or a title): no field is a
+            // number, the northing and easting are missing or not empty, and
+            // no quoted field runs on into the next line.
+            header = !runsOn && !open && std::none_of(fields.begin(), fields.end(),
                                   [&](const Field& f) { return IsDecimalNumber(TrimBlanks(FieldText(r.line, f))); });
             for (Column c : {ColNorthing, ColEasting}) {
                 const auto i = static_cast<size_t>(given.field[c]);
-                header = header && i < fields.size() && !TrimBlanks(FieldText(r.line, fields[i])).empty();
+                header = header && (i >= fields.size() || !TrimBlanks(FieldText(r.line, fields[i])).empty());
             }
         }
         if (header) {
             first_.header = true;
             first_.names = Names(r.line, fields);
         } else {
-            first_.records.push_back(std::move(r));
+            first_.record = std::move(r);
         }
-        if (haveNext) first_.records.push_back(std::move(next));
         return first_;
     }
 
     // The next record, the lines read ahead first. False at the end.
     bool Next(Record& r)
     {
-        if (ahead_ < first_.records.size()) {
-            r = std::move(first_.records[ahead_++]);
+        if (first_.record) {
+            r = std::move(*first_.record);
+            first_.record.reset();
             return true;
         }
         return ReadAhead(r);
@@ -673,12 +696,11 @@ public:
     auto More(const Record& r)
     {
         return [this, end = r.end](std::string& rec) mutable {
-            std::string next;
-            std::string_view nextEnd;
-            if (end.empty() || !in_.Next(next, nextEnd)) return false;
+            Record next;
+            if (end.empty() || !Physical(next)) return false;
             rec += end;
-            rec += next;
-            end = nextEnd;
+            rec += next.line;
+            end = next.end;
             return true;
         };
     }
@@ -688,13 +710,24 @@ public:
     int64_t Replaced() const { return in_.Replaced(); }
 
 private:
-    bool ReadAhead(Record& r)
+    // The next physical line, those read ahead first.
+    bool Physical(Record& r)
     {
-        while (in_.Next(r.line, r.end)) {
-            if (SkippedLine(r.line)) continue;
-            r.number = in_.Line();
+        if (!back_.empty()) {
+            r = std::move(back_.front());
+            back_.pop_front();
             return true;
         }
+        if (!in_.Next(r.line, r.end)) return false;
+        r.number = in_.Line();
+        return true;
+    }
+
+    // The next line that is not skipped.
+    bool ReadAhead(Record& r)
+    {
+        while (Physical(r))
+            if (!SkippedLine(r.line)) return true;
         return false;
     }
 
@@ -721,7 +754,7 @@ private:
     const TextReadOptions& options_;
     LineSource in_;
     FirstLines first_;
-    size_t ahead_ = 0;
+    std::deque<Record> back_;
 };
 
 const char* ColumnWord(Column c)
@@ -766,7 +799,12 @@ public:
                                     ": a quoted field has no closing quotation mark before the end of the file");
             Store(r.line, r.number);
         }
-        if (rows_ > 0 && numeric_ == 0 && textCoordinates_ > 0) FailFile(file_, "no point rows found");
+        if (rows_ > 0 && numeric_ == 0 && textCoordinates_ > 0)
+            FailFile(file_, "no point rows found" +
+                                (decimalComma_.empty() ? std::string()
+                                                       : ": the numbers are written with a decimal comma (\"" +
+                                                             decimalComma_ +
+                                                             "\"); save the file with a decimal point and load it again"));
         Notices(first);
         return summary_;
     }
@@ -805,7 +843,10 @@ private:
             const std::string_view t = TrimBlanks(One(rec, static_cast<size_t>(i), c, line));
             if (!t.empty() && !IsDecimalNumber(t)) text = true;
             if (c != ColElevation && (t.empty() || !IsDecimalNumber(t))) numeric = false;
-            if (c != ColElevation && !t.empty() && !IsDecimalNumber(t)) ++textCoordinates_;
+            if (c != ColElevation && !t.empty() && !IsDecimalNumber(t)) {
+                ++textCoordinates_;
+                if (decimalComma_.empty() && IsDecimalCommaNumber(t)) decimalComma_ = Cut(t);
+            }
             cells[c] = std::string(t);
         }
         if (text && notNumberRows_++ == 0) firstNotNumber_ = line;
@@ -834,7 +875,14 @@ private:
             description += part;
         }
         cells[ColDescription] = std::move(description);
-        if (fields_.size() > used && extraRows_++ == 0) firstExtra_ = line;
+        // Empty fields (a spreadsheet's trailing delimiters) lose nothing.
+        const auto holds = [&](size_t i) { return !TrimBlanks(FieldText(rec, fields_[i])).empty(); };
+        filled_.resize(map_.roles.size());
+        for (size_t i = 0; i < std::min({used, fields_.size(), map_.roles.size()}); ++i)
+            if (map_.roles[i] == '-' && !filled_[i] && holds(i)) filled_[i] = true;
+        bool extra = false;
+        for (size_t i = used; i < fields_.size() && !extra; ++i) extra = holds(i);
+        if (extra && extraRows_++ == 0) firstExtra_ = line;
         AddPointOf(table_, file_, std::move(cells));
     }
 
@@ -845,8 +893,9 @@ private:
         std::vector<std::string> unread;
         for (size_t i = 0; i < std::max(first.names.size(), map_.roles.size()); ++i) {
             if (i < map_.roles.size() && map_.roles[i] != '-') continue;
-            unread.push_back(i < first.names.size() && !first.names[i].empty() ? "\"" + Cut(first.names[i]) + "\""
-                                                                               : "column " + std::to_string(i + 1));
+            const bool named = i < first.names.size() && !first.names[i].empty();
+            if (named) unread.push_back("\"" + Cut(first.names[i]) + "\"");
+            else if (i < filled_.size() && filled_[i]) unread.push_back("column " + std::to_string(i + 1));
         }
         if (first.header && !first.named) notices.push_back("the first line read as column names not known");
         if (!unread.empty()) {
@@ -876,6 +925,8 @@ private:
     bool blanks_ = false;
     std::vector<Field> fields_;
     std::string unquoted_;
+    std::string decimalComma_;
+    std::vector<bool> filled_;  // the columns not read that hold something  // the first coordinate written with a decimal comma
     int64_t rows_ = 0, numeric_ = 0, textCoordinates_ = 0;
     int64_t notNumberRows_ = 0, firstNotNumber_ = 0, extraRows_ = 0, firstExtra_ = 0;
 };

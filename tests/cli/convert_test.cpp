@@ -138,6 +138,7 @@ TEST(Convert, WriterOptions)
     TempDir dir;
     WriteBytes(dir.Path("job.crd"), CrdNumeric(2, {{5000.5, 1000.25, 100, "IP"}, {1, 2, 3, "A, B"}}));
     WriteBytes(dir.Path("bare.txt"), "1 1000.25 5000.5 100 IP\n");
+    WriteBytes(dir.Path("layer.txt"), "JOB 12\r\n1;L1;5000.5;1000.25;100;IP;FOUND\r\n");
     const std::string crd = Q(dir.Path("job.crd"));
     const struct {
         std::string args;  // OUT stands for the output in the test folder
@@ -152,6 +153,11 @@ TEST(Convert, WriterOptions)
         {"--units us-foot " + crd + " OUT", "o.xml", 0, "linearUnit=\"USSurveyFoot\""},
         {"--text-height 2.5 " + crd + " OUT", "o.dxf", 0, " 40\r\n2.5\r\n"},
         {"--input-columns PENZD " + Q(dir.Path("bare.txt")) + " OUT", "o.asc", 0, "1,5000.5,1000.25,100,IP\r\n"},
+        {"--input-columns p-nezdd --input-delimiter semicolon --skip-lines 1 " + Q(dir.Path("layer.txt")) + " OUT",
+         "o.asc", 0, "1,5000.5,1000.25,100,IP FOUND\r\n"},
+        {"--input-columns PNNE " + crd + " OUT", "o.asc", 2, "not a column order (PNEZD, PENZD, ...) or mapping"},
+        {"--input-delimiter pipe " + crd + " OUT", "o.asc", 2, "--input-delimiter pipe: use comma"},
+        {"--skip-lines -1 " + crd + " OUT", "o.asc", 2, "--skip-lines needs a number from 0 to 1000000"},
         {"--header " + crd + " OUT", "o.asc", 2, "--header is an option of .csv and .txt outputs, not of .asc"},
         {"--units foot " + crd + " OUT", "o.csv", 2, "--units is an option of .xml outputs, not of .csv"},
         {"--text-height 1 " + crd + " OUT", "o.xml", 2, "--text-height is an option of .dxf outputs"},
@@ -238,6 +244,46 @@ TEST(Convert, OutputIsTheInput)
     // A copy is another file.
     std::filesystem::copy_file(input, dir.Path("copy.csv"));
     EXPECT_EQ(Convert(dir, input, dir.Path("copy.csv")).status, 0);
+}
+
+// Text files as spreadsheets and other programs write them: every column
+// and every encoding read, what is not read said.
+TEST(Convert, TextInputsOfOtherPrograms)
+{
+    TempDir dir;
+    const auto utf16 = [](std::string_view ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) out += std::string{c, '\0'};
+        return out;
+    };
+    std::string nul = "P,N,E\r\n1,5000,1000" + std::string(1, '\0') + "\r\n";
+    for (int i = 2; i <= 5000; ++i) nul += std::to_string(i) + ",5000,1000\r\n";
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<LandXML xmlns=\"http://www.landxml.org/schema/LandXML-1.2\" "
+        "version=\"1.2\"><CgPoints><CgPoint name=\"7\" desc=\"IP\">5000 1000 100</CgPoint></CgPoints></LandXML>\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string asc;     // the start of the ASCII PNEZD written
+        std::string notice;  // a part of stderr
+    } cases[] = {
+        {"units.csv", "Point Number,Northing (m),Easting (m),Elevation (m),Description,Layer\r\n1001,5000,1000,100,IP,PTS\r\n",
+         "1001,5000,1000,100,IP\r\n", "units.csv: column not read: \"Layer\""},
+        {"quoted.csv", "1001,5000.000,1000.000,100.000,\"Iron pin found, capped LS 12345\",CONTROL\r\n",
+         "1001,5000.000,1000.000,100.000,Iron pin found, capped LS 12345\r\n", "1 row has fields beyond the columns read"},
+        {"unicode.txt", utf16("Name\tX\tY\r\nA1\t1000\t5000\r\n"), "A1,5000,1000,,\r\n", ""},
+        {"nul.csv", nul, "1,5000,1000,,\r\n2,5000,1000,,\r\n", "1 NUL character dropped"},
+        {"points.xml", utf16(xml), "7,5000,1000,100,IP\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(dir.Path(c.name), c.bytes);
+        const Outcome r = Convert(dir, dir.Path(c.name), dir.Path("out.asc"));
+        EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+        EXPECT_EQ(ReadBytes(dir.Path("out.asc")).substr(0, c.asc.size()), c.asc) << c.name;
+        EXPECT_NE(r.err.find(c.notice), std::string::npos) << c.name << ": " << r.err;
+    }
+    const std::string xmlPoints = ReadBytes(dir.Path("out.asc"));
+    EXPECT_EQ(std::count(xmlPoints.begin(), xmlPoints.end(), '\n'), 1) << xmlPoints;
 }
 
 TEST(Convert, HostileSurroundings)
