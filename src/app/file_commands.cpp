@@ -185,9 +185,6 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
         else
             status = QStringLiteral("%1 loaded from %2 (read as %3)")
                          .arg(Points(PointData.CurrItems()), Native(QuotedName(name)), FormatOf(reader));
-        if (report.replaced > 0)
-            status += QStringLiteral("; %1 that Windows-1252 cannot hold replaced by \"?\"")
-                          .arg(Count(report.replaced, "character", "characters"));
         if (report.skipped > 0)
             status += QStringLiteral("; %1 without coordinates skipped").arg(Points(report.skipped));
         for (const std::string& notice : report.notices) status += QStringLiteral("; ") + QString::fromStdString(notice);

@@ -49,9 +49,6 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
                     " points read before the stop); nothing written");
     }
     if (!table.PointsNotRead().empty()) return fail(table.PointsNotRead() + "; nothing written");
-    if (read.replaced > 0)
-        result.messages.push_back(FileMessage(input, Count(read.replaced, "character", "characters") +
-                                                         " that Windows-1252 cannot hold stored as \"?\""));
     if (read.skipped > 0)
         result.messages.push_back(FileMessage(
             input, Count(read.skipped, "point", "points") + " skipped: no coordinates, or a reference to no point of the file"));

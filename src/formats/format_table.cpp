@@ -42,7 +42,7 @@ ExportReport WriteText(const PointTable& table, const std::string& file, const W
 ReadReport ReadLandXmlPoints(PointTable& table, const std::string& file, const ReadOptions&)
 {
     LandXmlReadReport report = ReadLandXml(table, file);
-    return {0, report.skippedPoints, std::move(report.notices), std::move(report.beyondPoints)};
+    return {report.skippedPoints, std::move(report.notices), std::move(report.beyondPoints)};
 }
 
 ExportReport WriteLandXml(const PointTable& table, const std::string& file, const WriteOptions& options)

@@ -38,7 +38,6 @@ struct ReadOptions {
 
 // What a complete load has to tell beyond its points.
 struct ReadReport {
-    int64_t replaced = 0;  // characters of a UTF-8 file that Windows-1252 cannot hold, stored as "?"
     int32_t skipped = 0;   // LandXML points without coordinates, not loaded
     // Every other change the reader made to what the file holds, one short
     // clause each ("3 rows have a coordinate that is not a number, the first
