@@ -71,8 +71,8 @@ const Format kFormats[] = {
     // pictures, documents, archives and prose are refused, and point rows
     // in text of any other name go to the text reader. Surveyor One files
     // are binary numbers, which these rows do not take.
-    {"refused", "a file that holds no points", "", RefuseNotPoints, nullptr, IsPlainlyNotPoints},
-    {"text-other", "a delimited text point file", "", ReadText, nullptr, IsTextWithPointRows},
+    {"refused", "a picture, document, archive or prose file (refused: no points)", "", RefuseNotPoints, nullptr, IsPlainlyNotPoints},
+    {"text-other", "a delimited text point file under another name", "", ReadText, nullptr, IsTextWithPointRows},
     {"s1", "a Surveyor One coordinate file", "", Plain<ReadSurveyorOneFile>, nullptr},
     {"asc", "an ASCII PNEZD coordinate file", "asc", nullptr, Plain<WriteAscFile>},
     {"csv", "a comma-delimited point file", "csv", nullptr, WriteText},

@@ -40,7 +40,7 @@ TEST(FormatTable, TheReaderIsChosenByTheNameAndForTextAndXmlByTheContent)
         {"job.asc", nullptr, "s1", "a Surveyor One coordinate file"},
         {"site.Xml", &text, "xml", "a LandXML point file"},
         {"site.xml", &binary, "s1", "a Surveyor One coordinate file"},
-        {"JOB1", &text, "text-other", "a delimited text point file"},
+        {"JOB1", &text, "text-other", "a delimited text point file under another name"},
         {"site.DXF", nullptr, "dxf", "a DXF drawing"},
         {"rd", nullptr, "s1", "a Surveyor One coordinate file"},
         {"", nullptr, "s1", "a Surveyor One coordinate file"},
