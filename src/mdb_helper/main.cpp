@@ -1,8 +1,13 @@
-// tessaly-mdb-reader FILE TABLE FIELD...
+// tessaly-mdb-reader TABLE FIELD... < DATABASE
+// tessaly-mdb-reader --serve
 //
 // Reads one table of a Microsoft Access database with mdbtools and writes its
 // records to standard output in the frames of platform/database/database_frames.h:
-// per record, the text of each named field. It runs as a process of its own
+// per record, the text of each named field. The database is the ordinary file
+// open on standard input (or, serving, the descriptor sent with each
+// request), opened and checked by the caller: the reader never looks a name
+// up, so it reads the file that was checked, whatever has been put in its
+// place since. It runs as a process of its own
 // because mdbtools can crash on a damaged file and formats numbers by the
 // process locale; the database component starts it with LC_ALL=C and turns a
 // crash, a hang or a reported failure into an error of its own.
@@ -25,11 +30,14 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <new>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -91,17 +99,25 @@ std::string OutOfMemory()
     return "the database is damaged: reading it used up the memory" + limit + " a database of its size may take";
 }
 
-bool HasAccessSignature(const char* file)
+bool HasAccessSignature(int database)
 {
     // Every Jet and ACE file starts with a page whose bytes 4..19 name the
     // engine.
     char head[20] = {};
-    std::FILE* f = std::fopen(file, "rb");
-    if (!f) return false;
-    size_t got = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
-    if (got != sizeof head) return false;
+    if (::pread(database, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return false;
     return std::memcmp(head + 4, "Standard Jet DB", 16) == 0 || std::memcmp(head + 4, "Standard ACE DB", 16) == 0;
+}
+
+// For tests that need a load that takes a while (the window's progress and
+// its Cancel): TESSALY_MDB_READER_STALL_MS holds the reader this many
+// milliseconds, at most ten seconds, before it opens each database. Unset,
+// it does nothing; it only ever slows a load down.
+void StallForTests()
+{
+    const char* stall = std::getenv("TESSALY_MDB_READER_STALL_MS");
+    if (!stall) return;
+    const long ms = std::min(std::strtol(stall, nullptr, 10), 10000L);
+    if (ms > 0) ::usleep(static_cast<useconds_t>(ms) * 1000);
 }
 
 // Numbers and dates are taken from the stored bytes, which mdbtools leaves
@@ -184,11 +200,19 @@ std::string Present(MdbHandle* mdb, const BoundField& f)
     return MendUtf8(bound, mended);
 }
 
-// Opens the database and finds the table in it, in any letter case.
-MdbTableDef* OpenTable(const char* file, const std::string& table)
+// Opens the database on descriptor DATABASE and finds the table in it, in
+// any letter case.
+MdbTableDef* OpenTable(int database, const std::string& table)
 {
-    if (!HasAccessSignature(file)) throw Failure{"is not an Access database"};
-    MdbHandle* mdb = mdb_open(file, MDB_NOFLAGS);
+    struct stat st {};
+    if (::fstat(database, &st) != 0 || !S_ISREG(st.st_mode)) throw Failure{"is not an ordinary file"};
+    if (!HasAccessSignature(database)) throw Failure{"is not an Access database"};
+    // mdbtools opens by name. The descriptor's entry under /proc opens the
+    // very file it refers to, not whatever has the file's name by now.
+    const std::string name = "/proc/self/fd/" + std::to_string(database);
+    if (::access(name.c_str(), R_OK) != 0)
+        throw Failure{std::string("cannot be opened again through /proc: ") + std::strerror(errno)};
+    MdbHandle* mdb = mdb_open(name.c_str(), MDB_NOFLAGS);
     if (!mdb) throw Failure{"is not an Access database"};
     mdb_set_bind_size(mdb, kBindSize);
     mdb_set_boolean_fmt_numbers(mdb);
@@ -206,19 +230,19 @@ MdbTableDef* OpenTable(const char* file, const std::string& table)
     return t;
 }
 
-// Finds each field named in ARGS (the file, the table, then the fields), in
-// any letter case, and binds a text buffer to those whose text mdbtools makes.
+// Finds each field named in ARGS (the table, then the fields), in any letter
+// case, and binds a text buffer to those whose text mdbtools makes.
 std::vector<BoundField> BindFields(MdbTableDef* t, const std::vector<std::string>& args)
 {
-    const std::string& table = args[1];
+    const std::string& table = args[0];
     for (unsigned i = 0; i < t->num_cols; ++i) {
         auto* c = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
         c->bind_ptr = nullptr;
         c->len_ptr = nullptr;
     }
     std::vector<BoundField> fields;
-    fields.reserve(args.size() - 2);
-    for (size_t k = 2; k < args.size(); ++k) {
+    fields.reserve(args.size() - 1);
+    for (size_t k = 1; k < args.size(); ++k) {
         MdbColumn* found = nullptr;
         int number = 0;
         for (unsigned i = 0; i < t->num_cols && !found; ++i) {
@@ -265,10 +289,12 @@ void StreamRecords(FrameWriter& out, MdbTableDef* t, const std::vector<BoundFiel
     out.Flush();
 }
 
-// One load. ARGS: the file, the table, then the fields.
-int Run(FrameWriter& out, const std::vector<std::string>& args)
+// One load of the database on descriptor DATABASE. ARGS: the table, then
+// the fields.
+int Run(FrameWriter& out, int database, const std::vector<std::string>& args)
 {
-    MdbTableDef* t = OpenTable(args[0].c_str(), args[1]);
+    StallForTests();
+    MdbTableDef* t = OpenTable(database, args[0]);
     std::vector<BoundField> fields = BindFields(t, args);
     StreamRecords(out, t, fields);
 
@@ -291,12 +317,47 @@ bool ReadAll(int fd, char* into, size_t size)
     return true;
 }
 
-// One request from standard input: its limits, then the file, table and
-// field names. False at the end of the input or on a malformed request.
-bool NextRequest(uint32_t& cpuSeconds, uint32_t& megabytes, std::vector<std::string>& args)
+// The first bytes of a request into INTO, and the descriptor that comes with
+// them into DATABASE (-1 when none came). False when the input ends first.
+bool ReadWithDescriptor(int socket, char* into, size_t size, int& database)
+{
+    database = -1;
+    size_t done = 0;
+    while (done < size) {
+        iovec iov{into + done, size - done};
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))] = {};
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(socket, &msg, MSG_CMSG_CLOEXEC);
+        if (n < 0 && errno == EINTR) continue;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); n > 0 && c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+            const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (size_t i = 0; i < count; ++i) {
+                int fd = -1;
+                std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+                if (database < 0) database = fd;
+                else ::close(fd);  // one database a request
+            }
+        }
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// One request from standard input: its limits, then the table and field
+// names, and the database's descriptor. False at the end of the input or on
+// a malformed request.
+bool NextRequest(uint32_t& cpuSeconds, uint32_t& megabytes, std::vector<std::string>& args, int& database)
 {
     char header[frames::kHeaderSize];
-    if (!ReadAll(STDIN_FILENO, header, sizeof header) || header[0] != frames::kRequest) return false;
+    if (!ReadWithDescriptor(STDIN_FILENO, header, sizeof header, database) || header[0] != frames::kRequest ||
+        database < 0)
+        return false;
     const uint32_t len = frames::U32(std::string_view(header, sizeof header), 1);
     if (len > frames::kMaxPayload || len < 8) return false;
     std::string payload(len, '\0');
@@ -306,7 +367,7 @@ bool NextRequest(uint32_t& cpuSeconds, uint32_t& megabytes, std::vector<std::str
     args.clear();
     for (size_t at = 8; at < payload.size();)
         if (!frames::NextText(payload, at, args.emplace_back())) return false;
-    return args.size() >= 3;
+    return args.size() >= 2;
 }
 
 // The limits of one request: processor time counted from now, and the
@@ -333,11 +394,12 @@ void LimitRequest(uint32_t cpuSeconds, uint32_t megabytes)
 int main(int argc, char** argv)
 {
     const bool serve = argc == 2 && std::strcmp(argv[1], "--serve") == 0;
-    if (argc < 4 && !serve) {
-        std::fputs("Usage: tessaly-mdb-reader FILE TABLE FIELD...\n"
+    if (argc < 3 && !serve) {
+        std::fputs("Usage: tessaly-mdb-reader TABLE FIELD... < DATABASE\n"
                    "       tessaly-mdb-reader --serve\n"
-                   "Writes the named fields of every record of TABLE as framed text to standard output;\n"
-                   "with --serve, for each request read from standard input.\n",
+                   "Writes the named fields of every record of TABLE of the database on standard input\n"
+                   "as framed text to standard output; with --serve, for each request read from standard\n"
+                   "input, a socket, with the database's descriptor.\n",
                    stderr);
         return 2;
     }
@@ -355,15 +417,19 @@ int main(int argc, char** argv)
     FrameWriter out(fd);
     std::string failure;
     try {
-        if (!serve) return Run(out, std::vector<std::string>(argv + 1, argv + argc));
+        if (!serve) return Run(out, STDIN_FILENO, std::vector<std::string>(argv + 1, argv + argc));
         // Requests until the input ends. After a failure the reader ends, so
         // that nothing a damaged file left behind meets the next database.
         uint32_t cpuSeconds = 0, megabytes = 0;
         std::vector<std::string> args;
-        while (NextRequest(cpuSeconds, megabytes, args)) {
+        int database = -1;
+        while (NextRequest(cpuSeconds, megabytes, args, database)) {
             LimitRequest(cpuSeconds, megabytes);
-            Run(out, args);
+            Run(out, database, args);
+            ::close(database);
+            database = -1;
         }
+        if (database >= 0) ::close(database);
         return 0;
     } catch (const Failure& f) {
         failure = f.what;

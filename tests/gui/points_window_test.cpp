@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/points_window.h"
@@ -656,10 +658,10 @@ TEST_F(WindowTest, ASlowDatabaseLoadShowsProgressAndCancelEndsIt)
 {
     WriteBytes(dir.Path("site1.crd"), FivePoints());
     Open("site1.crd");
-    std::filesystem::copy_file(TestData("hostile-zeroed-page.mdb"), dir.Path("hostile.mdb"));
-    // As it stands the reader gives up on it in about half a second, just
-    // when the progress would show; padded, it works for seconds.
-    std::filesystem::resize_file(dir.Path("hostile.mdb"), 64 << 20);
+    std::filesystem::copy_file(TestData("points-basic.mdb"), dir.Path("slow.mdb"));
+    // The reader is held for seconds before it opens the database, well past
+    // the half second after which the progress shows.
+    ::setenv("TESSALY_MDB_READER_STALL_MS", "8000", 1);
     QString shown;
     WhenModalShown([&](QWidget* modal) {
         auto* progress = qobject_cast<QProgressDialog*>(modal);
@@ -668,9 +670,12 @@ TEST_F(WindowTest, ASlowDatabaseLoadShowsProgressAndCancelEndsIt)
         AnswerBox(QMessageBox::Ok);  // the failed load's
         if (auto* cancel = progress->findChild<QPushButton*>()) QTest::mouseClick(cancel, Qt::LeftButton);
     });
-    Open("hostile.mdb");
+    const auto start = std::chrono::steady_clock::now();
+    Open("slow.mdb");
+    ::unsetenv("TESSALY_MDB_READER_STALL_MS");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));  // Cancel did not wait for it
     EXPECT_EQ(shown, "Reading the database...");
-    EXPECT_EQ(Status(), "5 points in the table; the load stopped: " + dir.Path("hostile.mdb") +
+    EXPECT_EQ(Status(), "5 points in the table; the load stopped: " + dir.Path("slow.mdb") +
                             ": the load was cancelled (read as an LDD point database)");
     // Naming the database failed: the table keeps what it had.
     EXPECT_EQ(w.PointData.CurrItems(), 5);

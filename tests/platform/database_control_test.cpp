@@ -11,6 +11,10 @@
 #include <optional>
 #include <thread>
 
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,7 +33,7 @@ std::string Frame(char tag, const std::string& payload)
 {
     return Bytes().Raw(std::string(1, tag)).I32(static_cast<int32_t>(payload.size())).Raw(payload).str();
 }
-std::string Ready(int32_t declared, int32_t version = 1) { return Frame('H', Bytes().I32(version).I32(declared).str()); }
+std::string Ready(int32_t declared, int32_t version = 2) { return Frame('H', Bytes().I32(version).I32(declared).str()); }
 std::string Record(const std::vector<std::string>& texts)
 {
     Bytes b;
@@ -160,7 +164,8 @@ TEST(DatabaseControl, ReaderGetsTheCLocaleAndTheRequest)
 {
     FakeReader fake(Ready(0) + End(0), "");
     WriteBytes(fake.path, "#!/bin/sh\nenv > '" + fake.dir.Path("env.txt") + "'\nprintf '%s\\n' \"$@\" > '" +
-                              fake.dir.Path("args.txt") + "'\ncat '" + fake.dir.Path("frames.bin") + "'\n");
+                              fake.dir.Path("args.txt") + "'\ncat > '" + fake.dir.Path("input.txt") + "'\ncat '" +
+                              fake.dir.Path("frames.bin") + "'\n");
     const char* oldLcAll = std::getenv("LC_ALL");
     std::string saved = oldLcAll ? oldLcAll : "";
     ::setenv("LC_ALL", "de_DE.UTF-8", 1);
@@ -176,7 +181,9 @@ TEST(DatabaseControl, ReaderGetsTheCLocaleAndTheRequest)
     EXPECT_NE(env.find("\nLC_ALL=C\n"), std::string::npos) << env;
     EXPECT_EQ(env.find("de_DE"), std::string::npos) << env;
     EXPECT_EQ(env.find("MDBOPTS"), std::string::npos) << env;
-    EXPECT_EQ(ReadBytes(fake.dir.Path("args.txt")), fake.database + "\nPOINTS\nPNO\nDSC\n");
+    // The database comes open on its standard input, not by name.
+    EXPECT_EQ(ReadBytes(fake.dir.Path("args.txt")), "POINTS\nPNO\nDSC\n");
+    EXPECT_EQ(ReadBytes(fake.dir.Path("input.txt")), "not read by the stand-in");
 }
 
 TEST(DatabaseControl, MissingReader)
@@ -199,10 +206,10 @@ TEST(DatabaseControl, NamingAnotherDatabaseStopsTheFirstReader)
     TempDir dir;
     WriteBytes(dir.Path("hung.bin"), Ready(5) + Record({"h", ""}));
     WriteBytes(dir.Path("good.bin"), Ready(1) + Record({"g", ""}) + End(1));
-    WriteBytes(dir.Path("hung.mdb"), "x");
-    WriteBytes(dir.Path("good.mdb"), "x");
+    WriteBytes(dir.Path("hung.mdb"), "hung");
+    WriteBytes(dir.Path("good.mdb"), "good");
     const std::string reader = dir.Path("reader.sh");
-    WriteBytes(reader, "#!/bin/sh\ncase \"$1\" in\n*hung*) cat '" + dir.Path("hung.bin") +
+    WriteBytes(reader, "#!/bin/sh\ncase \"$(cat)\" in\nhung) cat '" + dir.Path("hung.bin") +
                            "'; exec sleep 30;;\n*) cat '" + dir.Path("good.bin") + "';;\nesac\n");
     std::filesystem::permissions(reader, std::filesystem::perms::owner_all);
 
@@ -352,4 +359,101 @@ TEST(DatabaseControl, AWaitHookCanCancel)
     EXPECT_EQ(w.a.size(), 1u);
     ASSERT_TRUE(w.error);
     EXPECT_EQ(*w.error, fake.database + ": the load was cancelled");
+}
+
+// What is not an ordinary file is refused at once, before a reader starts
+// (the stand-in would hang): a FIFO without a writer above all.
+TEST(DatabaseControl, OnlyOrdinaryFilesAreRead)
+{
+    FakeReader fake("", "exec sleep 30");
+    const std::string fifo = fake.dir.Path("pipe.mdb"), socket = fake.dir.Path("socket.mdb");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socket.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << socket;
+    const struct {
+        std::string file;
+        const char* error;
+    } cases[] = {
+        {fifo, "is a FIFO, not an ordinary file"},
+        {socket, "is a socket, not an ordinary file"},
+        {"/dev/null", "is a device, not an ordinary file"},
+        {fake.dir.Root().string(), "is a folder, not a file"},
+    };
+    for (const auto& c : cases) {
+        DatabaseControl db("POINTS", {"A"}, {fake.path, 20s});
+        const auto start = std::chrono::steady_clock::now();
+        Walk w = WalkAll(db, c.file);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << c.file;
+        EXPECT_EQ(w.error.value_or("loaded"), c.file + ": " + c.error);
+    }
+    ::close(s);
+}
+
+namespace {
+// Holds the real reader before it opens each database.
+struct ReaderStall {
+    explicit ReaderStall(const char* ms) { ::setenv("TESSALY_MDB_READER_STALL_MS", ms, 1); }
+    ~ReaderStall() { ::unsetenv("TESSALY_MDB_READER_STALL_MS"); }
+};
+}  // namespace
+
+// The reader reads the file that was checked, whatever takes its name while
+// it starts: here a FIFO, on which a reader that opened the name would hang.
+// Alone and as a session's reader.
+TEST(DatabaseControl, ADatabaseSwappedForAFifoIsStillTheOneRead)
+{
+    const ReaderStall stall("300");
+    for (bool session : {false, true}) {
+        TempDir dir;
+        const std::string file = dir.Path("job.mdb");
+        std::filesystem::copy_file(TestData("points-basic.mdb"), file);
+        std::optional<DatabaseReaderSession> readers;
+        if (session) readers.emplace();
+        bool swapped = false;
+        const DatabaseWaitHook hook([&] {
+            if (!swapped) {
+                std::filesystem::rename(file, dir.Path("old.mdb"));
+                swapped = ::mkfifo(file.c_str(), 0644) == 0;
+            }
+            return true;
+        });
+        DatabaseControl db("POINTS", {"PNO"}, {"", 20s});
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_NO_THROW(db.SetDatabaseName(file)) << session;
+        EXPECT_TRUE(swapped);
+        EXPECT_EQ(db.FieldText("PNO"), "1");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    }
+}
+
+// A file padded with a hole gets the limits of the data before the hole: a
+// hostile database padded to 1 GiB fails as the unpadded one does, in about
+// as little time and memory (it took a minute and gigabytes).
+TEST(DatabaseControl, ReaderLimitsFollowTheDataNotAPaddedLength)
+{
+    TempDir dir;
+    for (const char* name : {"hostile-cut.mdb", "hostile-zeroed-page.mdb"}) {
+        const std::string padded = dir.Path(name);
+        std::filesystem::copy_file(TestData(name), padded);
+        std::filesystem::resize_file(padded, std::uintmax_t{1} << 30);
+        std::string errors[2];
+        std::chrono::steady_clock::duration took[2];
+        for (int i = 0; i < 2; ++i) {
+            const std::string file = i ? padded : TestData(name);
+            DatabaseControl db("POINTS", {"PNO", "NTH", "EST", "ELV", "DSC"});
+            const auto start = std::chrono::steady_clock::now();
+            Walk w = WalkAll(db, file);
+            took[i] = std::chrono::steady_clock::now() - start;
+            ASSERT_TRUE(w.error) << file;
+            errors[i] = w.error->substr(file.size());
+        }
+        EXPECT_EQ(errors[1], errors[0]) << name;
+        EXPECT_LT(took[1], took[0] + 5s) << name;
+    }
+    rusage children{};
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    EXPECT_LT(children.ru_maxrss, 512 << 10) << "kilobytes, the largest reader's";
 }

@@ -10,12 +10,12 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
 
-#include "platform/files/binary_file.h"
 #include "platform/database/database_frames.h"
 #include "platform/error.h"
 #include "platform/signal_cleanup.h"
@@ -103,19 +103,37 @@ constexpr bool kSanitized = false;
 constexpr bool kSanitized = false;
 #endif
 
-ReaderLimits LimitsFor(int64_t fileSize)
+// No database gets more than this, whatever its size: an Access file holds
+// at most 2 GB, and a table of points is read in a small part of either.
+constexpr rlim_t kMemoryCeiling = rlim_t{1} << 30;
+constexpr rlim_t kCpuCeiling = 60;
+
+// The bytes a database really holds, which size the reader's limits: the
+// space allocated to it when that is less than its length, so that a file
+// padded with a hole (a sparse file) gets the limits of the data before the
+// hole; mdbtools can spin on the zeros of a hole as long as on any others.
+int64_t DataSize(const struct stat& st)
 {
-    const auto size = static_cast<rlim_t>(std::max<int64_t>(fileSize, 0));
+    const int64_t allocated = static_cast<int64_t>(st.st_blocks) * 512;
+    return std::max<int64_t>(0, std::min<int64_t>(st.st_size, allocated));
+}
+
+// 64 MB plus four times the data, and 2 seconds plus 1 per 16 MB, up to the
+// ceilings: 1 GiB is reached at 240 MiB of data, 60 seconds at 928 MiB.
+ReaderLimits LimitsFor(int64_t dataSize)
+{
+    const auto size = static_cast<rlim_t>(std::max<int64_t>(dataSize, 0));
     ReaderLimits limits{};
-    limits.addressSpace = kSanitized ? 0 : (rlim_t{64} << 20) + 4 * size;
-    limits.cpuSeconds = (2 + size / (rlim_t{16} << 20)) * (kSanitized ? 10 : 1);
+    limits.addressSpace = kSanitized ? 0 : std::min((rlim_t{64} << 20) + 4 * size, kMemoryCeiling);
+    limits.cpuSeconds = std::min(2 + size / (rlim_t{16} << 20), kCpuCeiling) * (kSanitized ? 10 : 1);
     return limits;
 }
 
-void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
+void LimitSanitizedMemory(std::vector<std::string>& env, int64_t dataSize)
 {
     if (!kSanitized) return;
-    const std::string limit = "hard_rss_limit_mb=" + std::to_string(256 + 4 * (std::max<int64_t>(fileSize, 0) >> 20));
+    const int64_t megabytes = std::min<int64_t>(std::max<int64_t>(dataSize, 0) >> 20, kMemoryCeiling >> 20);
+    const std::string limit = "hard_rss_limit_mb=" + std::to_string(256 + 4 * megabytes);
     for (auto& v : env)
         if (v.starts_with("ASAN_OPTIONS=")) {
             v += ":" + limit;
@@ -162,7 +180,7 @@ void LimitSanitizedMemory(std::vector<std::string>& env, int64_t fileSize)
 // and INPUT (or /dev/null when -1) as its standard input, under LIMITS (null
 // for a serving reader, which sets them itself for each request); returns its
 // id, or minus the error number.
-pid_t SpawnProcess(std::vector<std::string> args, int64_t fileSize, const ReaderLimits* limits, int input,
+pid_t SpawnProcess(std::vector<std::string> args, int64_t dataSize, const ReaderLimits* limits, int input,
                    int output)
 {
     const int devNull = AboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
@@ -172,7 +190,7 @@ pid_t SpawnProcess(std::vector<std::string> args, int64_t fileSize, const Reader
     // exec it makes only calls that are safe in a copy of a process that
     // may have other threads.
     std::vector<std::string> env = ReaderEnvironment();
-    LimitSanitizedMemory(env, fileSize);
+    LimitSanitizedMemory(env, dataSize);
     std::vector<char*> argv = Pointers(args), envp = Pointers(env);
     const pid_t parent = ::getpid();
 
@@ -200,6 +218,85 @@ std::function<bool()>& WaitHook()
     return hook;
 }
 constexpr auto kHookInterval = std::chrono::milliseconds(50);
+
+struct OwnedDescriptor {
+    int fd;
+    ~OwnedDescriptor() { ::close(fd); }
+};
+
+[[noreturn]] void RefuseKind(const std::string& file, mode_t mode)
+{
+    if (S_ISDIR(mode)) FailFile(file, "is a folder, not a file");
+    const char* kind = S_ISFIFO(mode)                   ? "a FIFO"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                                                        : "a special file";
+    FailFile(file, std::string("is ") + kind + ", not an ordinary file");
+}
+
+// Opens FILE for its reader, which is handed this descriptor and never the
+// name: the file checked here is the file read, and one swapped for a FIFO or
+// a device after the check never reaches mdbtools. Links are followed, for a
+// link is an ordinary way to keep a database elsewhere. DATA_SIZE is set to
+// the bytes it holds. Throws Error naming the file.
+int OpenDatabase(const std::string& file, int64_t& dataSize)
+{
+    // Only an ordinary file is opened at all: opening a device can have
+    // effects of its own (a tape rewinds, a line hangs up).
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) RefuseKind(file, st.st_mode);
+    // Should one be swapped in since, O_NONBLOCK keeps the open of a FIFO
+    // from waiting for a writer, and O_NOCTTY a terminal from becoming ours.
+    int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // Above the standard three, for it becomes a reader's standard input.
+    if (fd >= 0) fd = AboveStandard(fd);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR) FailFile(file, "file not found");
+        if (err == EACCES) FailFile(file, "permission denied");
+        FailFile(file, std::string("cannot open: ") + std::strerror(err));
+    }
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        FailFile(file, std::string("cannot open: ") + std::strerror(err));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        RefuseKind(file, st.st_mode);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    dataSize = DataSize(st);
+    return fd;
+}
+
+// Sends BYTES on SOCKET with a copy of descriptor FD riding on the first of
+// them; false when the other end has gone.
+bool SendWithDescriptor(int socket, std::string_view bytes, int fd)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        iovec iov{const_cast<char*>(bytes.data() + done), bytes.size() - done};
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+        if (done == 0) {
+            msg.msg_control = control;
+            msg.msg_controllen = sizeof control;
+            cmsghdr* c = CMSG_FIRSTHDR(&msg);
+            c->cmsg_level = SOL_SOCKET;
+            c->cmsg_type = SCM_RIGHTS;
+            c->cmsg_len = CMSG_LEN(sizeof(int));
+            std::memcpy(CMSG_DATA(c), &fd, sizeof fd);
+        }
+        const ssize_t n = ::sendmsg(socket, &msg, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
 }  // namespace
 
 DatabaseWaitHook::DatabaseWaitHook(std::function<bool()> hook) : previous_(std::move(WaitHook()))
@@ -270,37 +367,39 @@ void DatabaseControl::SetDatabaseName(const std::string& file)
     Close();
     file_ = file;
     named_ = true;
-    int64_t size = 0;
+    int64_t dataSize = 0;
+    int database = -1;
     try {
-        // The usual refusals (missing, a folder, a device, no permission)
+        // The usual refusals (missing, a folder, a FIFO, no permission)
         // before a reader is started for it.
-        size = BinaryFile(file).Length();
+        database = OpenDatabase(file, dataSize);
     } catch (const Error& e) {
         failure_ = e.what();
         throw;
     }
-    Start(size);
+    const OwnedDescriptor owned{database};
+    Start(database, dataSize);
 }
 
-void DatabaseControl::Start(int64_t fileSize)
+void DatabaseControl::Start(int database, int64_t dataSize)
 {
     const std::string& reader = options_.reader.empty() ? ReaderProgram() : options_.reader;
     if (::access(reader.c_str(), X_OK) != 0)
         Fail("the database reader " + reader + " is missing or cannot be run");
     clean_ = false;
-    const ReaderLimits limits = LimitsFor(fileSize);
+    const ReaderLimits limits = LimitsFor(dataSize);
     cpuSeconds_ = static_cast<int64_t>(limits.cpuSeconds);
-    std::vector<std::string> args = {file_, source_};
+    std::vector<std::string> args = {source_};
     args.insert(args.end(), fields_.begin(), fields_.end());
-    if (t_session) Request(*t_session, reader, args, limits, fileSize);
-    else Spawn(reader, std::move(args), limits, fileSize);
+    if (t_session) Request(*t_session, reader, args, database, limits, dataSize);
+    else Spawn(reader, std::move(args), database, limits, dataSize);
     ReadReady();
 }
 
-// Starts a reader for this load alone: ARGS are the file, the table and the
-// fields.
-void DatabaseControl::Spawn(const std::string& reader, std::vector<std::string> args, const ReaderLimits& limits,
-                            int64_t fileSize)
+// Starts a reader for this load alone, the database its standard input: ARGS
+// are the table and the fields.
+void DatabaseControl::Spawn(const std::string& reader, std::vector<std::string> args, int database,
+                            const ReaderLimits& limits, int64_t dataSize)
 {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) Fail(std::string("cannot start the database reader: ") + std::strerror(errno));
@@ -312,7 +411,7 @@ void DatabaseControl::Spawn(const std::string& reader, std::vector<std::string> 
         Fail("cannot start the database reader: no free file descriptor");
     }
     args.insert(args.begin(), reader);
-    const pid_t pid = SpawnProcess(std::move(args), fileSize, &limits, -1, writeEnd);
+    const pid_t pid = SpawnProcess(std::move(args), dataSize, &limits, database, writeEnd);
     ::close(writeEnd);
     if (pid < 0) {
         ::close(readEnd);
@@ -324,7 +423,8 @@ void DatabaseControl::Spawn(const std::string& reader, std::vector<std::string> 
 
 // Sends the load to the session's reader, starting one when none runs.
 void DatabaseControl::Request(DatabaseReaderSession& session, const std::string& reader,
-                              const std::vector<std::string>& args, const ReaderLimits& limits, int64_t fileSize)
+                              const std::vector<std::string>& args, int database, const ReaderLimits& limits,
+                              int64_t dataSize)
 {
     ReaderProcess& s = session.reader_;
     std::string request;
@@ -348,7 +448,7 @@ void DatabaseControl::Request(DatabaseReaderSession& session, const std::string&
             s.frames = replies[0];
             const pid_t pid = theirIn < 0 || theirOut < 0
                                   ? -EMFILE
-                                  : SpawnProcess({reader, "--serve"}, fileSize, nullptr, theirIn, theirOut);
+                                  : SpawnProcess({reader, "--serve"}, dataSize, nullptr, theirIn, theirOut);
             for (int fd : {theirIn, theirOut})
                 if (fd >= 0) ::close(fd);
             if (pid < 0) {
@@ -357,14 +457,7 @@ void DatabaseControl::Request(DatabaseReaderSession& session, const std::string&
             }
             s.pid = pid;
         }
-        size_t done = 0;
-        while (done < frame.size()) {
-            const ssize_t n = ::send(s.requests, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        if (done == frame.size()) {
+        if (SendWithDescriptor(s.requests, frame, database)) {
             reader_ = &s;
             return;
         }

@@ -9,9 +9,12 @@
 // answering or reports a failure becomes an Error here, so nothing a
 // database holds can bring the calling program down.
 //
-// The reader runs under limits of address space and processor time sized
-// from the file, so a damaged file on which mdbtools spins and allocates
-// fails within seconds; it ends when the program that started it ends, by a
+// The reader is handed the database as a descriptor opened and checked here,
+// never by name, so that only the ordinary file checked is ever read. It runs
+// under limits of address space and processor time sized from the data the
+// file holds (its allocated size, not a length padded with a hole) up to a
+// ceiling, so a damaged file on which mdbtools spins and allocates fails
+// within seconds; it ends when the program that started it ends, by a
 // parent-death signal and through platform/signal_cleanup.h.
 #include <chrono>
 #include <cstdint>
@@ -89,8 +92,9 @@ public:
 
     // Names the database and opens the record source in it, positioned
     // before its first record is fetched. Fails with an Error naming the file
-    // when it is missing, not a database, lacks the table or one of the
-    // fields, or is damaged in a way seen before any record is read.
+    // when it is missing, not an ordinary file (at once, for a FIFO too), not
+    // a database, lacks the table or one of the fields, or is damaged in a way
+    // seen before any record is read.
     void SetDatabaseName(const std::string& file);
 
     // The current record's text of a bound field (UTF-8). Fails when
@@ -113,11 +117,11 @@ public:
 private:
     using ReaderProcess = DatabaseReaderSession::ReaderProcess;
     [[noreturn]] void Fail(const std::string& what);
-    void Start(int64_t fileSize);
-    void Spawn(const std::string& reader, std::vector<std::string> args, const ReaderLimits& limits,
-               int64_t fileSize);
+    void Start(int database, int64_t dataSize);
+    void Spawn(const std::string& reader, std::vector<std::string> args, int database, const ReaderLimits& limits,
+               int64_t dataSize);
     void Request(DatabaseReaderSession& session, const std::string& reader, const std::vector<std::string>& args,
-                 const ReaderLimits& limits, int64_t fileSize);
+                 int database, const ReaderLimits& limits, int64_t dataSize);
     void ReadReady();
     void Position();
     void Advance();

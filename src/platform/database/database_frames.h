@@ -12,11 +12,13 @@
 //   'E' end:     records sent (u32); nothing follows
 //   'X' failure: what went wrong, as text for the user; nothing follows
 //
-// A reader started with --serve reads requests on its standard input and
-// answers each with the frames above:
+// A reader started with --serve reads requests on its standard input, a
+// socket, and answers each with the frames above:
 //   'Q' request: processor seconds (u32) and megabytes of address space
-//                (u32) the load may take, then the file, the table and each
-//                field as length (u32) and bytes
+//                (u32) the load may take, then the table and each field as
+//                length (u32) and bytes; the database comes as a descriptor
+//                (SCM_RIGHTS) on the request's first byte
+// Version 2: the database travels as a descriptor, no longer as a name.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,7 +33,7 @@ constexpr char kEnd = 'E';
 constexpr char kFailure = 'X';
 constexpr char kRequest = 'Q';
 
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr size_t kHeaderSize = 5;
 // No frame is larger: a length beyond it means the stream is garbage.
 constexpr uint32_t kMaxPayload = 64u << 20;
