@@ -1,10 +1,10 @@
 #include "cli/batch.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <malloc.h>
 #include <map>
@@ -131,7 +131,9 @@ int RunBatch(const CommandLine& line)
     const Format& writer = line.to ? *line.to : *ChooseWriter("points.asc");
     std::error_code ec;
     if (!std::filesystem::is_directory(outputDir, ec))
-        return UsageError(FileMessage(outputDir, "the output folder does not exist"));
+        return UsageError(FileMessage(outputDir, std::filesystem::exists(outputDir, ec)
+                                                     ? "is a file, not a folder"
+                                                     : "the output folder does not exist"));
 
     // Every output name, checked before anything is written.
     const size_t count = inputs.size();
@@ -181,22 +183,34 @@ int RunBatch(const CommandLine& line)
     // Databases go to the first few workers only, each keeping one reader
     // running, so that no more readers than that run at once whatever --jobs
     // says: each takes tens of megabytes.
-    std::vector<size_t> databases, others;
+    std::mutex mutex;  // guards what follows
+    std::condition_variable changed;
+    std::deque<size_t> databases, others;  // the inputs not taken yet
     for (size_t i = 0; i < count; ++i) (IsDatabase(inputs[i]) ? databases : others).push_back(i);
-    std::atomic<size_t> nextDatabase{0}, nextOther{0};
+    std::vector<std::optional<Converted>> results(count);
+    size_t running = 0;  // workers not yet ended
     auto take = [&](bool readsDatabases) -> std::optional<size_t> {
-        if (readsDatabases)
-            if (const size_t k = nextDatabase.fetch_add(1); k < databases.size()) return databases[k];
-        if (const size_t k = nextOther.fetch_add(1); k < others.size()) return others[k];
-        return std::nullopt;
+        std::deque<size_t>& from = readsDatabases && !databases.empty() ? databases : others;
+        if (from.empty()) return std::nullopt;
+        const size_t i = from.front();
+        from.pop_front();
+        return i;
     };
-    // One input into TABLE (made on first use), never throwing: memory
-    // running out fails that input only.
-    auto convert = [&](std::optional<PointTable>& table, size_t i) {
+
+    // Converts input I into TABLE (made on first use). Memory running out
+    // where the conversion does not catch it (before it starts, mostly)
+    // fails that input with one line or, HAND_BACK, puts the input back for
+    // someone else and returns nothing.
+    auto convert = [&](std::optional<PointTable>& table, size_t i, bool handBack) -> std::optional<Converted> {
         try {
             if (!table) table.emplace();
             return ConvertOne(*table, inputs[i], outputs[i], writer, line.options);
         } catch (...) {
+            if (handBack) {
+                std::lock_guard lock(mutex);
+                (IsDatabase(inputs[i]) ? databases : others).push_front(i);
+                return std::nullopt;
+            }
             Converted failed;
             failed.status = 1;
             try {
@@ -207,24 +221,23 @@ int RunBatch(const CommandLine& line)
         }
     };
 
-    std::vector<std::optional<Converted>> results(count);
-    std::mutex mutex;
-    std::condition_variable changed;
-    size_t running = 0;  // workers not yet ended
     auto work = [&](bool readsDatabases) {
-        try {
+        {
             std::optional<DatabaseReaderSession> session;  // one reader for all this worker's databases
             if (readsDatabases) session.emplace();
             std::optional<PointTable> table;
+            std::unique_lock lock(mutex);
             while (const std::optional<size_t> i = take(readsDatabases)) {
-                Converted c = convert(table, *i);
-                std::lock_guard lock(mutex);
+                lock.unlock();
+                // A worker that runs out of memory ends, leaving its input
+                // to the others or, once none is left, to the main thread:
+                // fewer jobs, not failed files.
+                std::optional<Converted> c = convert(table, *i, true);
+                lock.lock();
+                if (!c) break;
                 results[*i] = std::move(c);
                 changed.notify_one();
             }
-        } catch (...) {
-            // A worker that cannot set up leaves its share to the others, or
-            // to the main thread.
         }
         std::lock_guard lock(mutex);
         --running;
@@ -263,6 +276,9 @@ int RunBatch(const CommandLine& line)
         }
         if (!c.messages.empty()) progress.Clear();
         for (const std::string& message : c.messages) Say(message);
+        // Not even the message could be made.
+        if (c.status != 0 && c.messages.empty())
+            std::fprintf(stderr, "%s: input %zu of %zu: not enough memory to go on\n", kProgram, reported + 1, count);
         ++reported;
     };
     {
@@ -272,12 +288,14 @@ int RunBatch(const CommandLine& line)
         while (reported < count) {
             progress.Show(reported, points, inputs[reported]);
             if (running == 0) {
-                // No worker left: the main thread converts the next input.
-                lock.unlock();
-                if (!session) session.emplace();
+                // No worker left: the main thread converts the next input,
+                // with the memory of the ended workers' stacks given back.
                 const std::optional<size_t> i = take(true);
+                lock.unlock();
+                workers.clear();
+                if (!session) session.emplace();
                 std::optional<Converted> c;
-                if (i) c = convert(table, *i);
+                if (i) c = convert(table, *i, false);
                 lock.lock();
                 if (i) results[*i] = std::move(c);
             } else {
