@@ -3,6 +3,7 @@
 // chooses.
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "cli/batch.h"
@@ -86,8 +87,10 @@ void ListFormats()
 
 }  // namespace
 
+// Memory running out where no conversion catches it ends the program with
+// a message, its temporaries removed on the way out, instead of an abort.
 int main(int argc, char** argv)
-{
+try {
     using tessaly::cli::CommandLine;
     const CommandLine line = tessaly::cli::ParseCommandLine(argc, argv);
     switch (line.action) {
@@ -103,4 +106,7 @@ int main(int argc, char** argv)
         return 2;
     }
     return tessaly::cli::ConvertOne(line.names[0], line.names[1], line.options);
+} catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "%s: not enough memory to go on\n", tessaly::cli::kProgram);
+    return 1;
 }

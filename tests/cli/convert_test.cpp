@@ -5,8 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <chrono>
 #include <filesystem>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 
 #include "support/fixtures.h"
 
@@ -112,6 +117,10 @@ TEST(Convert, UsageErrors)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir.Path("out.asc")));
     EXPECT_EQ(RunConverter(dir, "-- " + Q(dir.Path("job.crd"))).status, 2);
+    // An output folder that is a file is called one.
+    r = RunConverter(dir, Q(dir.Path("job.crd")) + " --output-dir " + Q(dir.Path("job.crd")));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("job.crd: is a file, not a folder"), std::string::npos) << r.err;
 }
 
 // Every reference input through every new writer and, where the format is
@@ -414,4 +423,92 @@ TEST(Convert, BatchProgressOnTerminal)
     EXPECT_NE(shown.find("\r[0/2] 0 points  " + TestData("reference/site.GRD") + "\033[K"), std::string::npos) << shown;
     EXPECT_NE(shown.find("\r[1/2] "), std::string::npos) << shown;
     EXPECT_NE(shown.find("\r\033[Ktessaly-convert: 2 converted, 0 failed, "), std::string::npos) << shown;
+}
+
+// Under an address-space limit threads and memory run out: the batch goes on
+// with the workers it could start (or none), fails a file it has no memory
+// for with one line, always ends with the summary and leaves no temporary.
+TEST(Convert, BatchUnderAddressSpaceLimit)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit leaves";
+#endif
+    TempDir dir;
+    std::filesystem::create_directory(dir.Path("out"));
+    constexpr int kInputs = 64;
+    const std::vector<CrdPoint> points(2000, {5000.125, 1000.5, 100.25, "A DESCRIPTION"});
+    std::string inputs;
+    for (int i = 0; i < kInputs; ++i) {
+        const std::string name = dir.Path("p" + std::to_string(i) + ".crd");
+        WriteBytes(name, CrdNumeric(2000, points));
+        inputs += " " + Q(name);
+    }
+    // From no worker thread at all up to the number asked for, depending on
+    // the build.
+    const struct {
+        const char *bytes, *jobs;
+    } limits[] = {{"48000000", "8"}, {"64000000", "8"}, {"536870912", "10"}, {"8589934592", "1024"}};
+    for (const auto& limit : limits) {
+        SCOPED_TRACE(limit.bytes);
+        const std::string cmd = std::string("prlimit --as=") + limit.bytes + " " + TESSALY_CONVERT + " --jobs " +
+                                limit.jobs + " --output-dir " + Q(dir.Path("out")) + " --" + inputs + " 2>" +
+                                Q(dir.Path("err.txt"));
+        const int rc = std::system(cmd.c_str());
+        ASSERT_TRUE(WIFEXITED(rc)) << "signal " << WTERMSIG(rc);
+        const std::string err = ReadBytes(dir.Path("err.txt"));
+        int written = 0, temporaries = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path("out"))) {
+            (entry.path().filename().string().starts_with('.') ? temporaries : written) += 1;
+            std::filesystem::remove(entry.path());
+        }
+        EXPECT_EQ(temporaries, 0);
+        const size_t last = err.rfind("tessaly-convert: ");
+        ASSERT_NE(last, std::string::npos) << err;
+        EXPECT_EQ(err.substr(last), "tessaly-convert: " + std::to_string(written) + " converted, " +
+                                        std::to_string(kInputs - written) + " failed, " +
+                                        std::to_string(written * 2000) + " points in all\n");
+        EXPECT_EQ(WEXITSTATUS(rc), written == kInputs ? 0 : 1) << err;
+        // One line a failed file, at most one notice about the jobs.
+        const auto lines = std::count(err.begin(), err.end(), '\n');
+        EXPECT_GE(lines, 1 + kInputs - written);
+        EXPECT_LE(lines, 2 + kInputs - written) << err;
+    }
+}
+
+// However many jobs, no more than four database readers run at once.
+TEST(Convert, BatchDatabaseReadersBounded)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.Path("out"));
+    std::vector<std::string> args = {TESSALY_CONVERT, "--jobs", "32", "--output-dir", dir.Path("out"), "--"};
+    for (int i = 0; i < 32; ++i) {
+        args.push_back(dir.Path("d" + std::to_string(i) + ".mdb"));
+        std::filesystem::copy_file(TestData("points-10000.mdb"), args.back());
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // The converter's children named as the reader, counted until it ends.
+    int most = 0, status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        int readers = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::ifstream stat(entry.path() / "stat");
+            std::string pidText, comm, state;
+            pid_t parent = 0;
+            if (stat >> pidText >> comm >> state >> parent && parent == pid && comm == "(tessaly-mdb-rea)") ++readers;
+        }
+        most = std::max(most, readers);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_GE(most, 1);
+    EXPECT_LE(most, 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), 32);
 }
