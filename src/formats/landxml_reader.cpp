@@ -1,13 +1,15 @@
 // LandXML points through libxml2's streaming reader. Safe by construction:
-// the document comes from a file we opened ourselves, no network access,
-// entity references in text are not expanded, no DTD is loaded, and any
-// other file the parser might still ask for is refused; libxml2's own limits
-// bound the length of names and texts and the expansion of entities, ours
-// bound the nesting and the size.
+// the document comes from a file we opened ourselves, no network access, no
+// DTD is loaded, any other file the parser might still ask for is refused,
+// and a document that declares entities is refused outright; libxml2's own
+// limits bound the length of names and texts, ours bound the nesting, the
+// size and the length of a field.
 #include <cstdio>
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
+#include <libxml/hash.h>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -25,6 +27,9 @@ namespace {
 constexpr int kMaxDepth = 64;
 constexpr int64_t kMaxBytes = int64_t{512} << 20;
 constexpr size_t kMaxPointText = 4096;
+// Longer names and descriptions are cut: no point needs them, and a grid
+// cell or an output line that long helps nobody.
+constexpr size_t kMaxField = size_t{64} << 10;
 
 int ReadFromFile(void* context, char* buffer, int len)
 {
@@ -37,17 +42,18 @@ int CloseNothing(void*) { return 0; }
 
 xmlParserInputPtr RefuseEntity(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
 
-// Refuses every file the parser asks for while a document is read.
-class NoExternalFiles {
-public:
-    NoExternalFiles() : saved_(xmlGetExternalEntityLoader()) { xmlSetExternalEntityLoader(RefuseEntity); }
-    ~NoExternalFiles() { xmlSetExternalEntityLoader(saved_); }
-    NoExternalFiles(const NoExternalFiles&) = delete;
-    NoExternalFiles& operator=(const NoExternalFiles&) = delete;
-
-private:
-    xmlExternalEntityLoader saved_;
-};
+// Every file the parser asks for is refused, for every parse in the process.
+// The loader is one process-wide setting: set once, before the first parse,
+// and never put back, since a batch loads on several threads at once and a
+// load that restored it would open the door for another one still parsing.
+void PrepareLibxml()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        xmlSetExternalEntityLoader(RefuseEntity);
+    });
+}
 
 std::string_view View(const xmlChar* s)
 {
@@ -91,8 +97,7 @@ public:
         if (length > kMaxBytes)
             FailFile(file_, "the file is larger than " + std::to_string(kMaxBytes >> 20) +
                                 " MiB, more than a LandXML point file can be");
-        xmlInitParser();
-        NoExternalFiles guard;
+        PrepareLibxml();
         // The reader closes nothing of ours; F closes the FILE on every path.
         // Blank text between elements carries nothing a point needs.
         const std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(
@@ -112,6 +117,11 @@ public:
         }
         ResolveReferences();
         table_.SetUnit(unit_);
+        if (cutFields_ > 0)
+            report_.notices.push_back(std::to_string(cutFields_) + (cutFields_ == 1 ? " field" : " fields") +
+                                      " longer than " + std::to_string(kMaxField >> 10) + " KiB cut to " +
+                                      std::to_string(kMaxField >> 10) + " KiB, the first on line " +
+                                      std::to_string(cutLine_));
         if (overflow_) AddPointOf(table_, file_);  // throws: the table is full
         return report_;
     }
@@ -140,8 +150,37 @@ private:
         return result == 1;
     }
 
-    // The parser hands over valid UTF-8, which the table holds as it is.
-    static std::string Text(const xmlChar* utf8) { return std::string(View(utf8)); }
+    // The parser hands over valid UTF-8, which the table holds as it is, cut
+    // at a character's start when it runs past the bound.
+    std::string Field(const xmlChar* utf8, long line)
+    {
+        std::string_view text = View(utf8);
+        if (text.size() > kMaxField) {
+            size_t end = kMaxField;
+            while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+            text = text.substr(0, end);
+            if (cutFields_++ == 0) cutLine_ = line;
+        }
+        return std::string(text);
+    }
+
+    // Entities let a few kilobytes expand to gigabytes: an attribute that
+    // keeps its references is expanded when its value is asked for, by
+    // tree functions that libxml2 2.9's amplification checks do not cover
+    // (a 174 KB file gave a 1 GB description). A LandXML file has no use
+    // for entities, so a document that declares any is refused before its
+    // first point is read; the parser has then parsed the declarations but
+    // expanded nothing.
+    void RefuseEntities()
+    {
+        const xmlNode* node = xmlTextReaderCurrentNode(reader_);
+        if (!node || node->type != XML_DTD_NODE) return;
+        const auto* dtd = reinterpret_cast<const xmlDtd*>(node);
+        for (void* table : {dtd->entities, dtd->pentities})
+            if (table && xmlHashSize(static_cast<xmlHashTablePtr>(table)) > 0)
+                FailFile(file_, "the document declares XML entities, which a LandXML point file has no use "
+                                "for and which could expand it without bound");
+    }
 
     // The unit of <Units><Metric linearUnit="meter"/></Units> or of its
     // Imperial sibling, the first one the document gives.
@@ -185,6 +224,7 @@ private:
             const int type = xmlTextReaderNodeType(reader_);
             const int depth = xmlTextReaderDepth(reader_);
             if (depth > kMaxDepth) Fail("elements nest deeper than " + std::to_string(kMaxDepth) + " levels");
+            if (type == XML_READER_TYPE_DOCUMENT_TYPE) RefuseEntities();
             const std::string_view name = View(xmlTextReaderConstLocalName(reader_));
             if (type == XML_READER_TYPE_ELEMENT) {
                 if (root) {
@@ -219,11 +259,12 @@ private:
         // One walk over the attributes. A value may live in a buffer the
         // next call reuses, so each is converted at once.
         std::optional<std::string> name, oid, desc, code, ref;
+        const long line = Line();
         for (int more = xmlTextReaderMoveToFirstAttribute(reader_); more == 1;
              more = xmlTextReaderMoveToNextAttribute(reader_)) {
             if (xmlTextReaderConstNamespaceUri(reader_)) continue;
             const std::string_view attribute = View(xmlTextReaderConstLocalName(reader_));
-            auto value = [this] { return Text(xmlTextReaderConstValue(reader_)); };
+            auto value = [this, line] { return Field(xmlTextReaderConstValue(reader_), line); };
             if (attribute == "name") name = value();
             else if (attribute == "oID") oid = value();
             else if (attribute == "desc") desc = value();
@@ -233,7 +274,6 @@ private:
         xmlTextReaderMoveToElement(reader_);
         if (!name || name->empty()) name = oid ? std::move(oid) : std::string();
         if (!desc) desc = code ? std::move(code) : std::string();
-        const long line = Line();
 
         std::string& text = text_;  // its memory serves every point
         text.clear();
@@ -298,43 +338,49 @@ private:
     void ResolveReferences()
     {
         if (pending_.empty()) return;
-        // The first point of each name that references ask for.
-        std::unordered_map<std::string, Row> named;
+        // The first point of each name that references ask for: rows of the
+        // table first, then the points past its end. Rows are named, not
+        // copied, so that resolving costs no more than the cells it fills.
+        std::unordered_map<std::string, int32_t> named;
         std::unordered_set<int32_t> refRows;
         for (const auto& p : pending_) refRows.insert(p.row);
         for (int32_t row = 0; row < table_.CurrItems(); ++row) {
             if (refRows.count(row)) continue;
             std::string name = CellText(table_.Get(ColPoint, row));
-            if (!wanted_.count(name) || named.count(name)) continue;
-            Row cells;
-            for (int16_t col = 0; col < PointTable::TotCols; ++col) cells[col] = table_.Get(col, row);
-            named.emplace(std::move(name), std::move(cells));
+            if (wanted_.count(name)) named.try_emplace(std::move(name), row);
         }
-        for (auto& [name, cells] : beyond_) named.try_emplace(name, cells);
 
         std::unordered_set<int32_t> unresolved;
         for (const auto& p : pending_) {
-            auto target = named.find(p.name);
-            if (target == named.end()) {
+            const auto inTable = named.find(p.name);
+            const auto beyond = inTable == named.end() ? beyond_.find(p.name) : beyond_.end();
+            if (inTable == named.end() && beyond == beyond_.end()) {
                 unresolved.insert(p.row);
                 continue;
             }
+            auto cell = [&](int16_t col) -> const Cell& {
+                return inTable != named.end() ? table_.Get(col, inTable->second) : beyond->second[col];
+            };
             // The coordinates come from the point referred to, and so do
             // a name and description the reference does not give.
-            const Row& cells = target->second;
-            for (int16_t col : {ColNorthing, ColEasting, ColElevation}) table_.Set(col, p.row, cells[col]);
+            for (int16_t col : {ColNorthing, ColEasting, ColElevation}) table_.Set(col, p.row, cell(col));
             for (int16_t col : {ColPoint, ColDescription})
-                if (IsEmpty(table_.Get(col, p.row))) table_.Set(col, p.row, cells[col]);
+                if (IsEmpty(table_.Get(col, p.row))) table_.Set(col, p.row, cell(col));
         }
         pending_.clear();
         if (unresolved.empty()) return;
-        // The unresolved references leave the table; the rows after them move up.
+        // The unresolved references leave the table; the rows after them
+        // move up. Each row is emptied as it is taken, so the table's text
+        // is held once throughout.
         report_.skippedPoints += static_cast<int32_t>(unresolved.size());
         std::vector<Row> kept;
         for (int32_t row = 0; row < table_.CurrItems(); ++row) {
             if (unresolved.count(row)) continue;
             Row cells;
-            for (int16_t col = 0; col < PointTable::TotCols; ++col) cells[col] = table_.Get(col, row);
+            for (int16_t col = 0; col < PointTable::TotCols; ++col) {
+                cells[col] = table_.Get(col, row);
+                table_.Set(col, row, Cell{});
+            }
             kept.push_back(std::move(cells));
         }
         table_.Clear();
@@ -358,6 +404,8 @@ private:
     bool overflow_ = false;
     LinearUnit unit_ = LinearUnit::Unknown;
     bool unitRead_ = false;
+    int32_t cutFields_ = 0;
+    long cutLine_ = 0;
     std::vector<std::string> beyondSeen_;
 };
 }  // namespace

@@ -86,12 +86,12 @@ struct ReaderLimits {
 };
 
 namespace {
-// AddressSanitizer reserves terabytes of address space for its shadow
+// AddressSanitizer and ThreadSanitizer reserve terabytes of address space for their shadow
 // memory, so a reader built with it cannot run under an address-space limit:
 // the sanitizer's own check of resident memory bounds it instead, with room
 // for its shadow and quarantine, and it gets ten times the processor time,
 // for it runs that much slower.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -129,17 +129,23 @@ ReaderLimits LimitsFor(int64_t dataSize)
     return limits;
 }
 
+#if defined(__SANITIZE_THREAD__)
+const std::string kSanitizerOptions = "TSAN_OPTIONS=";
+#else
+const std::string kSanitizerOptions = "ASAN_OPTIONS=";
+#endif
+
 void LimitSanitizedMemory(std::vector<std::string>& env, int64_t dataSize)
 {
     if (!kSanitized) return;
     const int64_t megabytes = std::min<int64_t>(std::max<int64_t>(dataSize, 0) >> 20, kMemoryCeiling >> 20);
     const std::string limit = "hard_rss_limit_mb=" + std::to_string(256 + 4 * megabytes);
     for (auto& v : env)
-        if (v.starts_with("ASAN_OPTIONS=")) {
+        if (v.starts_with(kSanitizerOptions)) {
             v += ":" + limit;
             return;
         }
-    env.push_back("ASAN_OPTIONS=" + limit);
+    env.push_back(kSanitizerOptions + limit);
 }
 
 // In the child between fork and exec: async-signal-safe calls only. A
