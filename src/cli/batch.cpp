@@ -18,6 +18,7 @@
 #include "cli/convert.h"
 #include "platform/database/database_control.h"
 #include "platform/error.h"
+#include "platform/files/text_file.h"
 
 namespace tessaly::cli {
 
@@ -140,6 +141,7 @@ int RunBatch(const CommandLine& line)
     std::condition_variable changed;
     std::atomic<size_t> next{0};
     auto work = [&] {
+        NoWritingThroughLinks noLinks;  // a link among the outputs was planted: refused
         DatabaseReaderSession databases;  // one database reader for all this worker's databases
         PointTable table;
         for (size_t i; (i = next.fetch_add(1)) < count;) {
@@ -170,6 +172,7 @@ int RunBatch(const CommandLine& line)
         ++reported;
     };
     if (workers.empty()) {
+        NoWritingThroughLinks noLinks;
         DatabaseReaderSession databases;
         PointTable table;
         for (size_t i = 0; i < count; ++i) {
