@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <tuple>
 #include <unistd.h>
 #include <utility>
@@ -138,13 +139,21 @@ void IgnoreFileSizeSignal()
         std::signal(SIGXFSZ, SIG_IGN);
 }
 
-// Whether an unnamed file can be given a name through /proc: linkat with
-// AT_EMPTY_PATH alone needs a capability an ordinary user (and root in many
-// containers) lacks on older kernels.
-bool ProcFdAvailable()
+// Whether an unnamed file can be given a name. linkat with AT_EMPTY_PATH
+// does it for whoever opened the file from Linux 6.10 on; before, only with
+// a capability an ordinary user (and root in many containers) lacks, and
+// /proc/self/fd is the way.
+bool CanNameUnnamed()
 {
-    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
-    return available;
+    static const bool can = [] {
+        utsname u {};
+        int major = 0, minor = 0;
+        if (::uname(&u) == 0 && std::sscanf(u.release, "%d.%d", &major, &minor) == 2 &&
+            (major > 6 || (major == 6 && minor >= 10)))
+            return true;
+        return ::access("/proc/self/fd", X_OK) == 0;
+    }();
+    return can;
 }
 }  // namespace
 
@@ -206,7 +215,7 @@ ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : target_(ta
     // carried over.
     const mode_t mode = existed_ ? 0600 : 0666;
     int fd = -1;
-    if (ProcFdAvailable() || ::geteuid() == 0) {
+    if (CanNameUnnamed()) {
         fd = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
         unnamed_ = fd >= 0;
     }
@@ -270,27 +279,27 @@ void ReplacingFileWriter::Write(std::string_view bytes)
 bool ReplacingFileWriter::NameUnnamed(const std::string& name)
 {
     const int fd = ::fileno(file_);
-    if (ProcFdAvailable()) {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        if (::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-        if (errno == EEXIST) return false;
-    }
-    return ::linkat(fd, "", folder_, name.c_str(), AT_EMPTY_PATH) == 0;
+    if (::linkat(fd, "", folder_, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno == EEXIST) return false;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 // Names the unnamed file with a hidden temporary name, registered for
-// removal on a signal before one can come on this thread.
+// removal on a signal before it exists: between the name and the rename over
+// the target nothing else happens, the narrowest window a kill can hit.
 void ReplacingFileWriter::NameTemporary()
 {
-    cleanup::SignalsHeld held;
     for (int tries = 0; tries < 100; ++tries) {
-        std::string temp = TemporaryName(folder_, name_);
-        if (NameUnnamed(temp)) {
-            temp_ = std::move(temp);
-            entry_ = cleanup::AddFile(folder_, temp_);
-            return;
-        }
-        if (errno != EEXIST) break;
+        temp_ = TemporaryName(folder_, name_);
+        entry_ = cleanup::AddFile(folder_, temp_);
+        if (NameUnnamed(temp_)) return;
+        const int err = errno;
+        cleanup::RemoveFile(entry_);
+        entry_ = nullptr;
+        temp_.clear();
+        errno = err;
+        if (err != EEXIST) break;
     }
     Fail("cannot name the file written");
 }
