@@ -206,7 +206,7 @@ ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : target_(ta
     }
     if (existed_ && S_ISDIR(st.st_mode)) FailFile(target, "is a folder, not a file");
     if (existed_ && ReadOnly(folder.Get(), name, st)) FailFile(target, "is read-only");
-    folder_ = folder.Release();
+    folder_ = folder.Get();  // released once nothing can fail any more
     name_ = name;
 
     // A new file gets the mode an ordinary new file would get; a replaced
@@ -246,6 +246,7 @@ ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : target_(ta
         Discard();
         FailFile(target, std::string("cannot write: ") + std::strerror(err));
     }
+    folder.Release();
 }
 
 ReplacingFileWriter::~ReplacingFileWriter()
