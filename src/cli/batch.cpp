@@ -22,6 +22,7 @@
 #include "cli/convert.h"
 #include "platform/database/database_control.h"
 #include "platform/error.h"
+#include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly::cli {
@@ -223,6 +224,7 @@ int RunBatch(const CommandLine& line)
 
     auto work = [&](bool readsDatabases) {
         {
+            NoWritingThroughLinks noLinks;  // a link among the outputs was planted: refused
             std::optional<DatabaseReaderSession> session;  // one reader for all this worker's databases
             if (readsDatabases) session.emplace();
             std::optional<PointTable> table;
@@ -282,6 +284,7 @@ int RunBatch(const CommandLine& line)
         ++reported;
     };
     {
+        NoWritingThroughLinks noLinks;
         std::optional<DatabaseReaderSession> session;
         std::optional<PointTable> table;
         std::unique_lock lock(mutex);

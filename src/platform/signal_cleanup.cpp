@@ -5,39 +5,70 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <new>
+#include <sched.h>
 #include <unistd.h>
 
 namespace tessaly::cleanup {
 
 namespace {
-constexpr int kSlots = 16;
-constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int kProcessSlots = 16;
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE};
 
-constinit std::atomic<pid_t> g_processes[kSlots]{};
-
-// A file slot is free (0), being filled (1) or holds a name (2); the handler
-// only reads names in state 2.
-// Set up at compile time: a constructor run at start would write to each of
-// the 16 pages the slots span, a page fault each in every run of a program.
-struct FileSlot {
-    std::atomic<int> state{0};
-    char path[PATH_MAX]{};
+// A process slot is free (0), being claimed (-1) or holds a pid. OWNER is the
+// process that registered it: a child forked from the program inherits the
+// table, and must not end its parent's readers.
+struct ProcessSlot {
+    std::atomic<pid_t> pid{0};
+    std::atomic<pid_t> owner{0};
 };
-constinit FileSlot g_files[kSlots];
+constinit ProcessSlot g_processes[kProcessSlots];
 
-static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
+              std::atomic<void*>::is_always_lock_free);
+}  // namespace
+
+// A file entry is free (0), being filled (1), registered (2), or held by a
+// handler that is looking at it (3).
+struct FileEntry {
+    std::atomic<int> state{0};
+    pid_t owner = 0;
+    int folder = -1;
+    char name[NAME_MAX + 1]{};
+};
+
+namespace {
+// Entries come in chunks linked into a list that only grows: a handler can
+// walk it at any moment without a lock, and a writer that finds every entry
+// taken adds a chunk. The list is as long as the most temporaries ever
+// written at once needed. The first chunk is set up at compile time, so a
+// run that writes nothing pays nothing for it.
+struct FileChunk {
+    FileEntry entries[16];
+    std::atomic<FileChunk*> next{nullptr};
+};
+constinit FileChunk g_files;
 
 // Only async-signal-safe calls from here on.
 void OnSignal(int sig)
 {
     const int saved = errno;
-    for (auto& p : g_processes) {
-        const pid_t pid = p.exchange(0);
-        if (pid > 0) ::kill(pid, SIGKILL);
-    }
-    for (auto& f : g_files)
-        if (f.state.load() == 2) ::unlink(f.path);
+    const pid_t me = ::getpid();
+    for (auto& p : g_processes)
+        if (p.pid.load() > 0 && p.owner.load() == me)
+            if (const pid_t pid = p.pid.exchange(0); pid > 0) ::kill(pid, SIGKILL);
+    for (FileChunk* chunk = &g_files; chunk; chunk = chunk->next.load())
+        for (auto& f : chunk->entries) {
+            int registered = 2;
+            if (!f.state.compare_exchange_strong(registered, 3)) continue;
+            if (f.owner == me) {
+                ::unlinkat(f.folder, f.name, 0);
+            } else {
+                f.state.store(2);
+            }
+        }
     // Back to the default action; the signal, blocked while this handler
     // runs, is delivered again on return and ends the program.
     struct sigaction dfl {};
@@ -71,7 +102,10 @@ bool AddProcess(pid_t pid)
     InstallHandlers();
     for (auto& p : g_processes) {
         pid_t free = 0;
-        if (p.compare_exchange_strong(free, pid)) return true;
+        if (!p.pid.compare_exchange_strong(free, -1)) continue;
+        p.owner.store(::getpid());
+        p.pid.store(pid);
+        return true;
     }
     return false;
 }
@@ -80,27 +114,48 @@ void RemoveProcess(pid_t pid)
 {
     for (auto& p : g_processes) {
         pid_t mine = pid;
-        p.compare_exchange_strong(mine, 0);
+        p.pid.compare_exchange_strong(mine, 0);
     }
 }
 
-int AddFile(const std::string& path)
+FileEntry* AddFile(int folder, std::string_view name)
 {
-    if (path.size() >= PATH_MAX) return -1;
+    if (name.size() > NAME_MAX) return nullptr;
     InstallHandlers();
-    for (int i = 0; i < kSlots; ++i) {
-        int free = 0;
-        if (!g_files[i].state.compare_exchange_strong(free, 1)) continue;
-        std::memcpy(g_files[i].path, path.c_str(), path.size() + 1);
-        g_files[i].state.store(2);
-        return i;
+    for (FileChunk* chunk = &g_files;;) {
+        for (auto& f : chunk->entries) {
+            int free = 0;
+            if (!f.state.compare_exchange_strong(free, 1)) continue;
+            f.owner = ::getpid();
+            f.folder = folder;
+            std::memcpy(f.name, name.data(), name.size());
+            f.name[name.size()] = '\0';
+            f.state.store(2);
+            return &f;
+        }
+        FileChunk* next = chunk->next.load();
+        if (!next) {
+            auto* fresh = new (std::nothrow) FileChunk;
+            if (!fresh) return nullptr;
+            if (chunk->next.compare_exchange_strong(next, fresh))
+                next = fresh;
+            else
+                delete fresh;  // another writer added one; NEXT is it
+        }
+        chunk = next;
     }
-    return -1;
 }
 
-void RemoveFile(int slot)
+void RemoveFile(FileEntry* entry)
 {
-    if (slot >= 0 && slot < kSlots) g_files[slot].state.store(0);
+    if (!entry) return;
+    int registered = 2;
+    if (entry->state.compare_exchange_strong(registered, 0)) return;
+    // A handler on another thread holds it: its folder must stay open until
+    // the handler is done (and then the program ends).
+    while (entry->state.load() == 3) ::sched_yield();
+    registered = 2;
+    entry->state.compare_exchange_strong(registered, 0);
 }
 
 SignalsHeld::SignalsHeld()

@@ -1,12 +1,14 @@
 #pragma once
 // What must not outlive the program: the database reader processes it has
 // started and the temporary files it is writing. While any is registered,
-// SIGTERM, SIGINT and SIGHUP end every registered reader and remove every
+// every catchable signal whose default is to end the program (TERM, INT, HUP,
+// QUIT, USR1, USR2, ALRM, PIPE) ends every registered reader and removes every
 // registered temporary file before the signal ends the program as it would
 // have. A signal whose handling someone else has set (ignored under nohup, a
-// handler of the program's own) is left alone.
+// handler of the program's own) is left alone. A forked child that gets one
+// of them before it execs touches only what it registered itself.
 #include <csignal>
-#include <string>
+#include <string_view>
 #include <sys/types.h>
 
 namespace tessaly::cleanup {
@@ -18,14 +20,17 @@ bool AddProcess(pid_t pid);
 // the same number is never hit.
 void RemoveProcess(pid_t pid);
 
-// Registers a temporary file; returns its slot, or -1 when none is free or
-// the name is too long to keep.
-int AddFile(const std::string& path);
-void RemoveFile(int slot);
+// Registers the temporary file NAME in the folder open as FOLDER (which must
+// stay open until RemoveFile); null when NAME is longer than a file name can
+// be. There is no limit on how many are registered at once.
+struct FileEntry;
+FileEntry* AddFile(int folder, std::string_view name);
+void RemoveFile(FileEntry* entry);
 
-// Blocks the three signals for the life of the object, so that a child
-// forked meanwhile cannot run the handler before it has set them back to
-// their default actions.
+// Blocks the signals for the life of the object, so that a child forked
+// meanwhile cannot run the handler before it has set them back to their
+// default actions, and a file being named is registered before a signal can
+// come.
 class SignalsHeld {
 public:
     SignalsHeld();

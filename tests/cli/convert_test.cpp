@@ -295,6 +295,31 @@ TEST(Convert, TextInputsOfOtherPrograms)
     EXPECT_EQ(std::count(xmlPoints.begin(), xmlPoints.end(), '\n'), 1) << xmlPoints;
 }
 
+// A link planted among a batch's outputs is refused, the other outputs written.
+TEST(Convert, BatchWritesThroughNoLink)
+{
+    TempDir dir;
+    for (const char* name : {"out", "etc", "etc/cron.d"}) std::filesystem::create_directory(dir.Path(name));
+    WriteBytes(dir.Path("etc/passwd"), "OLD");
+    std::filesystem::create_symlink(dir.Path("etc/passwd"), dir.Path("out/a.asc"));
+    std::filesystem::create_symlink(dir.Path("etc/cron.d/tessaly"), dir.Path("out/c.asc"));
+    std::string args;
+    for (const char* name : {"a.crd", "b.crd", "c.crd"}) {
+        WriteBytes(dir.Path(name), CrdNumeric(1, {{5000, 1000, 10, "P"}}));
+        args += Q(dir.Path(name)) + " ";
+    }
+    const Outcome r = RunConverter(dir, args + "--output-dir " + Q(dir.Path("out")));
+    EXPECT_EQ(r.status, 1);
+    for (const char* name : {"out/a.asc", "out/c.asc"})
+        EXPECT_NE(r.err.find(dir.Path(name) + ": is a symbolic link, which a batch never writes through"),
+                  std::string::npos)
+            << r.err;
+    EXPECT_NE(r.err.find("1 converted, 2 failed"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(dir.Path("etc/passwd")), "OLD");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("etc/cron.d/tessaly")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.Path("out/b.asc")));
+}
+
 TEST(Convert, HostileSurroundings)
 {
     TempDir dir;

@@ -7,9 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
+#include <sys/utsname.h>
+#include <tuple>
 #include <unistd.h>
-#include <vector>
+#include <utility>
 
 #include "platform/files/binary_file.h"
 #include "platform/error.h"
@@ -59,61 +62,72 @@ void TextLineReader::ReadLine(std::string& line, size_t keep)
 }
 
 namespace {
-std::string Folder(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-std::string BaseName(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+thread_local bool t_noLinks = false;
 
-// The file a name leads to: symbolic links followed, as a shell redirect
-// follows them, so that a link is written through and stays a link. A link
-// to a file that does not exist yet leads to that file.
-std::string FollowLinks(const std::string& name)
-{
-    std::string path = name;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::string link(PATH_MAX, '\0');
-        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
-        if (n < 0 || static_cast<size_t>(n) >= link.size()) return path;
-        link.resize(static_cast<size_t>(n));
-        path = link.starts_with('/') ? link : Folder(path) + "/" + link;
+// An open descriptor, closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0) ::close(fd_);
     }
-    FailFile(name, "too many levels of symbolic links");
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
+    void Reset(int fd)
+    {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// NAME's folder and last part. A name that ends in a slash (or is empty)
+// names a folder: its last part is ".".
+std::pair<std::string, std::string> Split(const std::string& name)
+{
+    if (name.empty() || name.ends_with('/')) return {name.empty() ? "." : name, "."};
+    const auto slash = name.find_last_of('/');
+    if (slash == std::string::npos) return {".", name};
+    return {slash == 0 ? "/" : name.substr(0, slash), name.substr(slash + 1)};
 }
 
 // Write-protected the way a shell redirect or cp sees it. Root may write
 // any file, so for root only a file without any write permission counts.
-bool ReadOnly(const std::string& path, const struct stat& st)
+bool ReadOnly(int folder, const std::string& name, const struct stat& st)
 {
     const uid_t me = ::geteuid();
     if (me == 0) return (st.st_mode & 0222) == 0;
     if (st.st_uid == me) return (st.st_mode & S_IWUSR) == 0;
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+    return ::faccessat(folder, name.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
 }
 
-// ".NAME.XXXXXX" beside the file, NAME cut (never inside a UTF-8 sequence)
-// so that the temporary name fits where the target's name fits.
-std::string TemporaryPattern(const std::string& path)
+// ".NAME.XXXXXX" with six random letters, NAME cut (never inside a UTF-8
+// sequence) so that the temporary name fits where the target's name fits.
+std::string TemporaryName(int folder, const std::string& name)
 {
-    const std::string folder = Folder(path);
-    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const long limit = ::fpathconf(folder, _PC_NAME_MAX);
     const size_t nameMax = limit > 8 ? static_cast<size_t>(limit) : 255;
-    std::string base = BaseName(path);
+    std::string base = name;
     if (base.size() + 8 > nameMax) {
         size_t keep = nameMax - 8;
         while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
         base.resize(keep);
     }
-    return folder + "/." + base + ".XXXXXX";
+    // splitmix64, seeded once a thread.
+    thread_local uint64_t state = (uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+    uint64_t z = (state += 0x9E3779B97F4A7C15);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EB;
+    z ^= z >> 31;
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string temp = "." + base + ".";
+    for (int i = 0; i < 6; ++i, z /= 62) temp += kLetters[z % 62];
+    return temp;
 }
 
 // A write beyond the file-size limit (ulimit -f) then fails with EFBIG
@@ -124,57 +138,129 @@ void IgnoreFileSizeSignal()
     if (::sigaction(SIGXFSZ, nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_DFL)
         std::signal(SIGXFSZ, SIG_IGN);
 }
+
+// Whether an unnamed file can be given a name. linkat with AT_EMPTY_PATH
+// does it for whoever opened the file from Linux 6.10 on; before, only with
+// a capability an ordinary user (and root in many containers) lacks, and
+// /proc/self/fd is the way.
+bool CanNameUnnamed()
+{
+    static const bool can = [] {
+        utsname u {};
+        int major = 0, minor = 0;
+        if (::uname(&u) == 0 && std::sscanf(u.release, "%d.%d", &major, &minor) == 2 &&
+            (major > 6 || (major == 6 && minor >= 10)))
+            return true;
+        return ::access("/proc/self/fd", X_OK) == 0;
+    }();
+    return can;
+}
 }  // namespace
 
-ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : target_(target), path_(FollowLinks(target))
+NoWritingThroughLinks::NoWritingThroughLinks() : previous_(std::exchange(t_noLinks, true)) {}
+NoWritingThroughLinks::~NoWritingThroughLinks() { t_noLinks = previous_; }
+
+ReplacingFileWriter::ReplacingFileWriter(const std::string& target) : target_(target)
 {
     IgnoreFileSizeSignal();
+    // Each link is looked at through a descriptor of the link itself (owner
+    // and text from the same link, whatever replaces it meanwhile), relative
+    // to its folder's descriptor. The file finally replaced is never opened:
+    // the rename replaces whatever then has its name, a link put there since
+    // included, and writes through nothing.
+    auto [folderName, name] = Split(target);
+    Descriptor folder(::open(folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat st {};
-    const bool exists = ::stat(path_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) FailFile(target, "is a folder, not a file");
-    if (exists && ReadOnly(path_, st)) FailFile(target, "is read-only");
-    std::string pattern = TemporaryPattern(path_);
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    int fd = ::mkstemp(buf.data());
+    for (int hops = 0;; ++hops) {
+        if (folder.Get() < 0) {
+            const int err = errno;
+            if (hops > 0 && err == ENOENT) FailFile(target, "is a symbolic link that leads nowhere; it is not followed");
+            FailFile(target, "cannot write in folder " + QuotedName(folderName) + ": " + std::strerror(err));
+        }
+        Descriptor entry(::openat(folder.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (entry.Get() < 0) {
+            const int err = errno;
+            if (err != ENOENT)
+                FailFile(target, "cannot write in folder " + QuotedName(folderName) + ": " + std::strerror(err));
+            if (hops > 0) FailFile(target, "is a symbolic link that leads nowhere; it is not followed");
+            break;
+        }
+        if (::fstat(entry.Get(), &st) != 0) FailFile(target, std::string("cannot write: ") + std::strerror(errno));
+        if (!S_ISLNK(st.st_mode)) {
+            existed_ = true;
+            break;
+        }
+        if (t_noLinks) FailFile(target, "is a symbolic link, which a batch never writes through");
+        struct stat holder {};
+        if (::fstat(folder.Get(), &holder) != 0) FailFile(target, std::string("cannot write: ") + std::strerror(errno));
+        if (st.st_uid != ::geteuid() && st.st_uid != holder.st_uid)
+            FailFile(target, "is a symbolic link that belongs to neither you nor the folder's owner; it is not followed");
+        if (hops == 40) FailFile(target, "too many levels of symbolic links");
+        std::string text(PATH_MAX, '\0');
+        const ssize_t n = ::readlinkat(entry.Get(), "", text.data(), text.size());
+        if (n < 0 || static_cast<size_t>(n) >= text.size())
+            FailFile(target, std::string("cannot read the symbolic link: ") + std::strerror(n < 0 ? errno : ENAMETOOLONG));
+        text.resize(static_cast<size_t>(n));
+        std::tie(folderName, name) = Split(text);
+        folder.Reset(::openat(folder.Get(), folderName.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (existed_ && S_ISDIR(st.st_mode)) FailFile(target, "is a folder, not a file");
+    if (existed_ && ReadOnly(folder.Get(), name, st)) FailFile(target, "is read-only");
+    folder_ = folder.Get();  // released once nothing can fail any more
+    name_ = name;
+
+    // A new file gets the mode an ordinary new file would get; a replaced
+    // one its owner, group and permissions, which a private file takes on
+    // before any byte goes in. Set-user-id and set-group-id bits are never
+    // carried over.
+    const mode_t mode = existed_ ? 0600 : 0666;
+    int fd = -1;
+    if (CanNameUnnamed()) {
+        fd = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        unnamed_ = fd >= 0;
+    }
     if (fd < 0) {
-        int err = errno;
-        FailFile(target, "cannot write in folder " + QuotedName(Folder(path_)) + ": " + std::strerror(err));
+        // No unnamed files here: a named one, removed on failure or signal.
+        cleanup::SignalsHeld held;
+        for (int tries = 0; tries < 100; ++tries) {
+            temp_ = TemporaryName(folder_, name_);
+            fd = ::openat(folder_, temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            if (fd >= 0 || errno != EEXIST) break;
+        }
+        if (fd < 0) {
+            const int err = errno;
+            temp_.clear();
+            Discard();
+            FailFile(target, "cannot write in folder " + QuotedName(folderName) + ": " + std::strerror(err));
+        }
+        entry_ = cleanup::AddFile(folder_, temp_);
     }
-    temp_ = buf.data();
-    slot_ = cleanup::AddFile(temp_);
-    // mkstemp makes the file private; give it the mode an ordinary new file
-    // would get, or the owner, group and permissions of the file it
-    // replaces. Set-user-id and set-group-id bits are never carried over.
-    mode_t mode = 0666;
-    if (exists) {
+    if (existed_) {
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-        mode = st.st_mode & 0777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
+        ::fchmod(fd, st.st_mode & 0777);
     }
-    ::fchmod(fd, mode);
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
+        const int err = errno;
         ::close(fd);
         Discard();
-        FailFile(target, std::string("cannot write: ") + std::strerror(errno));
+        FailFile(target, std::string("cannot write: ") + std::strerror(err));
     }
+    folder.Release();
 }
 
 ReplacingFileWriter::~ReplacingFileWriter()
 {
     if (file_) std::fclose(file_);
     if (!committed_) Discard();
+    if (folder_ >= 0) ::close(folder_);
 }
 
 void ReplacingFileWriter::Discard()
 {
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-    cleanup::RemoveFile(slot_);
-    slot_ = -1;
+    if (!temp_.empty()) ::unlinkat(folder_, temp_.c_str(), 0);
+    cleanup::RemoveFile(entry_);
+    entry_ = nullptr;
     temp_.clear();
 }
 
@@ -189,17 +275,57 @@ void ReplacingFileWriter::Write(std::string_view bytes)
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) Fail("write failed");
 }
 
+// Gives the unnamed file NAME in the folder; false with errno set when it
+// cannot (EEXIST when NAME is taken).
+bool ReplacingFileWriter::NameUnnamed(const std::string& name)
+{
+    const int fd = ::fileno(file_);
+    if (::linkat(fd, "", folder_, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno == EEXIST) return false;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Names the unnamed file with a hidden temporary name, registered for
+// removal on a signal before it exists: between the name and the rename over
+// the target nothing else happens, the narrowest window a kill can hit.
+void ReplacingFileWriter::NameTemporary()
+{
+    for (int tries = 0; tries < 100; ++tries) {
+        temp_ = TemporaryName(folder_, name_);
+        entry_ = cleanup::AddFile(folder_, temp_);
+        if (NameUnnamed(temp_)) return;
+        const int err = errno;
+        cleanup::RemoveFile(entry_);
+        entry_ = nullptr;
+        temp_.clear();
+        errno = err;
+        if (err != EEXIST) break;
+    }
+    Fail("cannot name the file written");
+}
+
 void ReplacingFileWriter::Commit()
 {
     if (std::fflush(file_) != 0) Fail("write failed");
     if (::fsync(::fileno(file_)) != 0) Fail("write failed");
-    std::FILE* f = file_;
-    file_ = nullptr;
-    if (std::fclose(f) != 0) Fail("write failed");
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) Fail("cannot replace the file");
+    if (unnamed_) {
+        // A new file is named at once, nothing to replace. Otherwise (or
+        // when the name was taken meanwhile) it gets a temporary name first
+        // and is renamed over the target.
+        if (!existed_) {
+            committed_ = NameUnnamed(name_);
+            if (!committed_ && errno != EEXIST) Fail("cannot name the file written");
+        }
+        if (!committed_) NameTemporary();
+    }
+    std::FILE* f = std::exchange(file_, nullptr);
+    if (std::fclose(f) != 0 && !committed_) Fail("write failed");
+    if (committed_) return;
+    if (::renameat(folder_, temp_.c_str(), folder_, name_.c_str()) != 0) Fail("cannot replace the file");
     committed_ = true;
-    cleanup::RemoveFile(slot_);
-    slot_ = -1;
+    cleanup::RemoveFile(entry_);
+    entry_ = nullptr;
 }
 
 }  // namespace tessaly

@@ -8,6 +8,10 @@
 
 namespace tessaly {
 
+namespace cleanup {
+struct FileEntry;
+}
+
 // Buffered sequential reading of a file's bytes, for the text readers. Opens
 // like BinaryFile: never creates a file, refuses folders, FIFOs and devices.
 class BufferedInput {
@@ -60,13 +64,20 @@ private:
 };
 
 // Writes a file so that the target is replaced only once every byte is on
-// disk: the text goes to a temporary file in the same folder, and Commit()
-// renames it over the target. Without Commit() (a failure on the way, or
-// SIGTERM, SIGINT or SIGHUP) the temporary file is removed and an existing
-// target stays as it was. A symbolic link is written through (the file it
-// leads to is replaced, the link stays); a replaced file keeps its owner,
-// group and permissions, set-id bits excepted; a write-protected target is
-// refused.
+// disk. The text goes to an unnamed file in the target's folder, which is
+// named and renamed over the target by Commit(): until then nothing shows in
+// the folder, so even SIGKILL leaves no trace. Where the file system has no
+// unnamed files, a hidden named temporary takes its place, removed on a
+// failure or on a terminating signal (platform/signal_cleanup.h). An existing
+// target stays as it was until the rename.
+//
+// A symbolic link is written through (the file it leads to is replaced, the
+// link stays) only when it belongs to the user running the program or to the
+// owner of the folder holding it, as the kernel's protected_symlinks rules
+// for sticky world-writable folders, here for every folder and for root too;
+// never when it leads nowhere (that would create a file wherever a stranger
+// points). A replaced file keeps its owner, group and permissions, set-id
+// bits excepted; a write-protected target is refused.
 class ReplacingFileWriter {
 public:
     explicit ReplacingFileWriter(const std::string& target);
@@ -80,13 +91,33 @@ public:
 private:
     [[noreturn]] void Fail(const std::string& what);
     void Discard();
+    bool NameUnnamed(const std::string& name);
+    void NameTemporary();
 
-    std::string target_;
-    std::string path_;  // the file replaced: the target with its links followed
-    std::string temp_;
-    int slot_ = -1;  // the temporary's place in platform/signal_cleanup.h
+    std::string target_;  // as given, for messages
+    int folder_ = -1;     // the folder of the file replaced, links followed
+    std::string name_;    // the file replaced, in that folder
+    bool existed_ = false;
+    bool unnamed_ = false;  // the bytes go to an O_TMPFILE file
+    std::string temp_;      // the named temporary in the folder, when there is one
+    cleanup::FileEntry* entry_ = nullptr;
     std::FILE* file_ = nullptr;
     bool committed_ = false;
+};
+
+// While one lives, the writers on its thread write through no symbolic link
+// at all, whoever owns it. A batch makes its output names itself, in a folder
+// others may write in: a link there under one of those names was planted, not
+// chosen.
+class NoWritingThroughLinks {
+public:
+    NoWritingThroughLinks();
+    ~NoWritingThroughLinks();
+    NoWritingThroughLinks(const NoWritingThroughLinks&) = delete;
+    NoWritingThroughLinks& operator=(const NoWritingThroughLinks&) = delete;
+
+private:
+    bool previous_;
 };
 
 }  // namespace tessaly
