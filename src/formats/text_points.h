@@ -87,7 +87,9 @@ struct TextReadSummary {
 
 // Clears the table and loads the points of a delimited text file. A failed
 // load throws Error (file, line, field and text) and keeps the rows read
-// before it; more than 10000 points keep the first 10000 and throw.
+// before it; more than 10000 points keep the first 10000 and throw. A line,
+// or a quoted field joined over lines, longer than 1 MiB fails the load at
+// its line, so memory beyond the table stays bounded.
 TextReadSummary ReadTextPointsFile(PointTable& table, const std::string& file, const TextReadOptions& options);
 // The same with the default options, in the shape of every other reader.
 void ReadTextPointsFile(PointTable& table, const std::string& file);
@@ -100,7 +102,8 @@ struct TextPreview {
     std::string mapping;   // the one given, else the header's when it names N and E, else the layout's
     std::vector<std::string> names;  // the header's column names; empty without a header
     // The fields of the first lines read (the header line included), in
-    // UTF-8; a description read to the end of the line is one field.
+    // UTF-8; a description read to the end of the line is one field. A
+    // field longer than 1000 bytes shows its start and an ellipsis.
     std::vector<std::vector<std::string>> rows;
 };
 // The preview of FILE read with OPTIONS, at most MAXROWS rows. Throws Error

@@ -32,6 +32,8 @@
 //  - A file none of whose rows has a northing and an easting that are
 //    numbers, and some of whose rows have text there, holds no points and is
 //    refused (a file of empty coordinates is a table of points not placed).
+//  - A line, or a quoted field joined over lines, longer than 1 MiB stops
+//    the load at that line (see kMaxRecord).
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -51,6 +53,16 @@ namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+// The longest record read: a physical line, or a quoted field joined over
+// lines with the rest of its record. A surveyor's point file never comes
+// near it; a longer one is a file of another kind or a quotation mark never
+// closed, and holding it whole costs memory without bound. Such a record
+// stops the load at its line rather than being cut: a cut record would be
+// stored as a point that is not what the file says, and the rows after an
+// unclosed quotation mark are not rows at all. The rows before it stay, as
+// after any failed load.
+constexpr size_t kMaxRecord = size_t{1} << 20;
 
 // 5000,25: a number written with a decimal comma.
 bool IsDecimalCommaNumber(std::string_view t)
@@ -239,7 +251,7 @@ private:
 // The physical lines of the file in UTF-8, each with the bytes that ended it.
 class LineSource {
 public:
-    explicit LineSource(const std::string& file) : in_(file) { encoding_ = in_.Start(); }
+    explicit LineSource(const std::string& file) : file_(file), in_(file) { encoding_ = in_.Start(); }
 
     TextEncoding Encoding() const { return encoding_; }
 
@@ -256,6 +268,9 @@ public:
             const char* stop = std::find_if(begin, in_.End(), [](char c) { return c == '\r' || c == '\n'; });
             line.append(begin, stop);
             in_.Skip(static_cast<size_t>(stop - begin));
+            if (line.size() > kMaxRecord)
+                FailFile(file_, "line " + std::to_string(line_) +
+                                    ": the line is longer than 1 MiB, which no point file's line is");
             if (stop == in_.End()) continue;
             const bool cr = *stop == '\r';
             in_.Skip(1);
@@ -292,6 +307,7 @@ private:
         }
     }
 
+    const std::string& file_;
     DecodedInput in_;
     TextEncoding encoding_ = TextEncoding::Cp1252;
     int64_t line_ = 0;
@@ -640,10 +656,14 @@ public:
         // Names not known, or data that fits no delimiter: the next line
         // tells the delimiter. It is read again as the lines come, since a
         // quoted field of the first line may run into it.
+        // Blank and comment lines on the way are held until read again, so
+        // only as many as kMaxRecord bytes' worth are looked past.
         Record next;
         bool haveNext = false;
         std::vector<Record> peeked;
-        while (!runsOn && !haveNext && Physical(next)) {
+        size_t held = 0;
+        while (!runsOn && !haveNext && held <= kMaxRecord && Physical(next)) {
+            held += sizeof(Record) + next.line.size();
             peeked.push_back(next);
             haveNext = !SkippedLine(next.line);
         }
@@ -695,9 +715,12 @@ public:
     // open: R's line end and the next line join it. False at the end.
     auto More(const Record& r)
     {
-        return [this, end = r.end](std::string& rec) mutable {
+        return [this, end = r.end, line = r.number](std::string& rec) mutable {
             Record next;
             if (end.empty() || !Physical(next)) return false;
+            if (rec.size() + end.size() + next.line.size() > kMaxRecord)
+                FailFile(file_, "line " + std::to_string(line) +
+                                    ": a quoted field runs on past 1 MiB without its closing quotation mark");
             rec += end;
             rec += next.line;
             end = next.end;
@@ -800,9 +823,9 @@ public:
             Store(r.line, r.number);
         }
         if (rows_ > 0 && numeric_ == 0 && textCoordinates_ > 0)
-            FailFile(file_, "no point rows found" +
-                                (decimalComma_.empty() ? std::string()
-                                                       : ": the numbers are written with a decimal comma (\"" +
+            FailFile(file_, "no point rows found: " +
+                                (decimalComma_.empty() ? firstText_ + " is not a number"
+                                                       : "the numbers are written with a decimal comma (\"" +
                                                              decimalComma_ +
                                                              "\"); save the file with a decimal point and load it again"));
         Notices(first);
@@ -844,7 +867,9 @@ private:
             if (!t.empty() && !IsDecimalNumber(t)) text = true;
             if (c != ColElevation && (t.empty() || !IsDecimalNumber(t))) numeric = false;
             if (c != ColElevation && !t.empty() && !IsDecimalNumber(t)) {
-                ++textCoordinates_;
+                if (textCoordinates_++ == 0)
+                    firstText_ = "line " + std::to_string(line) + ", field " + std::to_string(i + 1) + " (" +
+                                 ColumnWord(c) + "): \"" + Cut(t) + "\"";
                 if (decimalComma_.empty() && IsDecimalCommaNumber(t)) decimalComma_ = Cut(t);
             }
             cells[c] = std::string(t);
@@ -926,10 +951,22 @@ private:
     std::vector<Field> fields_;
     std::string unquoted_;
     std::string decimalComma_;
+    std::string firstText_;  // where the first coordinate that is not a number stands, and its text
     std::vector<bool> filled_;  // the columns not read that hold something  // the first coordinate written with a decimal comma
     int64_t rows_ = 0, numeric_ = 0, textCoordinates_ = 0;
     int64_t notNumberRows_ = 0, firstNotNumber_ = 0, extraRows_ = 0, firstExtra_ = 0;
 };
+
+// A preview field as a dialog shows it: at most its first 1000 bytes, cut
+// where a character starts, and an ellipsis when something is left out.
+std::string PreviewField(std::string_view text)
+{
+    constexpr size_t kShown = 1000;
+    if (text.size() <= kShown) return std::string(text);
+    size_t cut = kShown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut)) + "\xE2\x80\xA6";
+}
 
 }  // namespace
 
@@ -953,7 +990,9 @@ TextPreview PreviewTextPointsFile(const std::string& file, const TextReadOptions
     try {
         first = records.Start(true);
     } catch (const Error&) {
-        // decimal commas: show the lines as they split on blanks
+        // decimal commas (only found when no delimiter is given): show the
+        // lines as they split on blanks; anything else is the file's fault
+        if (options.delimiter) throw;
         TextReadOptions blanks = options;
         blanks.delimiter = TextDelimiter::Blanks;
         return PreviewTextPointsFile(file, blanks, maxRows);
@@ -961,8 +1000,8 @@ TextPreview PreviewTextPointsFile(const std::string& file, const TextReadOptions
     preview.delimiter = first.delimiter;
     preview.header = first.header;
     preview.mapping = first.map.roles;
-    preview.names = first.names;
-    if (first.header && maxRows > 0) preview.rows.push_back(first.names);
+    for (const std::string& name : first.names) preview.names.push_back(PreviewField(name));
+    if (first.header && maxRows > 0) preview.rows.push_back(preview.names);
     const ColumnMap& map = first.map;
     Splitter splitter(first.delimiter);
     std::string unquoted;
@@ -976,8 +1015,8 @@ TextPreview PreviewTextPointsFile(const std::string& file, const TextReadOptions
         auto& row = preview.rows.emplace_back();
         for (size_t i = 0; i < fields.size(); ++i) {
             const bool restOfLine = static_cast<int>(i) == d && !(fields[i].quoted && !fields[i].trailing);
-            row.emplace_back(restOfLine ? RestOfLine(r.line, fields[i], first.delimiter == TextDelimiter::Blanks, unquoted)
-                                        : FieldText(r.line, fields[i]));
+            row.push_back(PreviewField(restOfLine ? RestOfLine(r.line, fields[i], first.delimiter == TextDelimiter::Blanks, unquoted)
+                                                  : FieldText(r.line, fields[i])));
             if (restOfLine) break;
         }
     }

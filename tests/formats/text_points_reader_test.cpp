@@ -156,8 +156,8 @@ TEST(TextPointsReader, Rules)
         {"empty file", "", L::PNEZD, {}, "", ""},
         {"comments only", "# nothing\r\n\r\n", L::PNEZD, {}, "", ""},
         // Numbers
-        {"numbers are stored as written", "1, +5.0E3 ,-.5,1.\n2,1e-2,7,\n", L::PNEZD,
-         {{"1", "+5.0E3", "-.5", "1.", ""}, {"2", "1e-2", "7", "", ""}}, "", ""},
+        {"numbers are stored as written", "1, +5.0E3 ,-.5,1.\n2,1e-2,7,\n3,1e-400,1E-999,-1e-400\n", L::PNEZD,
+         {{"1", "+5.0E3", "-.5", "1.", ""}, {"2", "1e-2", "7", "", ""}, {"3", "1e-400", "1E-999", "-1e-400", ""}}, "", ""},
         {"empty coordinates stay empty", "1,,,,NOTE\n", L::PNEZD, {{"1", "", "", "", "NOTE"}}, "", ""},
         {"text coordinates are kept and counted", "1,2,3,4,A\n2,5000,x12,7,B\n3,4,5,N/A,C\n4,5;5,3\n", L::PNEZD,
          {{"1", "2", "3", "4", "A"}, {"2", "5000", "x12", "7", "B"}, {"3", "4", "5", "N/A", "C"},
@@ -170,7 +170,17 @@ TEST(TextPointsReader, Rules)
         {"a first row without numbers whose quote runs on is a row", "A,B,C,D,\"E\n1,2,3\"\n2,5001,1001,6,F\n",
          L::PNEZD, {{"A", "B", "C", "D", "E\n1,2,3"}, {"2", "5001", "1001", "6", "F"}}, "", "on line 1"},
         {"no point rows: refused", "Hello world\nthis is not a point file\n", L::PNEZD,
-         {{"this", "is", "not", "a", "point file"}}, "no point rows found", ""},
+         {{"this", "is", "not", "a", "point file"}}, "no point rows found: line 2, field 2 (northing): \"is\"", ""},
+        // One row whose northing or easting is not a number: the refusal says
+        // which, as a notice would on a later row.
+        {"no point rows: nan", "1,nan,200\n", L::PNEZD, {{"1", "nan", "200", "", ""}},
+         "no point rows found: line 1, field 2 (northing): \"nan\" is not a number", ""},
+        {"no point rows: hexadecimal easting", "1 100 0x10\n", L::PNEZD, {{"1", "100", "0x10", "", ""}},
+         "line 1, field 3 (easting): \"0x10\" is not a number", ""},
+        {"no point rows: a full-width digit", "1;\xEF\xBC\x91;2\n", L::PNEZD, {{"1", "\xEF\xBC\x91", "2", "", ""}},
+         "line 1, field 2 (northing): \"\xEF\xBC\x91\" is not a number", ""},
+        {"no point rows: a no-break space after the number", "1\t5\xC2\xA0\t2\n", L::PNEZD,
+         {{"1", "5\xC2\xA0", "2", "", ""}}, "line 1, field 2 (northing): \"5\xC2\xA0\" is not a number", ""},
         {"a short line before any point row", "1,N/A,3\n4\n", L::PNEZD, {{"1", "N/A", "3", "", ""}},
          "no point rows found: line 2: the line has 1 field and no northing or easting", ""},
         {"no northing or easting", "1,2,3\n4\n", L::PNEZD, {{"1", "2", "3", "", ""}},
@@ -273,19 +283,35 @@ TEST(TextPointsReader, TenThousandPointsStayAndTheRestIsReported)
     EXPECT_EQ(RowTexts(table, PointTable::TotRows - 1)[0], "10000");
 }
 
-TEST(TextPointsReader, HugeFieldsAreReadInOnePass)
+TEST(TextPointsReader, RecordsLongerThanOneMebibyteStopTheLoad)
 {
     // A quotation mark that never closes: every later line is looked at once
-    // (the test's time limit catches a quadratic scan).
-    std::string bytes = "1,2,3,4,\"";
+    // (the test's time limit catches a quadratic scan) until 1 MiB.
+    std::string bytes = "1,2,3\n1,2,3,4,\"";
     for (int i = 0; i < 1000000; ++i) bytes += "x,y\n";
-    EXPECT_NE(Load(bytes).error.find("no closing quotation mark"), std::string::npos);
-    // A huge short line: the message shows only its start.
-    const Outcome huge = Load("1,2,3\n" + std::string(20u << 20, '7') + "\n");
-    EXPECT_EQ(huge.rows.size(), 1u);
-    EXPECT_LT(huge.error.size(), 200u);
-    EXPECT_NE(huge.error.find("line 2: the line has 1 field and no northing or easting (\"7777"), std::string::npos)
-        << huge.error.substr(0, 200);
+    Outcome open = Load(bytes);
+    EXPECT_EQ(open.rows.size(), 1u);
+    EXPECT_NE(open.error.find("line 2: a quoted field runs on past 1 MiB"), std::string::npos) << open.error;
+    // A huge line: stopped at its line, the rows before it kept; detection
+    // and preview stop there too.
+    const std::string huge = "1,2,3\n" + std::string(20u << 20, '7') + "\n";
+    const Outcome stopped = Load(huge);
+    EXPECT_EQ(stopped.rows.size(), 1u);
+    EXPECT_NE(stopped.error.find("line 2: the line is longer than 1 MiB"), std::string::npos) << stopped.error.substr(0, 200);
+    TempDir dir;
+    WriteBytes(dir.Path("one.csv"), std::string(20u << 20, 'a'));
+    EXPECT_FALSE(HeaderKnowsColumns(dir.Path("one.csv")));
+    EXPECT_THROW(PreviewTextPointsFile(dir.Path("one.csv"), TextLayout::PNEZD), Error);
+    // 1 MiB is still read, the preview showing a bounded start of it.
+    const std::string longest = "1,2,3,4," + std::string((size_t{1} << 20) - 8, 'd');
+    const Outcome read = Load(longest + "\n");
+    EXPECT_EQ(read.error, "");
+    ASSERT_EQ(read.rows.size(), 1u);
+    EXPECT_EQ(read.rows[0][4].size(), (size_t{1} << 20) - 8);
+    WriteBytes(dir.Path("longest.csv"), longest);
+    const TextPreview p = PreviewTextPointsFile(dir.Path("longest.csv"), TextLayout::PNEZD);
+    ASSERT_EQ(p.rows.size(), 1u);
+    EXPECT_EQ(p.rows[0].back(), std::string(1000, 'd') + "\xE2\x80\xA6");
 }
 
 TEST(TextPointsReader, PreviewSplitsTheFirstLines)

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <algorithm>
 
 #include "gui_support.h"
@@ -523,4 +525,49 @@ TEST_F(GridTest, NumericColumnsAreRightAlignedAndMarkText)
     const int before = grid->columnWidth(1);
     grid->FitColumnTo(1, QStringLiteral("123456789012.123456"));
     EXPECT_GT(grid->columnWidth(1), before);
+}
+
+TEST_F(GridTest, LongCellsAreDrawnTippedAndEditedBounded)
+{
+    const std::string huge = std::string(8u << 20, 'x') + "END";  // several megabytes
+    const std::string editable(40000, 'y');                       // past a line edit's usual 32767
+    table.Set(ColDescription, 2, std::string(huge));
+    table.Set(ColDescription, 3, std::string(editable));
+    grid->Refresh();
+    const QString shown = Shown(2, 4);
+    EXPECT_EQ(shown.size(), UnboundGridModel::kShownChars + 1);
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+    EXPECT_FALSE(grid->grab().isNull());  // painting lays out only the start
+
+    const QRect cell = grid->visualRect(Model()->index(2, 4));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(grid->viewport(), &help);
+    EXPECT_LT(QToolTip::text().size(), UnboundGridModel::kTipChars * 2);
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("only the first 4000 characters shown")));
+    QToolTip::hideText();
+
+    // The long cell opens read-only and closing it keeps every byte; the
+    // editable one takes a character at its end.
+    Go(2, 4);
+    Key(Qt::Key_F2);
+    auto* edit = qobject_cast<QLineEdit*>(Focus());
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(edit->isReadOnly());
+    EXPECT_LT(edit->text().size(), UnboundGridModel::kEditorChars + 100);
+    EXPECT_EQ(grid->Text().size(), static_cast<qsizetype>(huge.size())) << "the cell's whole text";
+    Key(Qt::Key_Return);
+    Go(3, 4);
+    Key(Qt::Key_F2);
+    edit = qobject_cast<QLineEdit*>(Focus());
+    ASSERT_NE(edit, nullptr);
+    EXPECT_FALSE(edit->isReadOnly());
+    Key(Qt::Key_End);
+    Type(QStringLiteral("z"));
+    Key(Qt::Key_Return);
+    Go(0, 0);
+    Settle();
+    EXPECT_EQ(CellText(table.Get(ColDescription, 2)), huge);
+    EXPECT_EQ(CellText(table.Get(ColDescription, 3)), editable + "z");
+    Go(2, 4);
+    EXPECT_EQ(grid->SelectionText().size(), static_cast<qsizetype>(huge.size() + 1)) << "Copy copies it whole";
 }

@@ -7,6 +7,8 @@
 #include <vector>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "formats/strip_nul.h"
 #include "platform/text/text_rules.h"
@@ -106,6 +108,20 @@ TEST(LeadingNumber, TakesTheNumberAtTheStart)
         {"-.", 0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(DecimalValue, TooSmallIsZeroTooLargeIsNothing)
+{
+    const struct {
+        const char* text;
+        std::optional<double> value;
+    } cases[] = {
+        {"1e-400", 0.0},           {"-1e-400", -0.0},         {"0.0001e-330", 0.0},  {"1e999", std::nullopt},
+        {"-1E+999", std::nullopt}, {"12.5e-1", 1.25},         {"0e-99999", 0.0},     {"1e-x", std::nullopt},
+        {"1e308", 1e308},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DecimalValue(c.text), c.value) << c.text;
+    EXPECT_EQ(DecimalValue("1" + std::string(400, '0') + "e-1"), std::nullopt) << "too large, negative exponent";
 }
 
 TEST(TrimBlanks, RemovesOnlyCode32)

@@ -34,7 +34,10 @@ public:
 }  // namespace
 
 // Keeps track of the editor so that the grid can read its text and hear its
-// key releases.
+// key releases. The editor holds at most kEditorChars characters: a longer
+// cell opens read-only, showing its start and saying so, and closing it
+// stores nothing, so that an edit can never cut the text it did not show.
+// (Del empties such a cell; a paste replaces it.)
 class UnboundGrid::Delegate : public QStyledItemDelegate {
 public:
     explicit Delegate(UnboundGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
@@ -44,8 +47,39 @@ public:
     {
         QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
         if (w) w->installEventFilter(grid_);
+        // A line edit takes 32767 characters unless told otherwise, and
+        // would drop the rest of a longer cell without a word.
+        if (auto* line = qobject_cast<QLineEdit*>(w)) line->setMaxLength(UnboundGridModel::kEditorChars);
         editor = w;
         return w;
+    }
+
+    void setEditorData(QWidget* w, const QModelIndex& index) const override
+    {
+        auto* line = qobject_cast<QLineEdit*>(w);
+        if (!line) return QStyledItemDelegate::setEditorData(w, index);
+        bool cut = false;
+        const QString text =
+            grid_->Model()->BoundedText(index.row(), index.column(), UnboundGridModel::kEditorChars, &cut);
+        if (cut) {
+            line->setMaxLength(static_cast<int>(text.size()));
+            line->setReadOnly(true);
+            line->setToolTip(QStringLiteral("Too long to edit here: Del empties the cell"));
+        }
+        line->setText(text);
+    }
+
+    void setModelData(QWidget* w, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        if (auto* line = qobject_cast<QLineEdit*>(w); line && line->isReadOnly()) return;
+        QStyledItemDelegate::setModelData(w, model, index);
+    }
+
+    // True while the open editor shows only the start of a cell.
+    bool ReadOnly() const
+    {
+        auto* line = qobject_cast<QLineEdit*>(editor.data());
+        return line && line->isReadOnly();
     }
 
     mutable QPointer<QWidget> editor;
@@ -145,10 +179,10 @@ void UnboundGrid::Update()
 
 QString UnboundGrid::Text() const
 {
-    if (Editing())
+    if (Editing() && !delegate_->ReadOnly())
         if (auto* line = qobject_cast<QLineEdit*>(delegate_->editor.data())) return line->text();
     const QModelIndex i = currentIndex();
-    return i.isValid() ? model_->data(i, Qt::DisplayRole).toString() : QString();
+    return i.isValid() ? model_->FullText(i.row(), i.column()) : QString();
 }
 
 void UnboundGrid::keyPressEvent(QKeyEvent* event)
@@ -225,14 +259,18 @@ void UnboundGrid::mouseReleaseEvent(QMouseEvent* event)
 bool UnboundGrid::viewportEvent(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
-        // A marked cell says why; a cell too narrow for its text shows it.
+        // A marked cell says why; a cell too narrow for its text shows it
+        // (its start, for a long one, wrapped to the screen).
         auto* help = static_cast<QHelpEvent*>(event);
         const QModelIndex at = indexAt(help->pos());
         QString tip;
         if (at.isValid()) {
             tip = model_->data(at, Qt::ToolTipRole).toString();
-            const QString text = model_->data(at, Qt::DisplayRole).toString();
-            if (tip.isEmpty() && fontMetrics().horizontalAdvance(text) + 8 > visualRect(at).width()) tip = text;
+            const QString shown = model_->data(at, Qt::DisplayRole).toString();
+            if (tip.isEmpty() && fontMetrics().horizontalAdvance(shown) + 8 > visualRect(at).width())
+                tip = model_->BoundedText(at.row(), at.column(), UnboundGridModel::kTipChars);
+            if (tip.size() > UnboundGridModel::kShownChars)
+                tip = QStringLiteral("<p style=\"white-space:pre-wrap\">%1</p>").arg(tip.toHtmlEscaped());
         }
         if (tip.isEmpty()) QToolTip::hideText();
         else QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(at));
@@ -243,7 +281,9 @@ bool UnboundGrid::viewportEvent(QEvent* event)
 
 void UnboundGrid::FitColumnTo(int position, const QString& text)
 {
-    const int needed = fontMetrics().horizontalAdvance(text) + 10;
+    // The cell draws no more than its start; measuring a text of megabytes
+    // would take as long as drawing it.
+    const int needed = fontMetrics().horizontalAdvance(text.left(UnboundGridModel::kShownChars + 1)) + 10;
     if (needed > columnWidth(position)) setColumnWidth(position, needed);
 }
 
@@ -289,7 +329,7 @@ QString UnboundGrid::SelectionText() const
         for (int c : cols) {
             if (!first) out += u'\t';
             first = false;
-            if (cells.count({r, c})) out += model_->data(model_->index(r, c), Qt::DisplayRole).toString();
+            if (cells.count({r, c})) out += model_->FullText(r, c);
         }
         out += u'\n';
     }

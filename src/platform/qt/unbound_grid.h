@@ -50,7 +50,8 @@ public:
     bool ColumnVisible(int position) const { return !isColumnHidden(position); }
     void SetColumnWidth(int position, int pixels) { setColumnWidth(position, pixels); }
     void SetColumnNumeric(int position, bool numeric) { model_->SetNumeric(position, numeric); }
-    // Widens a column so that TEXT fits without being cut.
+    // Widens a column so that TEXT fits without being cut (as far as a cell
+    // draws its text).
     void FitColumnTo(int position, const QString& text);
 
     // The most rows the grid holds (0: no limit). A full grid offers no

@@ -50,14 +50,53 @@ void UnboundGridModel::SyncAddNewRow()
 
 int UnboundGridModel::DataRows() const { return rows_.Count(); }
 
+const Cell* UnboundGridModel::CellAt(int row, int col) const
+{
+    if (col < 0 || col >= columnCount()) return nullptr;
+    const auto c = static_cast<size_t>(col);
+    if (row == pendingRow_ && c < pending_.size() && pending_[c]) return &*pending_[c];
+    const RowWindow::Row* held = rows_.Get(row);
+    if (!held || c >= held->cells.size() || !held->cells[c]) return nullptr;
+    return &*held->cells[c];
+}
+
 QString UnboundGridModel::ShownText(int row, int col) const
 {
-    if (col < 0 || col >= columnCount()) return {};
-    const auto c = static_cast<size_t>(col);
-    if (row == pendingRow_ && c < pending_.size() && pending_[c]) return TableTextToQString(CellText(*pending_[c]));
-    const RowWindow::Row* held = rows_.Get(row);
-    if (!held || c >= held->cells.size() || !held->cells[c]) return {};
-    return TableTextToQString(CellText(*held->cells[c]));
+    const Cell* cell = CellAt(row, col);
+    return cell ? TableTextToQString(CellText(*cell)) : QString();
+}
+
+QString UnboundGridModel::TextStart(int row, int col, qsizetype maxChars, bool* cut) const
+{
+    if (cut) *cut = false;
+    const Cell* cell = CellAt(row, col);
+    const auto* text = cell ? std::get_if<std::string>(cell) : nullptr;
+    if (!text) return cell ? TableTextToQString(CellText(*cell)) : QString();
+    // A character of up to 4 bytes is at least half a UTF-16 unit a byte,
+    // so 4 bytes a character give enough; the prefix ends where a
+    // character starts.
+    const std::string_view all(*text);
+    size_t bytes = std::min(all.size(), static_cast<size_t>(maxChars) * 4);
+    while (bytes < all.size() && bytes > 0 && (static_cast<unsigned char>(all[bytes]) & 0xC0) == 0x80) --bytes;
+    QString start = TableTextToQString(all.substr(0, bytes));
+    bool left = bytes < all.size();
+    if (start.size() > maxChars) {
+        qsizetype keep = maxChars;
+        if (keep > 0 && start.at(keep - 1).isHighSurrogate()) --keep;
+        start.truncate(keep);
+        left = true;
+    }
+    if (cut) *cut = left;
+    return start;
+}
+
+QString UnboundGridModel::BoundedText(int row, int col, qsizetype maxChars, bool* cut) const
+{
+    bool left = false;
+    QString text = TextStart(row, col, maxChars, &left);
+    if (left) text += QStringLiteral("\u2026 [only the first %1 characters shown]").arg(maxChars);
+    if (cut) *cut = left;
+    return text;
 }
 
 int UnboundGridModel::rowCount(const QModelIndex& parent) const
@@ -74,14 +113,20 @@ int UnboundGridModel::columnCount(const QModelIndex& parent) const
 QVariant UnboundGridModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid()) return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole) return ShownText(index.row(), index.column());
+    if (role == Qt::DisplayRole) {
+        bool cut = false;
+        const QString start = TextStart(index.row(), index.column(), kShownChars, &cut);
+        return cut ? start + QChar(0x2026) : start;
+    }
+    if (role == Qt::EditRole) return ShownText(index.row(), index.column());
     if (!Numeric(index.column())) return {};
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     if (role != Qt::BackgroundRole && role != Qt::ToolTipRole) return {};
-    const QString text = ShownText(index.row(), index.column());
-    if (!IsNonNumber(Cell{QStringToTableText(text)})) return {};
+    const Cell* cell = CellAt(index.row(), index.column());
+    if (!cell || !IsNonNumber(*cell)) return {};
     if (role == Qt::BackgroundRole) return QColor(255, 214, 170);  // light orange
-    return QStringLiteral("Not a number: the %1 \"%2\" is text").arg(Caption(index.column()), text);
+    return QStringLiteral("Not a number: the %1 \"%2\" is text")
+        .arg(Caption(index.column()), BoundedText(index.row(), index.column(), kTipChars));
 }
 
 bool UnboundGridModel::BeginPending(int row, Cells cells)

@@ -70,6 +70,21 @@ public:
     void SetNumeric(int position, bool numeric);
     bool Numeric(int position) const;
 
+    // A cell's text may run to megabytes. The view draws at most its first
+    // kShownChars characters, with an ellipsis (DisplayRole); the tooltip
+    // shows up to kTipChars and the editor up to kEditorChars, with a word
+    // saying the rest is left out. Only that start of the text is converted.
+    static constexpr qsizetype kShownChars = 1000;
+    static constexpr qsizetype kTipChars = 4000;
+    static constexpr qsizetype kEditorChars = 65536;
+    // At most MAXCHARS characters from the start of a cell's text; CUT says
+    // whether anything was left out.
+    QString TextStart(int row, int col, qsizetype maxChars, bool* cut = nullptr) const;
+    // TextStart with "…" and what was left out said after it.
+    QString BoundedText(int row, int col, qsizetype maxChars, bool* cut = nullptr) const;
+    // A cell's whole text (what Copy copies).
+    QString FullText(int row, int col) const { return ShownText(row, col); }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -95,6 +110,8 @@ private:
     // Removes the new row being typed, once it is forgotten.
     void DropNewRow(int row);
     QString ShownText(int row, int col) const;
+    // The cell shown at ROW and COL (a pending edit first); null when empty.
+    const Cell* CellAt(int row, int col) const;
     void ColumnsChanged();
     // Whether a grid of the current rows has room for the add-new row.
     bool RoomForNewRow() const { return limit_ <= 0 || AddNewRow() < limit_; }

@@ -299,12 +299,40 @@ std::string_view TrimBlanksAndTabs(std::string_view text)
     return text;
 }
 
+namespace {
+// True when the decimal number T (IsDecimalNumber, no "+") lies below the
+// smallest double: its first significant digit stands left of 10^0 by more
+// than the exponent makes up. from_chars says "out of range" for it as for a
+// number too large, but 1e-400 is a number, its nearest double zero.
+bool BelowDoubles(std::string_view t)
+{
+    if (!t.empty() && t.front() == '-') t.remove_prefix(1);
+    const size_t e = t.find_first_of("eE");
+    const std::string_view mantissa = t.substr(0, e);
+    int64_t exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view x = t.substr(e + 1);
+        const bool negative = !x.empty() && x.front() == '-';
+        if (!x.empty() && (x.front() == '-' || x.front() == '+')) x.remove_prefix(1);
+        for (char c : x) exponent = std::min<int64_t>(exponent * 10 + (c - '0'), int64_t{1} << 40);
+        if (negative) exponent = -exponent;
+    }
+    const size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) return true;  // zero
+    // The power of ten of the first significant digit.
+    const int64_t power = first < point ? static_cast<int64_t>(point - first) - 1 : -static_cast<int64_t>(first - point);
+    return power + exponent < 0;
+}
+}  // namespace
+
 std::optional<double> DecimalValue(std::string_view t)
 {
     if (!IsDecimalNumber(t)) return std::nullopt;
     if (t.front() == '+') t.remove_prefix(1);  // from_chars takes "-" only
     double value = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range && BelowDoubles(t)) return t.front() == '-' ? -0.0 : 0.0;
     if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value)) return std::nullopt;
     return value;
 }

@@ -48,7 +48,8 @@ bool IsDecimalNumber(std::string_view text);
 std::string_view TrimBlanksAndTabs(std::string_view text);
 
 // The value of TEXT when it is a decimal number (IsDecimalNumber) whose value
-// is a finite double; nothing otherwise (1E999, for one).
+// is a finite double, zero for one too small for a double (1e-400); nothing
+// otherwise (1E999, for one).
 std::optional<double> DecimalValue(std::string_view text);
 
 // Round to the nearest whole number, halves to the even neighbour.
