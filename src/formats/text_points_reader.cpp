@@ -774,7 +774,7 @@ private:
     }
 
     const std::string& file_;
-    const TextReadOptions& options_;
+    const TextReadOptions options_;  // a copy: callers may pass a temporary
     LineSource in_;
     FirstLines first_;
     std::deque<Record> back_;
