@@ -388,6 +388,15 @@ const QString& PlanView::LabelOf(int32_t i)
         QString label = AnsiToQString(TrimBlanks(number));
         const QString d = AnsiToQString(TrimBlanks(description));
         if (!d.isEmpty()) label += label.isEmpty() ? d : QStringLiteral("  ") + d;
+        // A label is measured and drawn beside its point: a description of
+        // a megabyte would cost its measuring on every paint and fit nowhere.
+        constexpr qsizetype kLongestLabel = 200;
+        if (label.size() > kLongestLabel) {
+            qsizetype keep = kLongestLabel - 1;
+            if (label.at(keep - 1).isHighSurrogate()) --keep;
+            label.truncate(keep);
+            label += QChar(0x2026);
+        }
         labels_[k] = label;
     }
     return labels_[k];
