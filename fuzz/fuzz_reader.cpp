@@ -22,6 +22,7 @@
 #include "formats/text_points.h"
 #include "formats/landxml.h"
 #include "platform/error.h"
+#include "platform/text/codepage.h"
 #include "platform/text/text_rules.h"
 
 using namespace tessaly;
@@ -64,14 +65,24 @@ void Put(const std::string& path, const uint8_t* data, size_t size)
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
+// The ASCII PNEZD lines the writer must write for TABLE.
 std::string Expected(const PointTable& table)
 {
     std::string out;
     for (int32_t r = 0; r < table.CurrItems(); ++r)
         for (int16_t c = 0; c < PointTable::TotCols; ++c) {
             const Cell& cell = table.Get(c, r);
-            if (auto d = std::get_if<double>(&cell)) out += (*d < 0 ? "" : " ") + NumberText(*d) + " ";
-            else out += CellText(cell);
+            if (auto d = std::get_if<double>(&cell)) {
+                out += (*d < 0 ? "" : " ") + NumberText(*d) + " ";
+            } else {
+                // Text goes out in Windows-1252; a line break anywhere, and
+                // a comma before the description, would break or split the
+                // line and are written as blanks.
+                std::string text = Utf8ToCp1252(CellText(cell));
+                for (char& ch : text)
+                    if (ch == '\r' || ch == '\n' || (ch == ',' && c != ColDescription)) ch = ' ';
+                out += text;
+            }
             out += c + 1 < PointTable::TotCols ? "," : "\r\n";
         }
     return out;

@@ -85,7 +85,10 @@ void InstallHandlers()
         for (int sig : kSignals) {
             struct sigaction old {};
             if (::sigaction(sig, nullptr, &old) != 0) continue;
-            if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler != SIG_DFL) continue;
+            // Only a signal at its default action ends the program: one
+            // that is ignored, or handled by the program around us (a test
+            // driver's alarm, say), is left as it is.
+            if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
             struct sigaction act {};
             act.sa_handler = OnSignal;
             sigemptyset(&act.sa_mask);
