@@ -141,8 +141,8 @@ const Format* ChooseWriter(const std::string& file) { return FirstClaiming(file,
 
 namespace {
 // True when a line among the first of HEAD, the start of a text file, has a
-// northing and an easting that are numbers where the default layout puts
-// them. Only HEAD's whole lines are looked at, so a huge file or line costs
+// northing and an easting that are numbers where its header or the default
+// layout puts them. Only HEAD's whole lines are looked at, so a huge file or line costs
 // no more than its start.
 bool HasPointRows(std::string_view head)
 {
@@ -155,11 +155,9 @@ bool HasPointRows(std::string_view head)
     } catch (const Error&) {
         return false;
     }
-    const std::vector<Column> columns = LayoutColumns(TextLayout::PNEZD);
-    const auto at = [&](Column c) {
-        return static_cast<size_t>(std::find(columns.begin(), columns.end(), c) - columns.begin());
-    };
-    const size_t north = at(ColNorthing), east = at(ColEasting);
+    // Where the header, or else the default layout, puts them.
+    const size_t north = preview.mapping.find('N'), east = preview.mapping.find('E');
+    if (north == std::string::npos || east == std::string::npos) return false;
     for (size_t r = preview.header ? 1 : 0; r < preview.rows.size(); ++r) {
         const std::vector<std::string>& row = preview.rows[r];
         if (row.size() > std::max(north, east) && IsDecimalNumber(TrimBlanksAndTabs(row[north])) &&

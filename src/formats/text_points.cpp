@@ -1,11 +1,10 @@
 // What the text points reader and writer share: layouts, delimiters and the
 // text/binary check.
 #include <cstring>
-#include <exception>
-#include <memory>
+#include <optional>
 
 #include "formats/text_points.h"
-#include "platform/files/binary_file.h"
+#include "platform/files/file_kind.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {
@@ -84,24 +83,14 @@ std::optional<std::string> ParseColumnMapping(std::string_view mapping)
 
 bool LooksLikeText(const std::string& file)
 {
-    std::FILE* f = nullptr;
-    try {
-        f = OpenForReading(file);
-    } catch (const std::exception&) {
-        return false;  // the reader that gets it says why it cannot be read
-    }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
-    std::string buf(size_t{64} << 10, '\0');
-    const size_t n = std::fread(buf.data(), 1, buf.size(), f);
-    if (n >= 2 && (buf.compare(0, 2, "\xFF\xFE") == 0 || buf.compare(0, 2, "\xFE\xFF") == 0)) return true;
+    // A file that cannot be read is not claimed: the reader that gets it
+    // says why.
+    const std::optional<std::string> head = FileHead(file);
+    if (!head) return false;
+    if (head->starts_with("\xFF\xFE") || head->starts_with("\xFE\xFF")) return true;
     // Text saved by a program that pads or ends with a few NULs is still
     // text; binary numbers are full of control bytes.
-    size_t control = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const auto c = static_cast<unsigned char>(buf[i]);
-        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r' && c != 0x1A) || c == 0x7F) ++control;
-    }
-    return control * 100 < n || n == 0;
+    return ControlBytes(*head) * 100 < head->size() || head->empty();
 }
 
 TextWriteOptions DefaultTextWriteOptions(const std::string& file)

@@ -115,8 +115,6 @@ TextPreview PreviewTextPointsFile(const std::string& file, TextLayout layout, si
 // True when the first line read is a header naming a point, a northing and
 // an easting column: such a file loads without asking for the columns.
 bool HeaderKnowsColumns(const std::string& file);
-// The former name of HeaderKnowsColumns.
-bool HasHeaderLine(const std::string& file);
 
 enum class TextLineEnd : uint8_t { CrLf, Lf };
 

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -60,16 +61,21 @@ bool Utf16Text(std::string_view units, bool littleEndian)
 }
 }  // namespace
 
+size_t ControlBytes(std::string_view head)
+{
+    return static_cast<size_t>(std::count_if(head.begin(), head.end(), [](char ch) {
+        const auto b = static_cast<unsigned char>(ch);
+        return (b < 0x20 && !TextControl(b)) || b == 0x7F;
+    }));
+}
+
 bool LooksLikePlainText(std::string_view head)
 {
     if (head.starts_with("\xFF\xFE")) return Utf16Text(head.substr(2), true);
     if (head.starts_with("\xFE\xFF")) return Utf16Text(head.substr(2), false);
-    size_t high = 0;
-    for (char ch : head) {
-        const auto b = static_cast<unsigned char>(ch);
-        if ((b < 0x20 && !TextControl(b)) || b == 0x7F) return false;
-        high += b >= 0x80;
-    }
+    if (ControlBytes(head) > 0) return false;
+    const auto high = static_cast<size_t>(
+        std::count_if(head.begin(), head.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; }));
     if (high == 0) return true;
     Utf8Check utf8;
     utf8.Feed(head);

@@ -23,6 +23,11 @@ std::optional<std::string> FileHead(const std::string& file, size_t max = kFileH
 // Nothing for every other start.
 std::optional<std::string_view> ForeignFileKind(std::string_view head);
 
+// The bytes of HEAD that text does not hold: control characters other than
+// tab, line feed, form feed, carriage return and the DOS end-of-file mark
+// (Ctrl-Z), NUL included.
+size_t ControlBytes(std::string_view head);
+
 // True when HEAD reads as text: UTF-16 after its byte-order mark, or else
 // bytes without control characters other than tab, line feed, form feed,
 // carriage return and the DOS end-of-file mark, which are UTF-8 or, as
