@@ -4,15 +4,9 @@
 #include <sys/stat.h>
 
 #include "platform/error.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly::cli {
-
-namespace {
-std::string Count(int64_t n, const char* one, const char* many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-}  // namespace
 
 bool SameFile(const std::string& a, const std::string& b)
 {
@@ -51,7 +45,7 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
     if (!table.PointsNotRead().empty()) return fail(table.PointsNotRead() + "; nothing written");
     if (read.skipped > 0)
         result.messages.push_back(FileMessage(
-            input, Count(read.skipped, "point", "points") + " skipped: no coordinates, or a reference to no point of the file"));
+            input, Counted(read.skipped, "point", "points") + " skipped: no coordinates, or a reference to no point of the file"));
     for (const std::string& notice : read.notices) result.messages.push_back(FileMessage(input, notice));
     if (!read.beyondPoints.empty())
         result.messages.push_back(
@@ -64,10 +58,10 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
         return fail(FailureMessage(output));
     }
     if (written.leftOut > 0)
-        result.messages.push_back(FileMessage(output, Count(written.leftOut, "row", "rows") +
+        result.messages.push_back(FileMessage(output, Counted(written.leftOut, "row", "rows") +
                                                           " left out: the northing or easting is not a number"));
     if (written.elevationsLeftOut > 0)
-        result.messages.push_back(FileMessage(output, Count(written.elevationsLeftOut, "elevation", "elevations") +
+        result.messages.push_back(FileMessage(output, Counted(written.elevationsLeftOut, "elevation", "elevations") +
                                                           " left out: not a number"));
     for (const std::string& notice : written.notices) result.messages.push_back(FileMessage(output, notice));
     result.points = table.CurrItems();

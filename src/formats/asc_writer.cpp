@@ -160,8 +160,7 @@ try {
     out.Commit();
     if (changes.replaced > 0) report.notices.push_back(Cp1252ReplacedNotice(changes.replaced));
     if (changes.blanked > 0)
-        report.notices.push_back(std::to_string(changes.blanked) +
-                                 (changes.blanked == 1 ? " field held" : " fields held") +
+        report.notices.push_back(Counted(changes.blanked, "field held", "fields held") +
                                  " a line break or a comma; written as blanks");
     return report;
 } catch (const Error&) {

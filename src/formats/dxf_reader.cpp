@@ -89,12 +89,6 @@ private:
     bool cut_ = false;
 };
 
-// "1 point", "2 points".
-std::string Count(int64_t n, std::string_view one, std::string_view many)
-{
-    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
-}
-
 // The unit of the drawing's $INSUNITS code, when it is one the table knows.
 LinearUnit Unit(double code)
 {
@@ -501,18 +495,18 @@ private:
             report.notices.push_back("the drawing labels no point with its number (layer PNT-NO): the points were "
                                      "numbered 1 to " + n);
         if (nonNumbers)
-            report.notices.push_back(Count(nonNumbers, "point has", "points have") +
+            report.notices.push_back(Counted(nonNumbers, "point has", "points have") +
                                      " a coordinate that is not a number, the first on line " +
                                      std::to_string(firstNonNumber));
         if (const int64_t cut = cutLabels + cutPoints)
-            report.notices.push_back(Count(cut, "text", "texts") + " longer than " + std::to_string(kMaxValue) +
+            report.notices.push_back(Counted(cut, "text", "texts") + " longer than " + std::to_string(kMaxValue) +
                                      (cut == 1 ? " characters was cut" : " characters were cut"));
         if (unmatched_)
-            report.notices.push_back(Count(unmatched_, "label", "labels") + " on layer PNT-NO or PNT-DESC " +
+            report.notices.push_back(Counted(unmatched_, "label", "labels") + " on layer PNT-NO or PNT-DESC " +
                                      (unmatched_ == 1 ? "belongs to no point and was" : "belong to no point and were") +
                                      " not read");
         if (paperPoints_)
-            report.notices.push_back(Count(paperPoints_, "point", "points") + " in paper space " +
+            report.notices.push_back(Counted(paperPoints_, "point", "points") + " in paper space " +
                                      (paperPoints_ == 1 ? "was" : "were") + " not read");
         for (const std::string& kind : beyond_)
             report.beyondPoints += (report.beyondPoints.empty() ? "" : ", ") + kind;

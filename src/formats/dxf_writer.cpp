@@ -207,16 +207,14 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
     dxf.Group(0, "EOF");
     dxf.Commit();
     if (changes.cut > 0)
-        report.notices.push_back(std::to_string(changes.cut) + (changes.cut == 1 ? " text" : " texts") +
+        report.notices.push_back(Counted(changes.cut, "text", "texts") +
                                  " cut to the " + std::to_string(kMaxText) + " characters a release 12 text holds");
     if (changes.blanked > 0)
-        report.notices.push_back(std::to_string(changes.blanked) +
-                                 (changes.blanked == 1 ? " line end or control character"
-                                                       : " line ends and control characters") +
+        report.notices.push_back(Counted(changes.blanked, "line end or control character",
+                                         "line ends and control characters") +
                                  " written as blanks");
     if (changes.replaced > 0)
-        report.notices.push_back(std::to_string(changes.replaced) +
-                                 (changes.replaced == 1 ? " character" : " characters") +
+        report.notices.push_back(Counted(changes.replaced, "character", "characters") +
                                  " the drawing cannot name (past U+FFFF, or not UTF-8) written as \"?\"");
     return report;
 }

@@ -15,8 +15,7 @@ ShortestText::ShortestText(double value)
 std::string Cp1252ReplacedNotice(int64_t n)
 {
     if (n == 0) return {};
-    return std::to_string(n) + (n == 1 ? " character" : " characters") +
-           " that Windows-1252 cannot hold written as \"?\"";
+    return Counted(n, "character", "characters") + " that Windows-1252 cannot hold written as \"?\"";
 }
 
 bool CoordinateText(const Cell& cell, std::string& out)

@@ -20,6 +20,7 @@
 #include "formats/load_error.h"
 #include "platform/files/binary_file.h"
 #include "platform/error.h"
+#include "platform/text/text_rules.h"
 
 namespace tessaly {
 
@@ -118,7 +119,7 @@ public:
         ResolveReferences();
         table_.SetUnit(unit_);
         if (cutFields_ > 0)
-            report_.notices.push_back(std::to_string(cutFields_) + (cutFields_ == 1 ? " field" : " fields") +
+            report_.notices.push_back(Counted(cutFields_, "field", "fields") +
                                       " longer than " + std::to_string(kMaxField >> 10) + " KiB cut to " +
                                       std::to_string(kMaxField >> 10) + " KiB, the first on line " +
                                       std::to_string(cutLine_));

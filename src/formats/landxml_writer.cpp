@@ -246,7 +246,7 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, 
         report.notices.push_back("coordinates converted from " + std::string(UnitName(from)) + " to " +
                                  std::string(UnitName(units)));
     if (replaced > 0)
-        report.notices.push_back(std::to_string(replaced) + (replaced == 1 ? " character" : " characters") +
+        report.notices.push_back(Counted(replaced, "character", "characters") +
                                  " XML cannot hold (control characters) written as \"?\"");
     return report;
 }

@@ -792,11 +792,6 @@ const char* ColumnWord(Column c)
     return "description";
 }
 
-std::string Counted(int64_t n, const char* one, const char* many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 class Reader {
 public:
     Reader(PointTable& table, const std::string& file, const TextReadOptions& options)
@@ -1038,7 +1033,5 @@ bool HeaderKnowsColumns(const std::string& file)
         return false;  // the load says why the file cannot be read
     }
 }
-
-bool HasHeaderLine(const std::string& file) { return HeaderKnowsColumns(file); }
 
 }  // namespace tessaly

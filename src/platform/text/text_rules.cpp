@@ -11,6 +11,11 @@
 
 namespace tessaly {
 
+std::string Counted(int64_t n, std::string_view one, std::string_view many)
+{
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
 namespace {
 
 // Appends to a caller's buffer of kNumberTextMax characters.

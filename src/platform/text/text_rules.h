@@ -2,11 +2,15 @@
 // Text rules shared by the readers, the writer and the point table.
 // None of them depends on the process locale: the decimal point is always ".".
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessaly {
+
+// A count and its noun for messages: "1 point", "2 points".
+std::string Counted(int64_t n, std::string_view one, std::string_view many);
 
 // The general decimal form in which numbers are stored as text: what
 // printf("%.15G") gives in the C locale (250, 250.75, -12.25, 0.5, 1E+16,
