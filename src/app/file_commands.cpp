@@ -149,8 +149,7 @@ void PointsWindow::OpenFile(const std::string& name)
         // easting columns: they are asked for first, as spreadsheet programs
         // do; Cancel changes nothing.
         ReadOptions options;
-        // Point rows under another name ("text-other") are text files too.
-        if (std::string_view(reader.id).starts_with("text") && !HeaderKnowsColumns(name)) {
+        if (ReadsDelimitedText(reader) && !HeaderKnowsColumns(name)) {
             TextImportDialog dialog(name, this);
             if (dialog.exec() != QDialog::Accepted) return;
             options.text = dialog.Options();

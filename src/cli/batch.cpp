@@ -10,7 +10,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string_view>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -23,7 +22,6 @@
 #include "platform/database/database_control.h"
 #include "platform/error.h"
 #include "platform/files/text_file.h"
-#include "platform/text/text_rules.h"
 
 namespace tessaly::cli {
 
@@ -82,11 +80,7 @@ constexpr size_t kDatabaseReaders = 4;
 bool IsDatabase(const std::string& file)
 {
     for (const Format& format : Formats())
-        if (std::string_view(format.id) == "mdb") {
-            std::istringstream endings(format.endings);
-            for (std::string ending; endings >> ending;)
-                if (EndsWithLetters(file, ending)) return true;
-        }
+        if (std::string_view(format.id) == "mdb") return NamedFor(format, file);
     return false;
 }
 

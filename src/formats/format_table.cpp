@@ -95,11 +95,18 @@ void ForEachEnding(const Format& format, F f)
 // content (a file to be written need not exist yet).
 bool Claims(const Format& format, const std::string& file, bool reading)
 {
-    bool named = *format.endings == '\0';
-    ForEachEnding(format, [&](std::string_view ending) { named = named || EndsWithLetters(file, ending); });
-    return named && (!reading || !format.claims || format.claims(file));
+    return NamedFor(format, file) && (!reading || !format.claims || format.claims(file));
 }
 }  // namespace
+
+bool NamedFor(const Format& format, const std::string& file)
+{
+    bool named = *format.endings == '\0';
+    ForEachEnding(format, [&](std::string_view ending) { named = named || EndsWithLetters(file, ending); });
+    return named;
+}
+
+bool ReadsDelimitedText(const Format& format) { return format.read == ReadText; }
 
 std::span<const Format> Formats() { return kFormats; }
 

@@ -114,4 +114,10 @@ const Format& ChooseReader(const std::string& file);
 // ASCII PNEZD writer.
 const Format* ChooseWriter(const std::string& file);
 
+// True when FILE's name has one of FORMAT's endings (any letter case), or
+// FORMAT claims every name; the content is not looked at.
+bool NamedFor(const Format& format, const std::string& file);
+// True when FORMAT reads delimited text (under a text name or another).
+bool ReadsDelimitedText(const Format& format);
+
 }  // namespace tessaly
