@@ -152,34 +152,6 @@ private:
     int64_t replaced_ = 0;
 };
 
-// Valid UTF-8 sequences as they are, every byte of a malformed one U+FFFD.
-std::string MendedUtf8(std::string_view s, int64_t& replaced)
-{
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const size_t len = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        bool ok = len > 0 && i + len <= s.size();
-        for (size_t k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-        if (ok && len > 2) {
-            const auto d = static_cast<unsigned char>(s[i + 1]);
-            // overlong forms, surrogates, values past U+10FFFF
-            ok = !(c == 0xE0 && d < 0xA0) && !(c == 0xED && d >= 0xA0) && !(c == 0xF0 && d < 0x90) &&
-                 !(c == 0xF4 && d >= 0x90);
-        }
-        if (!ok) {
-            out += kReplacement;
-            ++replaced;
-            ++i;
-            continue;
-        }
-        out.append(s.substr(i, len));
-        i += len;
-    }
-    return out;
-}
-
 // The encoding of a file without a byte-order mark.
 TextEncoding DetectEncoding(const std::string& file)
 {
@@ -303,7 +275,7 @@ private:
         } else if (encoding_ == TextEncoding::Utf8) {
             Utf8Check check;
             check.Feed(line);
-            if (!check.Valid()) line = MendedUtf8(line, replaced_);
+            if (!check.Valid()) line = MendUtf8(line, replaced_, kReplacement);
         }
     }
 

@@ -137,7 +137,7 @@ char* Utf8ToCp1252(std::string_view utf8, char* out, int64_t& replaced)
     return out;
 }
 
-std::string MendUtf8(std::string_view text, int64_t& replaced)
+std::string MendUtf8(std::string_view text, int64_t& replaced, std::string_view replacement)
 {
     std::string out;
     out.reserve(text.size());
@@ -149,7 +149,7 @@ std::string MendUtf8(std::string_view text, int64_t& replaced)
         if (i == text.size()) break;
         size_t n = 0;
         if (NextCharacter(text, i, n) == kMalformed) {
-            out += '?';
+            out += replacement;
             ++replaced;
         } else {
             out.append(text.substr(i, n));

@@ -23,9 +23,9 @@ std::string Utf8ToCp1252(std::string_view utf8, int64_t& replaced);
 // written. A writer puts its fields straight into its output buffer.
 char* Utf8ToCp1252(std::string_view utf8, char* out, int64_t& replaced);
 
-// UTF-8 with each malformed sequence replaced by "?", counted in REPLACED;
-// valid text comes back unchanged.
-std::string MendUtf8(std::string_view text, int64_t& replaced);
+// UTF-8 with each malformed sequence replaced by REPLACEMENT, counted in
+// REPLACED; valid text comes back unchanged.
+std::string MendUtf8(std::string_view text, int64_t& replaced, std::string_view replacement = "?");
 
 // Checks text piece by piece for valid UTF-8, so a file can be checked as it
 // is read: a sequence may be cut between two pieces.
