@@ -74,25 +74,6 @@ bool IsDecimalCommaNumber(std::string_view t)
     return IsDecimalNumber(dotted);
 }
 
-void PutUtf8(char32_t c, std::string& out)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-16 to UTF-8 piece by piece: a code unit or a surrogate pair may be cut
 // between two pieces.
 class Utf16Decoder {
@@ -128,7 +109,7 @@ private:
         const bool low = u >= 0xDC00 && u <= 0xDFFF;
         if (high_ != 0) {
             if (low) {
-                PutUtf8(0x10000 + ((static_cast<char32_t>(high_) - 0xD800) << 10) + (u - 0xDC00u), out);
+                AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(high_) - 0xD800) << 10) + (u - 0xDC00u));
                 high_ = 0;
                 return;
             }
@@ -137,7 +118,7 @@ private:
         }
         if (u >= 0xD800 && u <= 0xDBFF) high_ = u;
         else if (low) Replace(out);
-        else PutUtf8(u, out);
+        else AppendUtf8(out, u);
     }
 
     void Replace(std::string& out)

@@ -23,6 +23,9 @@ std::string Utf8ToCp1252(std::string_view utf8, int64_t& replaced);
 // written. A writer puts its fields straight into its output buffer.
 char* Utf8ToCp1252(std::string_view utf8, char* out, int64_t& replaced);
 
+// Appends the UTF-8 form of the character C (at most U+10FFFF).
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-8 with each malformed sequence replaced by REPLACEMENT, counted in
 // REPLACED; valid text comes back unchanged.
 std::string MendUtf8(std::string_view text, int64_t& replaced, std::string_view replacement = "?");
