@@ -199,7 +199,7 @@ QString PlanView::PointName(int32_t i) const
     const int32_t row = points_.points[static_cast<size_t>(i)].row;
     if (row >= table_->AllocatedRows()) return QStringLiteral("row %1").arg(row + 1);
     const std::string text = CellText(table_->Get(ColPoint, row));
-    const QString name = AnsiToQString(TrimBlanks(text));
+    const QString name = TableTextToQString(TrimBlanks(text));
     return name.isEmpty() ? QStringLiteral("row %1").arg(row + 1) : name;
 }
 
@@ -385,8 +385,8 @@ const QString& PlanView::LabelOf(int32_t i)
         if (row >= table_->AllocatedRows()) return labels_[k];  // gone before the grid said so
         const std::string number = CellText(table_->Get(ColPoint, row));
         const std::string description = CellText(table_->Get(ColDescription, row));
-        QString label = AnsiToQString(TrimBlanks(number));
-        const QString d = AnsiToQString(TrimBlanks(description));
+        QString label = TableTextToQString(TrimBlanks(number));
+        const QString d = TableTextToQString(TrimBlanks(description));
         if (!d.isEmpty()) label += label.isEmpty() ? d : QStringLiteral("  ") + d;
         // A label is measured and drawn beside its point: a description of
         // a megabyte would cost its measuring on every paint and fit nowhere.

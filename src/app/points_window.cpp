@@ -323,7 +323,7 @@ void PointsWindow::mnuFind_Click()
 bool PointsWindow::FindPoint(const QString& number)
 {
     DBGrid1->Update();
-    const std::string wanted(TrimBlanks(QStringToAnsi(number)));
+    const std::string wanted(TrimBlanks(QStringToTableText(number)));
     const int32_t rows = PointData.RowCapacity();
     if (wanted.empty() || rows == 0) return false;
     const int32_t from = std::max(0, DBGrid1->Row() + 1);
@@ -348,7 +348,7 @@ void PointsWindow::FitNumbers(int32_t from, int32_t to)
             std::string text = CellText(PointData.Get(c, r));
             if (text.size() > longest.size()) longest = std::move(text);
         }
-        if (!longest.empty()) DBGrid1->FitColumnTo(c, AnsiToQString(longest));
+        if (!longest.empty()) DBGrid1->FitColumnTo(c, TableTextToQString(longest));
     }
 }
 
@@ -392,7 +392,7 @@ void PointsWindow::DBGrid1_KeyUp(int /*KeyCode*/, int /*Shift*/)
 {
     LastRow = Int16Of(DBGrid1->Row());
     LastCol = Int16Of(DBGrid1->Col());
-    LastStr = QStringToAnsi(DBGrid1->Text());
+    LastStr = QStringToTableText(DBGrid1->Text());
 }
 
 void PointsWindow::ShowStatus(const QString& text)

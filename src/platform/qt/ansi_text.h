@@ -15,9 +15,4 @@ QString TableTextToQString(std::string_view utf8);
 // A lone surrogate, which no file can hold, becomes "?".
 std::string QStringToTableText(QStringView text);
 
-// The names these had while the table held Windows-1252, for code that has
-// not moved to the ones above.
-inline QString AnsiToQString(std::string_view text) { return TableTextToQString(text); }
-inline std::string QStringToAnsi(QStringView text) { return QStringToTableText(text); }
-
 }  // namespace tessaly
