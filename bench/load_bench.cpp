@@ -2,8 +2,8 @@
 #include <benchmark/benchmark.h>
 
 #include "formats/formats.h"
-#include "formats/landxml.h"
-#include "formats/text_points.h"
+#include "formats/xml/landxml.h"
+#include "formats/text/text_points.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;

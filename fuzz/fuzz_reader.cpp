@@ -19,8 +19,8 @@
 #include <unistd.h>
 
 #include "formats/formats.h"
-#include "formats/text_points.h"
-#include "formats/landxml.h"
+#include "formats/text/text_points.h"
+#include "formats/xml/landxml.h"
 #include "platform/error.h"
 #include "platform/text/codepage.h"
 #include "platform/text/text_rules.h"

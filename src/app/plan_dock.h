@@ -6,7 +6,7 @@
 // the plan as it is shown, as PNG or SVG.
 #include <QDockWidget>
 
-#include "platform/qt/file_dialog.h"
+#include "qt/file_dialog.h"
 #include "app/plan_view.h"
 
 class QAction;

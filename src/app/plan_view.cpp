@@ -21,7 +21,7 @@
 #include <utility>
 
 #include "platform/error.h"
-#include "platform/qt/ansi_text.h"
+#include "qt/ansi_text.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {

@@ -17,8 +17,8 @@
 
 #include "app/edit_commands.h"
 #include "platform/error.h"
-#include "platform/qt/ansi_text.h"
-#include "platform/qt/screen_units.h"
+#include "qt/ansi_text.h"
+#include "qt/screen_units.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {

@@ -13,8 +13,8 @@
 
 #include "app/plan_dock.h"
 #include "formats/formats.h"
-#include "platform/qt/file_dialog.h"
-#include "platform/qt/unbound_grid.h"
+#include "qt/file_dialog.h"
+#include "qt/unbound_grid.h"
 #include "table/grid_adapter.h"
 #include "table/point_table.h"
 

@@ -23,8 +23,8 @@
 #include <map>
 #include <string>
 
-#include "formats/landxml.h"
-#include "formats/text_points.h"
+#include "formats/xml/landxml.h"
+#include "formats/text/text_points.h"
 
 class QCheckBox;
 class QComboBox;

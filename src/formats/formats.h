@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/dxf.h"
+#include "formats/cad/dxf.h"
 #include "formats/export_rows.h"
-#include "formats/landxml.h"
-#include "formats/text_points.h"
+#include "formats/xml/landxml.h"
+#include "formats/text/text_points.h"
 #include "table/point_table.h"
 
 namespace tessaly {

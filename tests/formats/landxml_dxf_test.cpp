@@ -9,8 +9,8 @@
 #include <tuple>
 #include <sys/wait.h>
 
-#include "formats/dxf.h"
-#include "formats/landxml.h"
+#include "formats/cad/dxf.h"
+#include "formats/xml/landxml.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/formats.h"
-#include "formats/text_points.h"
+#include "formats/text/text_points.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 

@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 
 #include "formats/formats.h"
-#include "formats/text_points.h"
+#include "formats/text/text_points.h"
 #include "platform/error.h"
 #include "platform/text/text_rules.h"
 #include "support/fixtures.h"

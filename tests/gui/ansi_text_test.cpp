@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/qt/ansi_text.h"
+#include "qt/ansi_text.h"
 
 using namespace tessaly;
 

@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "gui_support.h"
-#include "platform/qt/file_dialog.h"
+#include "qt/file_dialog.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;

@@ -27,7 +27,7 @@
 #include "app/points_window.h"
 #include "app/text_dialogs.h"
 #include "gui_support.h"
-#include "platform/qt/screen_units.h"
+#include "qt/screen_units.h"
 #include "support/fixtures.h"
 
 using namespace tessaly;

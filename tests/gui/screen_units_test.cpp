@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/qt/screen_units.h"
+#include "qt/screen_units.h"
 
 using namespace tessaly;
 

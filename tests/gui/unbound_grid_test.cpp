@@ -13,7 +13,7 @@
 
 #include "gui_support.h"
 #include "platform/error.h"
-#include "platform/qt/unbound_grid.h"
+#include "qt/unbound_grid.h"
 #include "table/grid_adapter.h"
 
 using namespace tessaly;

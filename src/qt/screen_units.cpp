@@ -1,4 +1,4 @@
-#include "platform/qt/screen_units.h"
+#include "qt/screen_units.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
-#include "platform/qt/unbound_grid_model.h"
+#include "qt/unbound_grid_model.h"
 
 #include <QColor>
 #include <algorithm>
 
 #include "platform/error.h"
-#include "platform/qt/ansi_text.h"
+#include "qt/ansi_text.h"
 
 namespace tessaly {
 

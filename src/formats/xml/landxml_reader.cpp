@@ -16,7 +16,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "formats/landxml.h"
+#include "formats/xml/landxml.h"
 #include "formats/load_error.h"
 #include "platform/files/binary_file.h"
 #include "platform/error.h"

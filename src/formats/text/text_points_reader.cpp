@@ -41,7 +41,7 @@
 
 #include "formats/load_error.h"
 #include "formats/formats.h"
-#include "formats/text_points.h"
+#include "formats/text/text_points.h"
 #include "platform/text/codepage.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"

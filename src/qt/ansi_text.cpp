@@ -1,4 +1,4 @@
-#include "platform/qt/ansi_text.h"
+#include "qt/ansi_text.h"
 
 #include <QByteArray>
 

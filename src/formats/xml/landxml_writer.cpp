@@ -9,7 +9,7 @@
 #include <libxml/xmlwriter.h>
 #include <memory>
 
-#include "formats/landxml.h"
+#include "formats/xml/landxml.h"
 #include "platform/error.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"

@@ -1,4 +1,4 @@
-#include "platform/qt/file_dialog.h"
+#include "qt/file_dialog.h"
 
 #include <QFile>
 #include <QFileDialog>

@@ -25,7 +25,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
-#include "platform/qt/unbound_grid_model.h"
+#include "qt/unbound_grid_model.h"
 
 namespace tessaly {
 

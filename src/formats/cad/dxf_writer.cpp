@@ -2,7 +2,7 @@
 // after each. Coordinates go out as the cells hold them, so no digit is lost.
 #include <cmath>
 
-#include "formats/dxf.h"
+#include "formats/cad/dxf.h"
 #include "platform/error.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"

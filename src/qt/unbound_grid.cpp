@@ -1,4 +1,4 @@
-#include "platform/qt/unbound_grid.h"
+#include "qt/unbound_grid.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,7 +16,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/qt/ansi_text.h"
+#include "qt/ansi_text.h"
 
 namespace tessaly {
 

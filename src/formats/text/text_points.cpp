@@ -3,7 +3,7 @@
 #include <cstring>
 #include <optional>
 
-#include "formats/text_points.h"
+#include "formats/text/text_points.h"
 #include "platform/files/file_kind.h"
 #include "platform/text/text_rules.h"
 

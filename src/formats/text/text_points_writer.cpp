@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/text_points.h"
+#include "formats/text/text_points.h"
 #include "platform/text/codepage.h"
 #include "platform/files/text_file.h"
 #include "platform/text/text_rules.h"
