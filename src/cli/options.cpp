@@ -50,10 +50,11 @@ std::string UsageLines(const FormatOption& option)
     constexpr size_t kHelpColumn = 26;
     std::string line = "  --" + std::string(option.name);
     if (option.kind == FormatOption::Kind::Choice) {
-        // The words are in the help; the value is named by the option's
-        // first letter: --delimiter D.
+        // The words are in the help; the value is named by the first letter
+        // of the option's last word: --input-delimiter D.
+        const std::string_view name = option.name;
         line += ' ';
-        line += static_cast<char>(std::toupper(static_cast<unsigned char>(option.name[0])));
+        line += static_cast<char>(std::toupper(static_cast<unsigned char>(name[name.rfind('-') + 1])));
     } else if (*option.values) {
         line += " " + std::string(option.values);
     }
