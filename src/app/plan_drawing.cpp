@@ -192,9 +192,8 @@ PlanView::Label& PlanView::LabelOf(int32_t i)
     Label& l = labels_[static_cast<size_t>(i)];
     if (!l.made) {
         l.made = true;
-        const QString number = NumberOf(points_.points[static_cast<size_t>(i)].row);
-        const QString description =
-            TableTextToQString(TrimBlanks(CellText(table_->Get(ColDescription, points_.points[static_cast<size_t>(i)].row))));
+        const int32_t row = points_.points[static_cast<size_t>(i)].row;
+        const QString number = TextAt(row, ColPoint), description = TextAt(row, ColDescription);
         l.brief = Shortened(number.isEmpty() ? description : number);
         if (!number.isEmpty() && !description.isEmpty()) l.full = Shortened(number + QStringLiteral("  ") + description);
     }
@@ -306,7 +305,8 @@ QString PlanView::ToolTipAt(QPointF pos)
 QString PlanView::ShownCoordinate(int32_t row, int column, double value) const
 {
     if (decimals_ >= 0) return Coordinate(value, decimals_);
-    return TableTextToQString(TrimBlanks(CellText(table_->Get(static_cast<Column>(column), row))));
+    const QString read = TextAt(row, column);
+    return read.isEmpty() ? QString::number(value, 'g', 15) : read;
 }
 
 void PlanView::ExportImage(const QString& file)

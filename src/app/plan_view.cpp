@@ -128,16 +128,16 @@ std::vector<int32_t> PlanView::SelectedRows()
     return rows;
 }
 
-QString PlanView::NumberOf(int32_t row) const
+QString PlanView::TextAt(int32_t row, int column) const
 {
-    if (!table_ || row >= table_->AllocatedRows()) return {};  // gone before the grid said so
-    return TableTextToQString(TrimBlanks(CellText(table_->Get(ColPoint, row))));
+    if (!table_ || row >= table_->AllocatedRows()) return {};
+    return TableTextToQString(TrimBlanks(CellText(table_->Get(static_cast<Column>(column), row))));
 }
 
 // The point number of ROW, or "row 13" when it has none.
 QString PlanView::PointName(int32_t row) const
 {
-    const QString name = NumberOf(row);
+    const QString name = TextAt(row, ColPoint);
     return name.isEmpty() ? tr("row %1").arg(row + 1) : name;
 }
 
@@ -180,7 +180,7 @@ QString PlanView::UndrawnList() const
     QStringList rows;
     for (size_t k = 0; k < points_.undrawn.size() && k < kListed; ++k) {
         const UndrawnRow& u = points_.undrawn[k];
-        const QString number = NumberOf(u.row);
+        const QString number = TextAt(u.row, ColPoint);
         const QString name = number.isEmpty() ? tr("row %1").arg(u.row + 1) : tr("point %1").arg(number);
         rows << (u.northing && u.easting ? tr("%1, northing and easting not numbers")
                  : u.northing            ? tr("%1, northing not a number")

@@ -16,7 +16,8 @@
 // Mouse: the wheel zooms about the cursor, a drag pans, a click on a point
 // selects its row (Ctrl adds or removes it), a click on nothing clears the
 // selection, a Shift-drag or right-drag draws a box whose points are
-// selected (Ctrl adds them). Home fits all points.
+// selected (Ctrl adds them); after a selection the keyboard goes back to the
+// grid. Home fits all points.
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
@@ -121,7 +122,8 @@ private:
     std::vector<int32_t> RowsInBox(const QRectF& box);
     double PlanE(double x) const;
     double PlanN(double y) const;
-    QString NumberOf(int32_t row) const;
+    // The trimmed text of a cell, empty for a row gone before the grid said so.
+    QString TextAt(int32_t row, int column) const;
     QString PointName(int32_t row) const;
     QString ToolTipAt(QPointF pos);
     QString ShownCoordinate(int32_t row, int column, double value) const;
