@@ -102,10 +102,51 @@ std::string WriterKinds()
     return kinds;
 }
 
+namespace {
+// Takes one of the batch form's options, NAME with VALUE, into LINE; says
+// why not, or "".
+std::string TakeBatchOption(CommandLine& line, const std::string& name, const std::string& value)
+{
+    if (name == "--output-dir") {
+        if (value.empty()) return "--output-dir needs a folder";
+        line.outputDir = value;
+        return "";
+    }
+    if (line.batchOption.empty()) line.batchOption = name;
+    if (name == "--to") {
+        line.to = nullptr;
+        for (const Format& format : Formats())
+            if (format.write && value == format.id) line.to = &format;
+        return line.to ? "" : "--to takes " + WriterKinds() + ", not " + QuotedName(value);
+    }
+    char* end = nullptr;  // --jobs
+    const long n = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || n < 1 || n > 1024) return "--jobs needs a number from 1 to 1024, not " + QuotedName(value);
+    line.jobs = static_cast<int>(n);
+    return "";
+}
+
+// Takes a format's option, checked, into the values of the readers (READ)
+// or of the writers; says why not, or "".
+std::string TakeFormatOption(ConvertOptions& o, OptionValues& read, const FormatOption& option, bool reading,
+                             const std::string& name, const std::string& value)
+{
+    std::string why;
+    const std::optional<std::string> checked = CheckedValue(option, value, why);
+    if (!checked) return name + " " + value + ": " + why;
+    if (reading) {
+        read[option.name] = *checked;
+    } else {
+        if (!o.write.count(option.name)) o.writeOrder.push_back(option.name);
+        o.write[option.name] = *checked;
+    }
+    return "";
+}
+}  // namespace
+
 CommandLine ParseCommandLine(int argc, char** argv)
 {
     CommandLine line;
-    ConvertOptions& o = line.options;
     OptionValues readValues;
     auto fail = [&](std::string why) {
         line.action = CommandLine::Usage;
@@ -129,7 +170,6 @@ CommandLine ParseCommandLine(int argc, char** argv)
 
         const size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
-        auto take = [&](std::string& kind) { kind = kind.empty() ? name : kind; };
         bool reading = false;
         const FormatOption* option = name.size() > 2 && name[1] == '-' ? TableOption(name.substr(2), reading) : nullptr;
         if (!option && std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued))
@@ -144,39 +184,13 @@ CommandLine ParseCommandLine(int argc, char** argv)
         } else {
             return fail(name + " needs a value");
         }
-        if (option) {
-            std::string why;
-            const std::optional<std::string> checked = CheckedValue(*option, value, why);
-            if (!checked) return fail(name + " " + value + ": " + why);
-            if (reading) {
-                readValues[option->name] = *checked;
-            } else {
-                if (!o.write.count(option->name)) o.writeOrder.push_back(option->name);
-                o.write[option->name] = *checked;
-            }
-            continue;
-        }
-        if (name == "--output-dir") {
-            if (value.empty()) return fail("--output-dir needs a folder");
-            line.outputDir = value;
-        } else if (name == "--to") {
-            line.to = nullptr;
-            for (const Format& format : Formats())
-                if (format.write && value == format.id) line.to = &format;
-            if (!line.to) return fail("--to takes " + WriterKinds() + ", not " + QuotedName(value));
-            take(line.batchOption);
-        } else if (name == "--jobs") {
-            char* end = nullptr;
-            const long n = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || n < 1 || n > 1024)
-                return fail("--jobs needs a number from 1 to 1024, not " + QuotedName(value));
-            line.jobs = static_cast<int>(n);
-            take(line.batchOption);
-        }
+        const std::string why = option ? TakeFormatOption(line.options, readValues, *option, reading, name, value)
+                                       : TakeBatchOption(line, name, value);
+        if (!why.empty()) return fail(why);
     }
     if (!line.outputDir && !line.batchOption.empty())
         return fail(line.batchOption + " belongs to the batch form: INPUT... --output-dir DIR");
-    o.read = ReadOptionsFor(readValues);
+    line.options.read = ReadOptionsFor(readValues);
     return line;
 }
 
