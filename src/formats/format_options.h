@@ -62,6 +62,14 @@ struct FilterEntry {
 };
 inline constexpr int kLaterPlace = 100;
 
+// The writers' option that rounds the coordinates (RoundDecimalText); not
+// given, they are written as read.
+inline constexpr FormatOption kDecimalsOption = {
+    "decimals", FormatOption::Kind::Integer, "N", "As read", "&Decimals:",
+    "northing, easting and elevation rounded to N\n"
+    "decimals (0 to 9) and padded with zeros; default as read",
+    "", 0, 9};
+
 // VALUE checked against OPTION: the value to keep (a choice word as the
 // option spells it), or nothing, with WHY set to what follows "--NAME VALUE: "
 // in the message ("use comma, tab, space or semicolon").

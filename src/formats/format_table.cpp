@@ -45,6 +45,7 @@ ExportReport WriteLandXml(const PointTable& table, const std::string& file, cons
 {
     LandXmlWriteOptions options;
     if (const std::string* units = Given(values, "units")) options.units = UnitOfWord(*units);
+    options.decimals = static_cast<int>(GivenNumber(values, "decimals").value_or(-1));
     return WriteLandXmlFile(table, file, options);
 }
 
@@ -52,6 +53,7 @@ ExportReport WriteDxf(const PointTable& table, const std::string& file, const Op
 {
     DxfWriteOptions options;
     options.textHeight = GivenNumber(values, "text-height").value_or(options.textHeight);
+    options.decimals = static_cast<int>(GivenNumber(values, "decimals").value_or(-1));
     return WriteDxfFile(table, file, options);
 }
 

@@ -10,11 +10,13 @@ namespace tessaly {
 
 struct DxfWriteOptions {
     double textHeight = 1;  // of the point number and description, in drawing units
+    int decimals = -1;      // coordinates rounded to so many places; -1: as written
 };
 
 inline constexpr FormatOption kDxfWriteOptions[] = {
     {"text-height", FormatOption::Kind::Number, "H", "", "&Text height:", "height of the point labels (default 1)", "1",
      0.001, 1000000},
+    kDecimalsOption,
 };
 
 // Writes an ASCII DXF of release 12: per row with a numeric northing and

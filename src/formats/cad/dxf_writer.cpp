@@ -177,6 +177,7 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
     ExportReport report;
     TextChanges changes;
     std::string north, east, z;
+    int32_t atZero = 0;  // points without an elevation
     for (int32_t row : table.RowsToSave()) {
         if (!CoordinateText(table.Get(ColNorthing, row), north) || !CoordinateText(table.Get(ColEasting, row), east)) {
             ++report.leftOut;
@@ -184,8 +185,15 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
         }
         const Cell& elevation = table.Get(ColElevation, row);
         if (!CoordinateText(elevation, z)) {
+            // A POINT has a Z: a point without an elevation stands at 0.
             if (!TrimBlanks(CellText(elevation)).empty()) ++report.elevationsLeftOut;
+            else ++atZero;
             z.assign(1, '0');
+        }
+        if (options.decimals >= 0) {
+            north = RoundDecimalText(north, options.decimals);
+            east = RoundDecimalText(east, options.decimals);
+            z = RoundDecimalText(z, options.decimals);
         }
         dxf.Group(0, "POINT");
         dxf.Group(8, "PNT");
@@ -206,6 +214,7 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
     dxf.Group(0, "ENDSEC");
     dxf.Group(0, "EOF");
     dxf.Commit();
+    if (atZero > 0) report.notices.push_back(Counted(atZero, "point", "points") + " without an elevation drawn at elevation 0");
     if (changes.cut > 0)
         report.notices.push_back(Counted(changes.cut, "text", "texts") +
                                  " cut to the " + std::to_string(kMaxText) + " characters a release 12 text holds");

@@ -117,6 +117,7 @@ TextWriteOptions TextWriteOptionsFor(const std::string& file, const OptionValues
     if (const std::string* encoding = Given(values, "encoding"))
         options.encoding = *encoding == "utf-8" ? TextEncoding::Utf8 : TextEncoding::Cp1252;
     if (Given(values, "lf")) options.lineEnd = TextLineEnd::Lf;
+    options.decimals = static_cast<int>(GivenNumber(values, "decimals").value_or(-1));
     return options;
 }
 

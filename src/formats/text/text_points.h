@@ -126,6 +126,7 @@ struct TextWriteOptions {
     bool header = false;  // Point,Northing,Easting,Elevation,Description in layout order
     TextEncoding encoding = TextEncoding::Cp1252;
     TextLineEnd lineEnd = TextLineEnd::CrLf;
+    int decimals = -1;  // coordinates rounded to so many places; -1: as read
 };
 
 // The options offered for a name first: comma for *.csv, blanks for
@@ -161,6 +162,7 @@ inline constexpr FormatOption kTextWriteOptions[] = {
     {"encoding", FormatOption::Kind::Choice, "cp1252 utf-8", "Windows-1252|UTF-8", "&Encoding:",
      "cp1252 (default) or utf-8", "cp1252"},
     {"lf", FormatOption::Kind::Flag, "", "&LF line ends (Unix) instead of CR LF", "", "LF line ends instead of CR LF"},
+    kDecimalsOption,
 };
 
 // The text options VALUES give for FILE, the defaults of its name for the

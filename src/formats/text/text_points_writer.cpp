@@ -50,6 +50,11 @@ public:
         bool allEmpty = true;
         for (Column c : columns_) {
             views_[c] = Text(table.Get(c, row), texts_[c]);
+            if (options_.decimals >= 0 && (c == ColNorthing || c == ColEasting || c == ColElevation)) {
+                std::string rounded = RoundDecimalText(views_[c], options_.decimals);
+                texts_[c] = std::move(rounded);
+                views_[c] = texts_[c];
+            }
             allEmpty = allEmpty && views_[c].empty();
         }
         for (size_t i = 0; i < columns_.size(); ++i) {

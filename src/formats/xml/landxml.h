@@ -15,6 +15,7 @@ struct LandXmlWriteOptions {
     // The linear unit the file declares. Unknown: the table's unit, metres
     // when the table's is unknown too.
     LinearUnit units = LinearUnit::Unknown;
+    int decimals = -1;  // coordinates rounded to so many places; -1: as written
 };
 
 inline constexpr FormatOption kLandXmlWriteOptions[] = {
@@ -22,6 +23,7 @@ inline constexpr FormatOption kLandXmlWriteOptions[] = {
      "metre, us-foot or foot; default the input's\n"
      "unit, metre when it is unknown. Another unit than a\n"
      "known input unit converts the coordinates"},
+    kDecimalsOption,
 };
 
 // Writes one CgPoint per row with a numeric northing and easting; other rows

@@ -192,10 +192,12 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, 
     // converted at full precision (false when converting overflowed).
     auto coordinate = [&](const Cell& cell, std::string& out) {
         if (!CoordinateText(cell, out)) return false;
-        if (!convert) return true;
-        const double value = ConvertLength(*DecimalValue(out), from, units);
-        if (!std::isfinite(value)) return false;
-        out.assign(ShortestText(value));
+        if (convert) {
+            const double value = ConvertLength(*DecimalValue(out), from, units);
+            if (!std::isfinite(value)) return false;
+            out.assign(ShortestText(value));
+        }
+        if (options.decimals >= 0) out = RoundDecimalText(out, options.decimals);
         return true;
     };
     int64_t replaced = 0;
