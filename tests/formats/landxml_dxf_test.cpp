@@ -242,6 +242,7 @@ TEST_F(Exchange, DxfHeaderUnitAndLongOrForeignTexts)
         const std::string dxf = ReadBytes(path);
         EXPECT_EQ(dxf.find(std::string("  3\r\nANSI_1252\r\n") + u.header), dxf.find("  3\r\nANSI_1252")) << dxf;
         EXPECT_EQ(report.notices, (std::vector<std::string>{
+                                      "4 points without an elevation drawn at elevation 0",
                                       "2 texts cut to the 250 characters a release 12 text holds",
                                       "1 character the drawing cannot name (past U+FFFF, or not UTF-8) written as "
                                       "\"?\""}));
