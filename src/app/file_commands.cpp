@@ -49,20 +49,23 @@ std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::str
         for (const LinearUnit u : {LinearUnit::Metre, LinearUnit::UsSurveyFoot, LinearUnit::Foot}) {
             QString text = QString::fromLatin1(UnitName(u).data(), static_cast<qsizetype>(UnitName(u).size()));
             text[0] = text[0].toUpper();
-            if (u == unit) text += QStringLiteral(" (the points' unit)");
-            else if (unit != LinearUnit::Unknown) text += QStringLiteral(" (converted)");
+            if (u == unit) text += QCoreApplication::translate("tessaly::ExportOptionsDialog", " (the points' unit)");
+            else if (unit != LinearUnit::Unknown)
+                text += QCoreApplication::translate("tessaly::ExportOptionsDialog", " (converted)");
             units->addItem(text, static_cast<int>(u));
         }
         const LinearUnit offered = unit != LinearUnit::Unknown ? unit : LastChoices().units;
         units->setCurrentIndex(units->findData(static_cast<int>(offered)));
-        dialog.AddSection(QStringLiteral("LandXML"))->addRow(QStringLiteral("&Units:"), units);
+        dialog.AddSection(QStringLiteral("LandXML"))
+            ->addRow(QCoreApplication::translate("tessaly::ExportOptionsDialog", "&Units:"), units);
     } else if (id == "dxf") {
         height = new QDoubleSpinBox(&dialog);
         height->setObjectName(QStringLiteral("textHeight"));
         height->setDecimals(3);
         height->setRange(0.001, 1000000);
         height->setValue(LastChoices().textHeight);
-        dialog.AddSection(QStringLiteral("DXF"))->addRow(QStringLiteral("&Text height:"), height);
+        dialog.AddSection(QStringLiteral("DXF"))
+            ->addRow(QCoreApplication::translate("tessaly::ExportOptionsDialog", "&Text height:"), height);
     }
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     if (dialog.HasTextOptions()) options.text = dialog.TextOptions();
@@ -83,7 +86,8 @@ bool SameFile(const std::string& a, const std::string& b)
 bool AskReplace(QWidget* parent, const QString& text)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessaly"), text, QMessageBox::NoButton, parent);
-    QPushButton* replace = box.addButton(QStringLiteral("&Replace"), QMessageBox::AcceptRole);
+    QPushButton* replace =
+        box.addButton(QCoreApplication::translate("tessaly::PointsWindow", "&Replace"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
@@ -107,7 +111,7 @@ bool PointsWindow::MayDiscardChanges()
     DBGrid1->Update();  // the row being edited counts
     if (EditHistory.isClean()) return true;
     const auto answer =
-        QMessageBox::question(this, QStringLiteral("Tessaly"), QStringLiteral("Save the changes to the points?"),
+        QMessageBox::question(this, QStringLiteral("Tessaly"), tr("Save the changes to the points?"),
                               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Discard) return true;
     if (answer == QMessageBox::Save) return SaveCommand();
@@ -134,7 +138,7 @@ void PointsWindow::mnuOpen_Click()
     } catch (const DialogCancelled&) {
         return;  // Cancel ends the command; nothing changes.
     } catch (const std::exception& e) {
-        ShowFailure(QStringLiteral("Open failed: %1").arg(Native(e.what())));
+        ShowFailure(tr("Open failed: %1").arg(Native(e.what())));
         return;
     }
     const std::string name = CommonDialog1.FileName;
@@ -156,7 +160,7 @@ void PointsWindow::OpenFile(const std::string& name)
         }
         LoadPoints(name, reader, options);
     } catch (const std::exception& e) {
-        ShowFailure(QStringLiteral("Open failed: %1").arg(Native(e.what())), QStringLiteral("Nothing was loaded."));
+        ShowFailure(tr("Open failed: %1").arg(Native(e.what())), tr("Nothing was loaded."));
     }
 }
 
@@ -180,16 +184,16 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
         report = reader.read(PointData, name, options);
         empty = !PointData.PointsNotRead().empty();
         if (empty)
-            status = QStringLiteral("No points loaded: %1").arg(Native(PointData.PointsNotRead()));
+            status = tr("No points loaded: %1").arg(Native(PointData.PointsNotRead()));
         else
-            status = QStringLiteral("%1 loaded from %2 (read as %3)")
+            status = tr("%1 loaded from %2 (read as %3)")
                          .arg(Points(PointData.CurrItems()), Native(QuotedName(name)), FormatOf(reader));
         if (report.skipped > 0)
-            status += QStringLiteral("; %1 without coordinates skipped").arg(Points(report.skipped));
+            status += tr("; %1 without coordinates skipped").arg(Points(report.skipped));
         for (const std::string& notice : report.notices) status += QStringLiteral("; ") + QString::fromStdString(notice);
     } catch (...) {
         failed = true;
-        status = QStringLiteral("%1 in the table; the load stopped: %2 (read as %3)")
+        status = tr("%1 in the table; the load stopped: %2 (read as %3)")
                      .arg(Points(PointData.CurrItems()), Native(FailureMessage(name)), FormatOf(reader));
     }
     const bool untouched = PointData.PointsNotRead() == kUntouched;
@@ -199,7 +203,7 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
         // bar's name and count; the edits can still be taken back. Save
         // offers the file they came from, not the one that failed.
         if (!tableFile_.isEmpty()) CommonDialog1.FileName = QFile::encodeName(tableFile_).toStdString();
-        ShowFailure(status, QStringLiteral("Nothing was loaded."));
+        ShowFailure(status, tr("Nothing was loaded."));
         return;
     }
     // The table now holds what the file gave: nothing to save, nothing to
@@ -213,7 +217,7 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
     DBGrid1->Refresh();
     FitNumbers(0, PointData.CurrItems());
     UpdateSummary();
-    if (failed) ShowFailure(status, QStringLiteral("The file was read only in part."));
+    if (failed) ShowFailure(status, tr("The file was read only in part."));
     else if (empty) ShowFailure(status);
     else ShowStatus(status);
 }
@@ -240,12 +244,12 @@ bool PointsWindow::SaveCommand()
         if (name.empty()) return false;
         const Format* writer = ChooseWriter(name);
         if (!writer) {
-            ShowFailure(QStringLiteral("Nothing saved: %1 does not end in .asc, .csv, .txt, .xml or .dxf")
+            ShowFailure(tr("Nothing saved: %1 does not end in .asc, .csv, .txt, .xml or .dxf")
                             .arg(Native(QuotedName(name))));
             return false;
         }
         if (ReadOnly(Native(name))) {
-            SaveFailed(QStringLiteral("cannot save: %1 is read-only").arg(Native(QuotedName(name))));
+            SaveFailed(tr("cannot save: %1 is read-only").arg(Native(QuotedName(name))));
             return false;
         }
         const bool overPartly = SameFile(name, partlySource_);
@@ -262,7 +266,7 @@ bool PointsWindow::SaveCommand()
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing is written.
     } catch (const std::exception& e) {
-        SaveFailed(QStringLiteral("Save failed: %1").arg(Native(e.what())));
+        SaveFailed(tr("Save failed: %1").arg(Native(e.what())));
     }
     return false;
 }
@@ -279,17 +283,17 @@ void PointsWindow::SavePoints(const std::string& name, const WriteOptions& optio
     tableFile_ = Native(name);
     EditHistory.setClean();
     UpdateSummary();
-    QString status = QStringLiteral("%1 saved to %2").arg(Points(report.written), Native(QuotedName(name)));
+    QString status = tr("%1 saved to %2").arg(Points(report.written), Native(QuotedName(name)));
     if (report.leftOut > 0)
-        status += QStringLiteral("; %1 left out: the northing or easting is not a number")
-                      .arg(Count(report.leftOut, "row", "rows"));
+        status += tr("; %1 left out: the northing or easting is not a number")
+                      .arg(Count(report.leftOut, QT_TR_NOOP("%1 row"), QT_TR_NOOP("%1 rows")));
     if (report.elevationsLeftOut > 0)
-        status += QStringLiteral("; %1 left out: not a number")
-                      .arg(Count(report.elevationsLeftOut, "elevation", "elevations"));
+        status += tr("; %1 left out: not a number")
+                      .arg(Count(report.elevationsLeftOut, QT_TR_NOOP("%1 elevation"), QT_TR_NOOP("%1 elevations")));
     for (const std::string& notice : report.notices) status += QStringLiteral("; ") + QString::fromStdString(notice);
     if (marked > 0)
-        status += QStringLiteral("; %1 with a northing, easting or elevation that is not a number")
-                      .arg(Count(marked, "row", "rows"));
+        status += tr("; %1 with a northing, easting or elevation that is not a number")
+                      .arg(Count(marked, QT_TR_NOOP("%1 row"), QT_TR_NOOP("%1 rows")));
     ShowStatus(status);
 }
 
@@ -299,15 +303,15 @@ bool PointsWindow::MayReplaceSource(const std::string& name)
         const QString file = Native(QuotedName(partlySource_));
         QString text;
         if (partlyCount_ == 1)
-            text = QStringLiteral("Only 1 point of %1 was read. Replacing it keeps only this point.").arg(file);
+            text = tr("Only 1 point of %1 was read. Replacing it keeps only this point.").arg(file);
         else
-            text = QStringLiteral("Only %1 points of %2 were read. Replacing it keeps only these %1 points.")
+            text = tr("Only %1 points of %2 were read. Replacing it keeps only these %1 points.")
                        .arg(partlyCount_)
                        .arg(file);
         if (!AskReplace(this, text)) return false;
     }
     if (SameFile(name, beyondSource_)) {
-        const QString text = QStringLiteral("%1 holds more than points (%2); saving replaces it with the points only.")
+        const QString text = tr("%1 holds more than points (%2); saving replaces it with the points only.")
                                  .arg(Native(QuotedName(beyondSource_)), QString::fromStdString(beyondPoints_));
         if (!AskReplace(this, text)) return false;
     }
@@ -315,7 +319,7 @@ bool PointsWindow::MayReplaceSource(const std::string& name)
 }
 
 // A failed save must not go unnoticed: the status bar and a message box.
-void PointsWindow::SaveFailed(const QString& text) { ShowFailure(text, QStringLiteral("Nothing was saved.")); }
+void PointsWindow::SaveFailed(const QString& text) { ShowFailure(text, tr("Nothing was saved.")); }
 
 void PointsWindow::ShowFailure(const QString& text, const QString& lead)
 {

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -32,9 +33,19 @@ struct Role {
     const char* caption;
     const char* choice;
 };
-constexpr Role kRoles[] = {{'P', "POINT", "Point"},         {'N', "NORTHING", "Northing"},
-                           {'E', "EASTING", "Easting"},     {'Z', "ELEVATION", "Elevation"},
-                           {'D', "DESCRIPTION", "Description"}, {'-', "", "Not read"}};
+constexpr Role kRoles[] = {
+    {'P', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "POINT"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Point")},
+    {'N', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "NORTHING"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Northing")},
+    {'E', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "EASTING"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Easting")},
+    {'Z', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "ELEVATION"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Elevation")},
+    {'D', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "DESCRIPTION"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Description")},
+    {'-', "", QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Not read")},
+};
 constexpr size_t kNotRead = std::size(kRoles) - 1;
 
 size_t RoleIndex(char letter)
@@ -47,12 +58,12 @@ size_t RoleIndex(char letter)
 QString DelimiterText(TextDelimiter d)
 {
     switch (d) {
-    case TextDelimiter::Comma: return QStringLiteral("Comma");
-    case TextDelimiter::Tab: return QStringLiteral("Tab");
-    case TextDelimiter::Semicolon: return QStringLiteral("Semicolon");
+    case TextDelimiter::Comma: return QCoreApplication::translate("tessaly::TextImportDialog", "Comma");
+    case TextDelimiter::Tab: return QCoreApplication::translate("tessaly::TextImportDialog", "Tab");
+    case TextDelimiter::Semicolon: return QCoreApplication::translate("tessaly::TextImportDialog", "Semicolon");
     case TextDelimiter::Blanks: break;
     }
-    return QStringLiteral("Blanks");
+    return QCoreApplication::translate("tessaly::TextImportDialog", "Blanks");
 }
 
 QComboBox* LayoutCombo(QWidget* parent, TextLayout selected)
@@ -78,22 +89,22 @@ std::string Ending(const std::string& file)
 TextImportDialog::TextImportDialog(const std::string& file, QWidget* parent)
     : QDialog(parent), file_(file), options_(LastChoices().importLayout)
 {
-    setWindowTitle(QStringLiteral("Import Text Points"));
+    setWindowTitle(tr("Import Text Points"));
     auto* form = new QFormLayout;
     layout_ = LayoutCombo(this, LastChoices().importLayout);
-    form->addRow(QStringLiteral("&Column order:"), layout_);
+    form->addRow(tr("&Column order:"), layout_);
     delimiter_ = new QComboBox(this);
     delimiter_->setObjectName(QStringLiteral("delimiter"));
     for (TextDelimiter d : {TextDelimiter::Comma, TextDelimiter::Tab, TextDelimiter::Semicolon, TextDelimiter::Blanks})
         delimiter_->addItem(DelimiterText(d), static_cast<int>(d));
-    form->addRow(QStringLiteral("Delimiter:"), delimiter_);
-    header_ = new QCheckBox(QStringLiteral("&First line holds column names"), this);
+    form->addRow(tr("Delimiter:"), delimiter_);
+    header_ = new QCheckBox(tr("&First line holds column names"), this);
     header_->setObjectName(QStringLiteral("header"));
     form->addRow(QString(), header_);
     skip_ = new QSpinBox(this);
     skip_->setObjectName(QStringLiteral("skip"));
     skip_->setRange(0, 9999);
-    form->addRow(QStringLiteral("Lines to &skip at the start:"), skip_);
+    form->addRow(tr("Lines to &skip at the start:"), skip_);
 
     // The column choices sit above the preview's columns, in a strip of
     // their own that does not scroll away with the rows.
@@ -203,7 +214,7 @@ void TextImportDialog::ShowMapping()
 {
     const auto width = static_cast<int>(mapping_.size());
     QStringList captions;
-    for (char letter : mapping_) captions << QString::fromLatin1(kRoles[RoleIndex(letter)].caption);
+    for (char letter : mapping_) captions << tr(kRoles[RoleIndex(letter)].caption);
     preview_->setHorizontalHeaderLabels(captions);
     preview_->resizeColumnsToContents();
     for (int c = 0; c < width; ++c) {
@@ -223,7 +234,7 @@ void TextImportDialog::ShowMapping()
         layout_->setCurrentIndex(layout ? layout_->findData(static_cast<int>(*layout)) : -1);
     }
     const bool valid = ParseColumnMapping(mapping_).has_value();
-    problem_->setText(QStringLiteral("Choose one Northing and one Easting column."));
+    problem_->setText(tr("Choose one Northing and one Easting column."));
     problem_->setVisible(!valid);
     ok_->setEnabled(valid);
     PlaceColumnChoices();
@@ -237,7 +248,7 @@ QComboBox* TextImportDialog::ColumnChoice(int column)
         choice = new QComboBox(choices_);
         choice->setObjectName(name);
         choice->setProperty("column", column);
-        for (const Role& role : kRoles) choice->addItem(QString::fromLatin1(role.choice));
+        for (const Role& role : kRoles) choice->addItem(tr(role.choice));
         connect(choice, &QComboBox::currentIndexChanged, this, [this, column] { ColumnChosen(column); });
     }
     choice->show();
@@ -300,7 +311,7 @@ void TextImportDialog::accept()
 ExportOptionsDialog::ExportOptionsDialog(const std::string& file, QWidget* parent)
     : QDialog(parent), ending_(Ending(file))
 {
-    setWindowTitle(QStringLiteral("Export Options"));
+    setWindowTitle(tr("Export Options"));
     const auto& remembered = LastChoices().exportText;
     const auto last = remembered.find(ending_);
     const TextWriteOptions offered = last != remembered.end() ? last->second : DefaultTextWriteOptions(file);
@@ -316,18 +327,18 @@ ExportOptionsDialog::ExportOptionsDialog(const std::string& file, QWidget* paren
     // The text options belong to text names only; other formats bring their
     // own sections.
     if (ending_ != "CSV" && ending_ != "TXT") return;
-    QFormLayout* text = AddSection(QStringLiteral("Text points"));
+    QFormLayout* text = AddSection(tr("Text points"));
     layout_ = LayoutCombo(this, offered.layout);
-    text->addRow(QStringLiteral("&Column order:"), layout_);
+    text->addRow(tr("&Column order:"), layout_);
 
     delimiter_ = new QComboBox(this);
     delimiter_->setObjectName(QStringLiteral("delimiter"));
     for (TextDelimiter d : {TextDelimiter::Comma, TextDelimiter::Tab, TextDelimiter::Blanks, TextDelimiter::Semicolon})
-        delimiter_->addItem(d == TextDelimiter::Blanks ? QStringLiteral("Space") : DelimiterText(d), static_cast<int>(d));
+        delimiter_->addItem(d == TextDelimiter::Blanks ? tr("Space") : DelimiterText(d), static_cast<int>(d));
     delimiter_->setCurrentIndex(delimiter_->findData(static_cast<int>(offered.delimiter)));
-    text->addRow(QStringLiteral("&Delimiter:"), delimiter_);
+    text->addRow(tr("&Delimiter:"), delimiter_);
 
-    header_ = new QCheckBox(QStringLiteral("&Header line naming the columns"), this);
+    header_ = new QCheckBox(tr("&Header line naming the columns"), this);
     header_->setObjectName(QStringLiteral("header"));
     header_->setChecked(offered.header);
     text->addRow(QString(), header_);
@@ -337,14 +348,14 @@ ExportOptionsDialog::ExportOptionsDialog(const std::string& file, QWidget* paren
     encoding_->addItem(QStringLiteral("Windows-1252"), static_cast<int>(TextEncoding::Cp1252));
     encoding_->addItem(QStringLiteral("UTF-8"), static_cast<int>(TextEncoding::Utf8));
     encoding_->setCurrentIndex(encoding_->findData(static_cast<int>(offered.encoding)));
-    text->addRow(QStringLiteral("&Encoding:"), encoding_);
+    text->addRow(tr("&Encoding:"), encoding_);
 
     lineEnd_ = new QComboBox(this);
     lineEnd_->setObjectName(QStringLiteral("lineEnd"));
-    lineEnd_->addItem(QStringLiteral("CR LF (Windows)"), static_cast<int>(TextLineEnd::CrLf));
-    lineEnd_->addItem(QStringLiteral("LF (Unix)"), static_cast<int>(TextLineEnd::Lf));
+    lineEnd_->addItem(tr("CR LF (Windows)"), static_cast<int>(TextLineEnd::CrLf));
+    lineEnd_->addItem(tr("LF (Unix)"), static_cast<int>(TextLineEnd::Lf));
     lineEnd_->setCurrentIndex(lineEnd_->findData(static_cast<int>(offered.lineEnd)));
-    text->addRow(QStringLiteral("&Line ends:"), lineEnd_);
+    text->addRow(tr("&Line ends:"), lineEnd_);
 }
 
 QFormLayout* ExportOptionsDialog::AddSection(const QString& title)
