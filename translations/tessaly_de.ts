@@ -39,6 +39,10 @@
         <translation>Exportoptionen</translation>
     </message>
     <message>
+        <source>How the points are written to the file.</source>
+        <translation>Wie die Punkte in die Datei geschrieben werden.</translation>
+    </message>
+    <message>
         <source>Text points</source>
         <translation>Textpunkte</translation>
     </message>
@@ -84,6 +88,37 @@
     <message>
         <source>Save As</source>
         <translation>Speichern unter</translation>
+    </message>
+</context>
+<context>
+    <name>tessaly::PlanView</name>
+    <message>
+        <source>Row %1</source>
+        <translation>Zeile %1</translation>
+    </message>
+    <message>
+        <source>Point %1</source>
+        <translation>Punkt %1</translation>
+    </message>
+    <message>
+        <source>Northing %1, easting %2</source>
+        <translation>Hochwert %1, Rechtswert %2</translation>
+    </message>
+    <message>
+        <source>, elevation %1</source>
+        <translation>, Höhe %1</translation>
+    </message>
+    <message>
+        <source>, description %1</source>
+        <translation>, Beschreibung %1</translation>
+    </message>
+    <message>
+        <source>Plan</source>
+        <translation>Plan</translation>
+    </message>
+    <message>
+        <source>The points drawn to scale, north up. The point in focus is the grid&apos;s current row.</source>
+        <translation>Die Punkte maßstäblich gezeichnet, Norden oben. Der Punkt im Fokus ist die aktuelle Zeile der Tabelle.</translation>
     </message>
 </context>
 <context>
@@ -305,6 +340,18 @@ Lizenz: %1</translation>
         <translation>Ü&amp;ber Tessaly</translation>
     </message>
     <message>
+        <source>Points</source>
+        <translation>Punkte</translation>
+    </message>
+    <message>
+        <source>One row per point: point number, northing, easting, elevation and description. Type in a cell to change it; the last row adds a point.</source>
+        <translation>Eine Zeile je Punkt: Punktnummer, Hochwert, Rechtswert, Höhe und Beschreibung. Zum Ändern in eine Zelle tippen; die letzte Zeile fügt einen Punkt hinzu.</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
         <source>partly read</source>
         <translation>teilweise gelesen</translation>
     </message>
@@ -412,6 +459,10 @@ Lizenz: %1</translation>
         <translation>Textpunkte importieren</translation>
     </message>
     <message>
+        <source>Says which column of the file holds the point number, northing, easting, elevation and description. The preview shows the first lines as they will be read.</source>
+        <translation>Legt fest, welche Spalte der Datei Punktnummer, Hochwert, Rechtswert, Höhe und Beschreibung enthält. Die Vorschau zeigt die ersten Zeilen so, wie sie gelesen werden.</translation>
+    </message>
+    <message>
         <source>&amp;Column order:</source>
         <translation>&amp;Spaltenfolge:</translation>
     </message>
@@ -428,8 +479,20 @@ Lizenz: %1</translation>
         <translation>Am Anfang zu über&amp;springende Zeilen:</translation>
     </message>
     <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
         <source>Choose one Northing and one Easting column.</source>
         <translation>Eine Spalte für Hochwert und eine für Rechtswert wählen.</translation>
+    </message>
+    <message>
+        <source>Column %1 holds</source>
+        <translation>Spalte %1 enthält</translation>
+    </message>
+    <message>
+        <source>What column %1 of the file holds</source>
+        <translation>Was Spalte %1 der Datei enthält</translation>
     </message>
 </context>
 <context>

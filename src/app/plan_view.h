@@ -14,6 +14,7 @@
 // selects its row (Ctrl adds or removes it), a click on nothing clears the
 // selection, a Shift-drag or right-drag draws a box whose points are
 // selected (Ctrl adds them). Home fits all points.
+#include <QAbstractItemView>
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
@@ -37,6 +38,8 @@ public:
     explicit PlanView(QWidget* parent = nullptr);
 
     void SetSource(const PointTable* table, QAbstractItemView* grid);
+    const PointTable* Table() const { return table_; }
+    QAbstractItemView* Grid() const { return grid_; }
 
     // The points as the table holds them now (read again when it changed).
     const PlanPoints& Points();

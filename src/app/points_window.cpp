@@ -95,6 +95,10 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     client_->installEventFilter(this);
 
     DBGrid1 = new UnboundGrid(client_);
+    DBGrid1->setAccessibleName(tr("Points"));
+    DBGrid1->setAccessibleDescription(
+        tr("One row per point: point number, northing, easting, elevation and description. Type in a cell to "
+           "change it; the last row adds a point."));
     QFont gridFont = DBGrid1->font();
     gridFont.setPointSizeF(7.8);
     DBGrid1->setFont(gridFont);
@@ -129,6 +133,7 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     statusPanel_ = new QLabel(StatusBar);
     statusPanel_->setMinimumWidth(1);
     statusPanel_->setTextFormat(Qt::PlainText);
+    statusPanel_->setAccessibleName(tr("Status"));
     StatusBar->addWidget(statusPanel_, 1);
     fileLabel_ = new QLabel(StatusBar);
     countLabel_ = new QLabel(StatusBar);

@@ -90,6 +90,8 @@ TextImportDialog::TextImportDialog(const std::string& file, QWidget* parent)
     : QDialog(parent), file_(file), options_(LastChoices().importLayout)
 {
     setWindowTitle(tr("Import Text Points"));
+    setAccessibleDescription(tr("Says which column of the file holds the point number, northing, easting, elevation "
+                                "and description. The preview shows the first lines as they will be read."));
     auto* form = new QFormLayout;
     layout_ = LayoutCombo(this, LastChoices().importLayout);
     form->addRow(tr("&Column order:"), layout_);
@@ -112,6 +114,7 @@ TextImportDialog::TextImportDialog(const std::string& file, QWidget* parent)
     choices_->setFixedHeight(QComboBox().sizeHint().height());
     preview_ = new QTableWidget(this);
     preview_->setObjectName(QStringLiteral("preview"));
+    preview_->setAccessibleName(tr("Preview"));
     preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     preview_->setSelectionMode(QAbstractItemView::NoSelection);
     preview_->verticalHeader()->setVisible(false);
@@ -248,6 +251,10 @@ QComboBox* TextImportDialog::ColumnChoice(int column)
         choice = new QComboBox(choices_);
         choice->setObjectName(name);
         choice->setProperty("column", column);
+        // Screen readers on Linux name a combo box by its choice and tell
+        // what it decides by the description.
+        choice->setAccessibleName(tr("Column %1 holds").arg(column + 1));
+        choice->setAccessibleDescription(tr("What column %1 of the file holds").arg(column + 1));
         for (const Role& role : kRoles) choice->addItem(tr(role.choice));
         connect(choice, &QComboBox::currentIndexChanged, this, [this, column] { ColumnChosen(column); });
     }
@@ -312,6 +319,7 @@ ExportOptionsDialog::ExportOptionsDialog(const std::string& file, QWidget* paren
     : QDialog(parent), ending_(Ending(file))
 {
     setWindowTitle(tr("Export Options"));
+    setAccessibleDescription(tr("How the points are written to the file."));
     const auto& remembered = LastChoices().exportText;
     const auto last = remembered.find(ending_);
     const TextWriteOptions offered = last != remembered.end() ? last->second : DefaultTextWriteOptions(file);

@@ -1,6 +1,7 @@
 // The import and export dialogs of text point files, driven as a user would.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -182,4 +183,25 @@ TEST(ExportOptionsDialog, DefaultsByNameAndTheLastChoiceAgain)
     EXPECT_EQ(csv.delimiter, TextDelimiter::Comma);
     EXPECT_EQ(csv.layout, TextLayout::PNEZD);
     EXPECT_FALSE(csv.header);
+}
+
+// What a screen reader is told: each dialog's name and purpose, and for each
+// column choice of the preview, which column it decides.
+TEST(TextDialogs, AccessibleNamesAndDescriptions)
+{
+    TempDir dir;
+    const auto path = dir.Path("job.txt");
+    WriteBytes(path, "1 1000 5000 100 IP\r\n");
+    TextImportDialog import(path);
+    ExportOptionsDialog exportOptions(dir.Path("out.csv"));
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&import, &exportOptions}) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(dialog);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(QAccessible::Name), dialog->windowTitle());
+        EXPECT_FALSE(a->text(QAccessible::Description).isEmpty()) << dialog->windowTitle().toStdString();
+    }
+    QAccessibleInterface* second = QAccessible::queryAccessibleInterface(Child<QComboBox>(&import, "column1"));
+    EXPECT_EQ(second->text(QAccessible::Description), QStringLiteral("What column 2 of the file holds"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(Child<QTableWidget>(&import, "preview"))->text(QAccessible::Name),
+              QStringLiteral("Preview"));
 }
