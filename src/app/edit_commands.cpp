@@ -1,5 +1,6 @@
 #include "app/edit_commands.h"
 
+#include <QCoreApplication>
 #include <string>
 #include <utility>
 
@@ -42,7 +43,8 @@ RowEditCommand::RowEditCommand(PointTable& table, TableChanged changed, int32_t 
       typedBefore_(typedBefore),
       added_(added)
 {
-    setText(added ? QStringLiteral("Add row") : QStringLiteral("Edit row"));
+    setText(added ? QCoreApplication::translate("tessaly::PointsWindow", "Add row")
+                  : QCoreApplication::translate("tessaly::PointsWindow", "Edit row"));
 }
 
 void RowEditCommand::redo()
@@ -73,7 +75,7 @@ RowDeleteCommand::RowDeleteCommand(PointTable& table, TableChanged changed, int3
     cells_ = RowOf(table, row);
     typed_ = table.Typed(row);
     point_ = row < table.CurrItems();
-    setText(QStringLiteral("Delete row"));
+    setText(QCoreApplication::translate("tessaly::PointsWindow", "Delete row"));
 }
 
 void RowDeleteCommand::redo()

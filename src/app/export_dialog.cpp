@@ -33,8 +33,8 @@ QComboBox* UnitCombo(QWidget* parent, LinearUnit unit)
     for (const LinearUnit u : {LinearUnit::Metre, LinearUnit::UsSurveyFoot, LinearUnit::Foot}) {
         QString text = Latin1(UnitName(u));
         text[0] = text[0].toUpper();
-        if (u == unit) text += QStringLiteral(" (the points' unit)");
-        else if (unit != LinearUnit::Unknown) text += QStringLiteral(" (converted)");
+        if (u == unit) text += ExportOptionsDialog::tr(" (the points' unit)");
+        else if (unit != LinearUnit::Unknown) text += ExportOptionsDialog::tr(" (converted)");
         combo->addItem(text, Latin1(UnitWord(u)));
     }
     return combo;
@@ -52,7 +52,8 @@ ExportOptionsDialog::ExportOptionsDialog(const Format& writer, const std::string
                                          QWidget* parent)
     : QDialog(parent), writer_(writer)
 {
-    setWindowTitle(QStringLiteral("Export Options"));
+    setWindowTitle(tr("Export Options"));
+    setAccessibleDescription(tr("How the points are written to the file."));
     const auto& remembered = LastChoices().exported;
     const auto last = remembered.find(writer.id);
     OptionValues offered = last != remembered.end() ? last->second : OfferedValues(writer, file, unit);

@@ -52,7 +52,8 @@ bool SameFile(const std::string& a, const std::string& b)
 bool AskReplace(QWidget* parent, const QString& text)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessaly"), text, QMessageBox::NoButton, parent);
-    QPushButton* replace = box.addButton(QStringLiteral("&Replace"), QMessageBox::AcceptRole);
+    QPushButton* replace =
+        box.addButton(QCoreApplication::translate("tessaly::PointsWindow", "&Replace"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
@@ -76,7 +77,7 @@ bool PointsWindow::MayDiscardChanges()
     DBGrid1->Update();  // the row being edited counts
     if (EditHistory.isClean()) return true;
     const auto answer =
-        QMessageBox::question(this, QStringLiteral("Tessaly"), QStringLiteral("Save the changes to the points?"),
+        QMessageBox::question(this, QStringLiteral("Tessaly"), tr("Save the changes to the points?"),
                               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Discard) return true;
     if (answer == QMessageBox::Save) return SaveCommand();
@@ -94,7 +95,7 @@ void PointsWindow::mnuOpen_Click()
     } catch (const DialogCancelled&) {
         return;  // Cancel ends the command; nothing changes.
     } catch (const std::exception& e) {
-        ShowFailure(QStringLiteral("Open failed: %1").arg(Native(e.what())));
+        ShowFailure(tr("Open failed: %1").arg(Native(e.what())));
         return;
     }
     const std::string name = CommonDialog1.FileName;
@@ -116,7 +117,7 @@ void PointsWindow::OpenFile(const std::string& name)
         }
         LoadPoints(name, reader, options);
     } catch (const std::exception& e) {
-        ShowFailure(QStringLiteral("Open failed: %1").arg(Native(e.what())), QStringLiteral("Nothing was loaded."));
+        ShowFailure(tr("Open failed: %1").arg(Native(e.what())), tr("Nothing was loaded."));
     }
 }
 
@@ -140,14 +141,14 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
         report = reader.read(PointData, name, options);
         empty = !PointData.PointsNotRead().empty();
         if (empty)
-            status = QStringLiteral("No points loaded: %1").arg(Native(PointData.PointsNotRead()));
+            status = tr("No points loaded: %1").arg(Native(PointData.PointsNotRead()));
         else
-            status = QStringLiteral("%1 loaded from %2 (read as %3)")
+            status = tr("%1 loaded from %2 (read as %3)")
                          .arg(Points(PointData.CurrItems()), Native(QuotedName(name)), FormatOf(reader));
         for (const std::string& clause : Clauses(report)) status += QStringLiteral("; ") + QString::fromStdString(clause);
     } catch (...) {
         failed = true;
-        status = QStringLiteral("%1 in the table; the load stopped: %2 (read as %3)")
+        status = tr("%1 in the table; the load stopped: %2 (read as %3)")
                      .arg(Points(PointData.CurrItems()), Native(FailureMessage(name)), FormatOf(reader));
     }
     const bool untouched = PointData.PointsNotRead() == kUntouched;
@@ -157,7 +158,7 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
         // bar's name and count; the edits can still be taken back. Save
         // offers the file they came from, not the one that failed.
         if (!tableFile_.isEmpty()) CommonDialog1.FileName = QFile::encodeName(tableFile_).toStdString();
-        ShowFailure(status, QStringLiteral("Nothing was loaded."));
+        ShowFailure(status, tr("Nothing was loaded."));
         return;
     }
     // The table now holds what the file gave: nothing to save, nothing to
@@ -171,7 +172,7 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
     DBGrid1->Refresh();
     FitNumbers(0, PointData.CurrItems());
     UpdateSummary();
-    if (failed) ShowFailure(status, QStringLiteral("The file was read only in part."));
+    if (failed) ShowFailure(status, tr("The file was read only in part."));
     else if (empty) ShowFailure(status);
     else ShowStatus(status);
 }
@@ -193,12 +194,12 @@ bool PointsWindow::SaveCommand()
         if (name.empty()) return false;
         const Format* writer = ChooseWriter(name);
         if (!writer) {
-            ShowFailure(QStringLiteral("Nothing saved: %1 does not end in %2")
+            ShowFailure(tr("Nothing saved: %1 does not end in %2")
                             .arg(Native(QuotedName(name)), QString::fromStdString(WriterEndings())));
             return false;
         }
         if (ReadOnly(Native(name))) {
-            SaveFailed(QStringLiteral("cannot save: %1 is read-only").arg(Native(QuotedName(name))));
+            SaveFailed(tr("cannot save: %1 is read-only").arg(Native(QuotedName(name))));
             return false;
         }
         const bool overPartly = SameFile(name, partlySource_);
@@ -215,7 +216,7 @@ bool PointsWindow::SaveCommand()
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing is written.
     } catch (const std::exception& e) {
-        SaveFailed(QStringLiteral("Save failed: %1").arg(Native(e.what())));
+        SaveFailed(tr("Save failed: %1").arg(Native(e.what())));
     }
     return false;
 }
@@ -232,11 +233,11 @@ void PointsWindow::SavePoints(const std::string& name, const OptionValues& optio
     tableFile_ = Native(name);
     EditHistory.setClean();
     UpdateSummary();
-    QString status = QStringLiteral("%1 saved to %2").arg(Points(report.written), Native(QuotedName(name)));
+    QString status = tr("%1 saved to %2").arg(Points(report.written), Native(QuotedName(name)));
     for (const std::string& clause : Clauses(report)) status += QStringLiteral("; ") + QString::fromStdString(clause);
     if (marked > 0)
-        status += QStringLiteral("; %1 with a northing, easting or elevation that is not a number")
-                      .arg(Count(marked, "row", "rows"));
+        status += tr("; %1 with a northing, easting or elevation that is not a number")
+                      .arg(Count(marked, QT_TR_NOOP("%1 row"), QT_TR_NOOP("%1 rows")));
     ShowStatus(status);
 }
 
@@ -246,15 +247,15 @@ bool PointsWindow::MayReplaceSource(const std::string& name)
         const QString file = Native(QuotedName(partlySource_));
         QString text;
         if (partlyCount_ == 1)
-            text = QStringLiteral("Only 1 point of %1 was read. Replacing it keeps only this point.").arg(file);
+            text = tr("Only 1 point of %1 was read. Replacing it keeps only this point.").arg(file);
         else
-            text = QStringLiteral("Only %1 points of %2 were read. Replacing it keeps only these %1 points.")
+            text = tr("Only %1 points of %2 were read. Replacing it keeps only these %1 points.")
                        .arg(partlyCount_)
                        .arg(file);
         if (!AskReplace(this, text)) return false;
     }
     if (SameFile(name, beyondSource_)) {
-        const QString text = QStringLiteral("%1 holds more than points (%2); saving replaces it with the points only.")
+        const QString text = tr("%1 holds more than points (%2); saving replaces it with the points only.")
                                  .arg(Native(QuotedName(beyondSource_)), QString::fromStdString(beyondPoints_));
         if (!AskReplace(this, text)) return false;
     }
@@ -262,7 +263,7 @@ bool PointsWindow::MayReplaceSource(const std::string& name)
 }
 
 // A failed save must not go unnoticed: the status bar and a message box.
-void PointsWindow::SaveFailed(const QString& text) { ShowFailure(text, QStringLiteral("Nothing was saved.")); }
+void PointsWindow::SaveFailed(const QString& text) { ShowFailure(text, tr("Nothing was saved.")); }
 
 void PointsWindow::ShowFailure(const QString& text, const QString& lead)
 {

@@ -1,4 +1,5 @@
 // The Help menu: About Tessaly.
+#include <QCoreApplication>
 #include <QMessageBox>
 
 #include "app/points_window.h"
@@ -11,7 +12,8 @@ namespace {
 QString FormatLine(const Format& format)
 {
     const std::string patterns = Patterns(format);
-    const QString where = patterns == "*" ? QStringLiteral("any other name") : QString::fromStdString(patterns);
+    const QString where = patterns == "*" ? QCoreApplication::translate("tessaly::PointsWindow", "any other name")
+                                          : QString::fromStdString(patterns);
     const std::string_view what = Description(format);
     return QStringLiteral("  %1 (%2)\n").arg(QString::fromUtf8(what.data(), static_cast<qsizetype>(what.size())), where);
 }
@@ -22,20 +24,20 @@ constexpr char kLicence[] = "MIT";
 
 QString PointsWindow::AboutText()
 {
-    QString text = QStringLiteral("Tessaly %1\n\nMoves survey points between file formats.\n\nReads:\n")
+    QString text = tr("Tessaly %1\n\nMoves survey points between file formats.\n\nReads:\n")
                        .arg(QStringLiteral(TESSALY_VERSION));
     for (const Format& format : Formats())
         if (format.read) text += FormatLine(format);
-    text += QStringLiteral("\nWrites:\n");
+    text += tr("\nWrites:\n");
     for (const Format& format : Formats())
         if (format.write) text += FormatLine(format);
-    text += QStringLiteral("\nLicence: %1").arg(QString::fromUtf8(kLicence));
+    text += tr("\nLicence: %1").arg(QString::fromUtf8(kLicence));
     return text;
 }
 
 void PointsWindow::mnuAbout_Click()
 {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("About Tessaly"), AboutText(), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Information, tr("About Tessaly"), AboutText(), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.setIconPixmap(windowIcon().pixmap(32, 32));
     box.exec();

@@ -20,6 +20,7 @@
 #include <xcb/xcb.h>
 
 #include "app/points_window.h"
+#include "app/translations.h"
 
 namespace {
 
@@ -175,6 +176,8 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
+    // The desktop's language; --help and the messages above stay English.
+    tessaly::InstallTranslations();
     tessaly::PointsWindow window;
     window.show();
     // Once the window is up, so that a question about the file (its columns,

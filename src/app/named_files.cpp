@@ -48,7 +48,7 @@ void PointsWindow::OpenFirstFile(const std::vector<std::string>& names)
     QStringList others;
     for (size_t i = 1; i < names.size(); ++i)
         others << QFileInfo(QFile::decodeName(QByteArray::fromStdString(names[i]))).fileName();
-    ShowStatus(QStringLiteral("%1; not opened (one file at a time): %2").arg(StatusText(), others.join(", ")));
+    ShowStatus(tr("%1; not opened (one file at a time): %2").arg(StatusText(), others.join(", ")));
 }
 
 void PointsWindow::dragEnterEvent(QDragEnterEvent* event)

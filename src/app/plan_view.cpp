@@ -1,4 +1,5 @@
 #include "app/plan_view.h"
+#include "app/plan_accessible.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -32,6 +33,8 @@ constexpr size_t kListed = 10;       // points named in a list of the status lin
 
 PlanView::PlanView(QWidget* parent) : QWidget(parent), rebuildTimer_(new QTimer(this))
 {
+    // First: Qt keeps the accessible interface it made for a widget.
+    InstallPlanAccessible();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::CrossCursor);
@@ -61,6 +64,8 @@ void PlanView::SetSource(const PointTable* table, QAbstractItemView* grid)
         connect(m, &QAbstractItemModel::layoutChanged, this, &PlanView::TableChanged);
         connect(m, &QAbstractItemModel::modelReset, this, &PlanView::TableReset);
         connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, &PlanView::SelectionChanged);
+        connect(grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this] { PlanFocusMoved(this); });
     }
     TableReset();
 }
@@ -84,6 +89,7 @@ void PlanView::SelectionChanged()
 {
     selectionStale_ = true;
     update();
+    PlanFocusMoved(this);
 }
 
 void PlanView::showEvent(QShowEvent* event)

@@ -18,6 +18,7 @@
 // selection, a Shift-drag or right-drag draws a box whose points are
 // selected (Ctrl adds them); after a selection the keyboard goes back to the
 // grid. Home fits all points.
+#include <QAbstractItemView>
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
@@ -43,6 +44,8 @@ public:
     explicit PlanView(QWidget* parent = nullptr);
 
     void SetSource(const PointTable* table, QAbstractItemView* grid);
+    const PointTable* Table() const { return table_; }
+    QAbstractItemView* Grid() const { return grid_; }
 
     // The points as the table holds them now (read again when it changed).
     const PlanPoints& Points();

@@ -30,11 +30,11 @@ struct GridColumn {
 };
 // Grid column k shows table column k.
 constexpr std::array<GridColumn, PointTable::TotCols> kColumns = {{
-    {"POINT", 10},
-    {"NORTHING", 14},
-    {"EASTING", 14},
-    {"ELEVATION", 12},
-    {"DESCRIPTION", 32},
+    {QT_TRANSLATE_NOOP("tessaly::PointsWindow", "POINT"), 10},
+    {QT_TRANSLATE_NOOP("tessaly::PointsWindow", "NORTHING"), 14},
+    {QT_TRANSLATE_NOOP("tessaly::PointsWindow", "EASTING"), 14},
+    {QT_TRANSLATE_NOOP("tessaly::PointsWindow", "ELEVATION"), 12},
+    {QT_TRANSLATE_NOOP("tessaly::PointsWindow", "DESCRIPTION"), 32},
 }};
 
 int16_t Int16Of(int value)
@@ -54,11 +54,11 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     icon.addFile(QStringLiteral(":/tessaly/tessaly-32.png"), QSize(32, 32));
     setWindowIcon(icon);
 
-    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuOpen = mnuFile->addAction(QStringLiteral("&Open"));
-    mnuSave = mnuFile->addAction(QStringLiteral("&Save"));
+    mnuFile = menuBar()->addMenu(tr("&File"));
+    mnuOpen = mnuFile->addAction(tr("&Open"));
+    mnuSave = mnuFile->addAction(tr("&Save"));
     mnuDash1 = mnuFile->addSeparator();
-    mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    mnuExit = mnuFile->addAction(tr("E&xit"));
     connect(mnuOpen, &QAction::triggered, this, &PointsWindow::mnuOpen_Click);
     connect(mnuSave, &QAction::triggered, this, &PointsWindow::mnuSave_Click);
     connect(mnuExit, &QAction::triggered, this, &PointsWindow::mnuExit_Click);
@@ -66,26 +66,26 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     mnuSave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
     mnuExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
 
-    mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    mnuUndo = mnuEdit->addAction(QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")), this,
+    mnuEdit = menuBar()->addMenu(tr("&Edit"));
+    mnuUndo = mnuEdit->addAction(tr("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")), this,
                                  &PointsWindow::mnuUndo_Click);
-    mnuRedo = mnuEdit->addAction(QStringLiteral("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")), this,
+    mnuRedo = mnuEdit->addAction(tr("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")), this,
                                  &PointsWindow::mnuRedo_Click);
     mnuEdit->addSeparator();
-    mnuCopy = mnuEdit->addAction(QStringLiteral("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")), this,
+    mnuCopy = mnuEdit->addAction(tr("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")), this,
                                  [this] { DBGrid1->Copy(); });
-    mnuPaste = mnuEdit->addAction(QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")), this,
+    mnuPaste = mnuEdit->addAction(tr("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")), this,
                                   [this] { DBGrid1->Paste(); });
     mnuEdit->addSeparator();
-    mnuFind = mnuEdit->addAction(QStringLiteral("&Find point..."), QKeySequence(QStringLiteral("Ctrl+F")), this,
+    mnuFind = mnuEdit->addAction(tr("&Find point..."), QKeySequence(QStringLiteral("Ctrl+F")), this,
                                  &PointsWindow::mnuFind_Click);
     connect(&EditHistory, &QUndoStack::cleanChanged, this, [this](bool clean) {
         setWindowModified(!clean);
         UpdateSummary();
     });
     connect(&EditHistory, &QUndoStack::indexChanged, this, [this] { UpdateSummary(); });
-    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-    mnuAbout = mnuHelp->addAction(QStringLiteral("&About Tessaly"));
+    mnuHelp = menuBar()->addMenu(tr("&Help"));
+    mnuAbout = mnuHelp->addAction(tr("&About Tessaly"));
     connect(mnuAbout, &QAction::triggered, this, &PointsWindow::mnuAbout_Click);
     // Files dropped from a file manager open like File, Open.
     setAcceptDrops(true);
@@ -95,6 +95,10 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     client_->installEventFilter(this);
 
     DBGrid1 = new UnboundGrid(client_);
+    DBGrid1->setAccessibleName(tr("Points"));
+    DBGrid1->setAccessibleDescription(
+        tr("One row per point: point number, northing, easting, elevation and description. Type in a cell to "
+           "change it; the last row adds a point."));
     QFont gridFont = DBGrid1->font();
     gridFont.setPointSizeF(7.8);
     DBGrid1->setFont(gridFont);
@@ -129,11 +133,12 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     statusPanel_ = new QLabel(StatusBar);
     statusPanel_->setMinimumWidth(1);
     statusPanel_->setTextFormat(Qt::PlainText);
+    statusPanel_->setAccessibleName(tr("Status"));
     StatusBar->addWidget(statusPanel_, 1);
     fileLabel_ = new QLabel(StatusBar);
     countLabel_ = new QLabel(StatusBar);
-    partlyLabel_ = new QLabel(QStringLiteral("partly read"), StatusBar);
-    modifiedLabel_ = new QLabel(QStringLiteral("modified"), StatusBar);
+    partlyLabel_ = new QLabel(tr("partly read"), StatusBar);
+    modifiedLabel_ = new QLabel(tr("modified"), StatusBar);
     for (QLabel* l : {fileLabel_, countLabel_, partlyLabel_, modifiedLabel_}) {
         l->setTextFormat(Qt::PlainText);
         StatusBar->addPermanentWidget(l);
@@ -142,10 +147,10 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
 
     // The plan: View, Plan (Ctrl+L) shows it beside the grid.
     mnuFile->addSeparator();
-    mnuExportPlan = mnuFile->addAction(QStringLiteral("Export Plan &Image..."));
+    mnuExportPlan = mnuFile->addAction(tr("Export Plan &Image..."));
     Plan = new PlanDock(this, PointData, DBGrid1, mnuExportPlan);
     connect(Plan, &PlanDock::Message, this, &PointsWindow::ShowStatus);
-    mnuView = new QMenu(QStringLiteral("&View"), this);
+    mnuView = new QMenu(tr("&View"), this);
     menuBar()->insertMenu(mnuHelp->menuAction(), mnuView);
     mnuPlan = Plan->toggleViewAction();
     mnuView->addAction(mnuPlan);
@@ -183,7 +188,7 @@ void PointsWindow::Form_Load()
     // 4. The five point columns.
     for (int k = 0; k < static_cast<int>(kColumns.size()); ++k) {
         DBGrid1->AddColumn(k);
-        DBGrid1->SetColumnCaption(k, QString::fromLatin1(kColumns[static_cast<size_t>(k)].caption));
+        DBGrid1->SetColumnCaption(k, tr(kColumns[static_cast<size_t>(k)].caption));
         DBGrid1->SetColumnVisible(k, true);
         DBGrid1->SetColumnWidth(k, TwipsAcross(kColumns[static_cast<size_t>(k)].width * kCharCellWidth));
         DBGrid1->SetColumnNumeric(k, k == ColNorthing || k == ColEasting || k == ColElevation);
@@ -314,10 +319,10 @@ void PointsWindow::mnuRedo_Click() { Replay(false); }
 void PointsWindow::mnuFind_Click()
 {
     bool ok = false;
-    const QString number = QInputDialog::getText(this, QStringLiteral("Find point"), QStringLiteral("Point number:"),
+    const QString number = QInputDialog::getText(this, tr("Find point"), tr("Point number:"),
                                                  QLineEdit::Normal, QString(), &ok);
     if (!ok || number.trimmed().isEmpty()) return;
-    if (!FindPoint(number)) ShowStatus(QStringLiteral("Point %1 not found").arg(number.trimmed()));
+    if (!FindPoint(number)) ShowStatus(tr("Point %1 not found").arg(number.trimmed()));
 }
 
 bool PointsWindow::FindPoint(const QString& number)
@@ -361,9 +366,10 @@ void PointsWindow::UpdateSummary()
     fileLabel_->setVisible(!name.isEmpty());
     const auto n = static_cast<int>(PointData.RowsToSave().size());
     const std::string_view unit = UnitName(PointData.Unit());
-    countLabel_->setText(unit.empty() ? Points(n)
-                                      : Points(n) + QStringLiteral(" in ") +
-                                            QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size())));
+    countLabel_->setText(
+        unit.empty()
+            ? Points(n)
+            : tr("%1 in %2").arg(Points(n), QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size()))));
     partlyLabel_->setVisible(!partlySource_.empty() &&
                              tableFile_ == QFile::decodeName(QByteArray::fromStdString(partlySource_)));
     modifiedLabel_->setVisible(!EditHistory.isClean());
@@ -371,7 +377,7 @@ void PointsWindow::UpdateSummary()
 
 QString PointsWindow::Count(int64_t n, const char* one, const char* many)
 {
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    return tr(n == 1 ? one : many).arg(n);
 }
 
 QString PointsWindow::StatusSummary() const

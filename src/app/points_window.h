@@ -129,9 +129,10 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // N and the noun that goes with it: "1 point", "2 points".
+    // N and the noun that goes with it: "1 point", "2 points". ONE and MANY
+    // are the window's texts with %1 for N, translated here.
     static QString Count(int64_t n, const char* one, const char* many);
-    static QString Points(int64_t n) { return Count(n, "point", "points"); }
+    static QString Points(int64_t n) { return Count(n, QT_TR_NOOP("%1 point"), QT_TR_NOOP("%1 points")); }
     void ShowStatus(const QString& text);
     // Loads NAME with the reader its name (and for text names its content)
     // chooses; a text file whose columns its header does not name asks for

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -34,9 +35,19 @@ struct Role {
     const char* caption;
     const char* choice;
 };
-constexpr Role kRoles[] = {{'P', "POINT", "Point"},         {'N', "NORTHING", "Northing"},
-                           {'E', "EASTING", "Easting"},     {'Z', "ELEVATION", "Elevation"},
-                           {'D', "DESCRIPTION", "Description"}, {'-', "", "Not read"}};
+constexpr Role kRoles[] = {
+    {'P', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "POINT"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Point")},
+    {'N', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "NORTHING"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Northing")},
+    {'E', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "EASTING"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Easting")},
+    {'Z', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "ELEVATION"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Elevation")},
+    {'D', QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "DESCRIPTION"),
+     QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Description")},
+    {'-', "", QT_TRANSLATE_NOOP("tessaly::TextImportDialog", "Not read")},
+};
 constexpr size_t kNotRead = std::size(kRoles) - 1;
 
 size_t RoleIndex(char letter)
@@ -49,12 +60,12 @@ size_t RoleIndex(char letter)
 QString DelimiterText(TextDelimiter d)
 {
     switch (d) {
-    case TextDelimiter::Comma: return QStringLiteral("Comma");
-    case TextDelimiter::Tab: return QStringLiteral("Tab");
-    case TextDelimiter::Semicolon: return QStringLiteral("Semicolon");
+    case TextDelimiter::Comma: return QCoreApplication::translate("tessaly::TextImportDialog", "Comma");
+    case TextDelimiter::Tab: return QCoreApplication::translate("tessaly::TextImportDialog", "Tab");
+    case TextDelimiter::Semicolon: return QCoreApplication::translate("tessaly::TextImportDialog", "Semicolon");
     case TextDelimiter::Blanks: break;
     }
-    return QStringLiteral("Blanks");
+    return QCoreApplication::translate("tessaly::TextImportDialog", "Blanks");
 }
 
 QComboBox* LayoutCombo(QWidget* parent, TextLayout selected)
@@ -74,22 +85,24 @@ QComboBox* LayoutCombo(QWidget* parent, TextLayout selected)
 TextImportDialog::TextImportDialog(const std::string& file, QWidget* parent)
     : QDialog(parent), file_(file), options_(LastChoices().importLayout)
 {
-    setWindowTitle(QStringLiteral("Import Text Points"));
+    setWindowTitle(tr("Import Text Points"));
+    setAccessibleDescription(tr("Says which column of the file holds the point number, northing, easting, elevation "
+                                "and description. The preview shows the first lines as they will be read."));
     auto* form = new QFormLayout;
     layout_ = LayoutCombo(this, LastChoices().importLayout);
-    form->addRow(QStringLiteral("&Column order:"), layout_);
+    form->addRow(tr("&Column order:"), layout_);
     delimiter_ = new QComboBox(this);
     delimiter_->setObjectName(QStringLiteral("delimiter"));
     for (TextDelimiter d : {TextDelimiter::Comma, TextDelimiter::Tab, TextDelimiter::Semicolon, TextDelimiter::Blanks})
         delimiter_->addItem(DelimiterText(d), static_cast<int>(d));
-    form->addRow(QStringLiteral("Delimiter:"), delimiter_);
-    header_ = new QCheckBox(QStringLiteral("&First line holds column names"), this);
+    form->addRow(tr("Delimiter:"), delimiter_);
+    header_ = new QCheckBox(tr("&First line holds column names"), this);
     header_->setObjectName(QStringLiteral("header"));
     form->addRow(QString(), header_);
     skip_ = new QSpinBox(this);
     skip_->setObjectName(QStringLiteral("skip"));
     skip_->setRange(0, 9999);
-    form->addRow(QStringLiteral("Lines to &skip at the start:"), skip_);
+    form->addRow(tr("Lines to &skip at the start:"), skip_);
 
     // The column choices sit above the preview's columns, in a strip of
     // their own that does not scroll away with the rows.
@@ -97,6 +110,7 @@ TextImportDialog::TextImportDialog(const std::string& file, QWidget* parent)
     choices_->setFixedHeight(QComboBox().sizeHint().height());
     preview_ = new QTableWidget(this);
     preview_->setObjectName(QStringLiteral("preview"));
+    preview_->setAccessibleName(tr("Preview"));
     preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     preview_->setSelectionMode(QAbstractItemView::NoSelection);
     preview_->verticalHeader()->setVisible(false);
@@ -199,7 +213,7 @@ void TextImportDialog::ShowMapping()
 {
     const auto width = static_cast<int>(mapping_.size());
     QStringList captions;
-    for (char letter : mapping_) captions << QString::fromLatin1(kRoles[RoleIndex(letter)].caption);
+    for (char letter : mapping_) captions << tr(kRoles[RoleIndex(letter)].caption);
     preview_->setHorizontalHeaderLabels(captions);
     preview_->resizeColumnsToContents();
     for (int c = 0; c < width; ++c) {
@@ -219,7 +233,7 @@ void TextImportDialog::ShowMapping()
         layout_->setCurrentIndex(layout ? layout_->findData(static_cast<int>(*layout)) : -1);
     }
     const bool valid = ParseColumnMapping(mapping_).has_value();
-    problem_->setText(QStringLiteral("Choose one Northing and one Easting column."));
+    problem_->setText(tr("Choose one Northing and one Easting column."));
     problem_->setVisible(!valid);
     ok_->setEnabled(valid);
     PlaceColumnChoices();
@@ -233,7 +247,11 @@ QComboBox* TextImportDialog::ColumnChoice(int column)
         choice = new QComboBox(choices_);
         choice->setObjectName(name);
         choice->setProperty("column", column);
-        for (const Role& role : kRoles) choice->addItem(QString::fromLatin1(role.choice));
+        // Screen readers on Linux name a combo box by its choice and tell
+        // what it decides by the description.
+        choice->setAccessibleName(tr("Column %1 holds").arg(column + 1));
+        choice->setAccessibleDescription(tr("What column %1 of the file holds").arg(column + 1));
+        for (const Role& role : kRoles) choice->addItem(tr(role.choice));
         connect(choice, &QComboBox::currentIndexChanged, this, [this, column] { ColumnChosen(column); });
     }
     choice->show();

@@ -1,5 +1,6 @@
 #include "qt/file_dialog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -54,7 +55,8 @@ void FileDialog::Show(FileDialogRequest::Kind kind)
 {
     FileDialogRequest req;
     req.kind = kind;
-    req.title = kind == FileDialogRequest::Open ? QStringLiteral("Open") : QStringLiteral("Save As");
+    req.title = kind == FileDialogRequest::Open ? QCoreApplication::translate("tessaly::FileDialog", "Open")
+                                                : QCoreApplication::translate("tessaly::FileDialog", "Save As");
     req.nameFilters = DialogNameFilters(Filter);
     req.fileName = QFile::decodeName(QByteArray::fromStdString(FileName));
     req.confirmOverwrite = kind == FileDialogRequest::Save && (Flags & OverwritePrompt) != 0;

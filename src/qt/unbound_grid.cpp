@@ -64,7 +64,8 @@ public:
         if (cut) {
             line->setMaxLength(static_cast<int>(text.size()));
             line->setReadOnly(true);
-            line->setToolTip(QStringLiteral("Too long to edit here: Del empties the cell"));
+            line->setToolTip(
+                QCoreApplication::translate("tessaly::UnboundGrid", "Too long to edit here: Del empties the cell"));
         }
         line->setText(text);
     }
@@ -357,7 +358,7 @@ void UnboundGrid::PasteText(const QString& text)
     const int startCol = selectionModel()->isRowSelected(Row(), {}) ? 0 : Col();
     const int startRow = Row();
     if (Editing()) Update();
-    emit EditsBegin(QStringLiteral("Paste"));
+    emit EditsBegin(tr("Paste"));
     int row = startRow;
     for (size_t n = 0; n < lines.size(); ++n) {
         const QStringList& fields = lines[n];
@@ -365,9 +366,9 @@ void UnboundGrid::PasteText(const QString& text)
             // Rows past the limit would be added now and lost later: the
             // rest of the paste is left out, and said.
             const auto left = static_cast<qsizetype>(lines.size() - n);
-            emit CallbackFailed(QStringLiteral("%1 pasted %2 left out: the grid holds %3 rows at most")
+            emit CallbackFailed((left == 1 ? tr("%1 pasted row left out: the grid holds %2 rows at most")
+                                               : tr("%1 pasted rows left out: the grid holds %2 rows at most"))
                                     .arg(left)
-                                    .arg(left == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
                                     .arg(model_->RowLimit()));
             break;
         }
@@ -403,7 +404,7 @@ void UnboundGrid::ClearSelectedCells()
         cells[static_cast<size_t>(i.column())].emplace();  // an empty cell
     }
     if (rows.empty()) return;
-    emit EditsBegin(QStringLiteral("Delete"));
+    emit EditsBegin(tr("Delete"));
     for (const auto& [row, cells] : rows)
         if (!model_->WriteCells(row, cells)) break;
     emit EditsEnd();
@@ -414,7 +415,7 @@ bool UnboundGrid::DeleteSelectedRows()
     std::vector<int> rows;
     for (const QModelIndex& i : selectionModel()->selectedRows()) rows.push_back(i.row());
     if (rows.empty()) return false;
-    emit EditsBegin(QStringLiteral("Delete rows"));
+    emit EditsBegin(tr("Delete rows"));
     model_->DeleteRows(std::move(rows));
     emit EditsEnd();
     return true;

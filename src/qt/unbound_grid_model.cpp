@@ -94,7 +94,7 @@ QString UnboundGridModel::BoundedText(int row, int col, qsizetype maxChars, bool
 {
     bool left = false;
     QString text = TextStart(row, col, maxChars, &left);
-    if (left) text += QStringLiteral("\u2026 [only the first %1 characters shown]").arg(maxChars);
+    if (left) text += QChar(0x2026) + tr(" [only the first %1 characters shown]").arg(maxChars);
     if (cut) *cut = left;
     return text;
 }
@@ -125,7 +125,7 @@ QVariant UnboundGridModel::data(const QModelIndex& index, int role) const
     const Cell* cell = CellAt(index.row(), index.column());
     if (!cell || !IsNonNumber(*cell)) return {};
     if (role == Qt::BackgroundRole) return QColor(255, 214, 170);  // light orange
-    return QStringLiteral("Not a number: the %1 \"%2\" is text")
+    return tr("Not a number: the %1 \"%2\" is text")
         .arg(Caption(index.column()), BoundedText(index.row(), index.column(), kTipChars));
 }
 
@@ -135,7 +135,7 @@ bool UnboundGridModel::BeginPending(int row, Cells cells)
     if (row == AddNewRow()) {
         if (!addNewShown_) {
             emit CallbackFailed(
-                QStringLiteral("No row added: the grid holds %1 rows at most").arg(limit_));
+                tr("No row added: the grid holds %1 rows at most").arg(limit_));
             return false;
         }
         // Typing in the add-new row starts a new row; a fresh add-new row

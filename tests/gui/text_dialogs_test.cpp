@@ -1,6 +1,7 @@
 // The import and export dialogs of text point files, driven as a user would.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -178,4 +179,25 @@ TEST(ExportOptionsDialog, DefaultsByNameAndTheLastChoiceAgain)
                                    {"header", "yes"}, {"lf", "yes"}}));
     const OptionValues offered = ExportOptionsDialog(*ChooseWriter(csv), csv, LinearUnit::Unknown).Values();
     EXPECT_EQ(offered, (OptionValues{{"columns", "PNEZD"}, {"delimiter", "comma"}, {"encoding", "cp1252"}}));
+}
+
+// What a screen reader is told: each dialog's name and purpose, and for each
+// column choice of the preview, which column it decides.
+TEST(TextDialogs, AccessibleNamesAndDescriptions)
+{
+    TempDir dir;
+    const auto path = dir.Path("job.txt");
+    WriteBytes(path, "1 1000 5000 100 IP\r\n");
+    TextImportDialog import(path);
+    ExportOptionsDialog exportOptions(*ChooseWriter(dir.Path("out.csv")), dir.Path("out.csv"), LinearUnit::Unknown);
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&import, &exportOptions}) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(dialog);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(QAccessible::Name), dialog->windowTitle());
+        EXPECT_FALSE(a->text(QAccessible::Description).isEmpty()) << dialog->windowTitle().toStdString();
+    }
+    QAccessibleInterface* second = QAccessible::queryAccessibleInterface(Child<QComboBox>(&import, "column1"));
+    EXPECT_EQ(second->text(QAccessible::Description), QStringLiteral("What column 2 of the file holds"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(Child<QTableWidget>(&import, "preview"))->text(QAccessible::Name),
+              QStringLiteral("Preview"));
 }
