@@ -27,56 +27,12 @@
         <translation> (umgerechnet)</translation>
     </message>
     <message>
-        <source>&amp;Units:</source>
-        <translation>&amp;Einheit:</translation>
-    </message>
-    <message>
-        <source>&amp;Text height:</source>
-        <translation>&amp;Texthöhe:</translation>
-    </message>
-    <message>
         <source>Export Options</source>
         <translation>Exportoptionen</translation>
     </message>
     <message>
         <source>How the points are written to the file.</source>
         <translation>Wie die Punkte in die Datei geschrieben werden.</translation>
-    </message>
-    <message>
-        <source>Text points</source>
-        <translation>Textpunkte</translation>
-    </message>
-    <message>
-        <source>&amp;Column order:</source>
-        <translation>&amp;Spaltenfolge:</translation>
-    </message>
-    <message>
-        <source>Space</source>
-        <translation>Leerzeichen</translation>
-    </message>
-    <message>
-        <source>&amp;Delimiter:</source>
-        <translation>&amp;Trennzeichen:</translation>
-    </message>
-    <message>
-        <source>&amp;Header line naming the columns</source>
-        <translation>&amp;Kopfzeile mit den Spaltennamen</translation>
-    </message>
-    <message>
-        <source>&amp;Encoding:</source>
-        <translation>&amp;Kodierung:</translation>
-    </message>
-    <message>
-        <source>CR LF (Windows)</source>
-        <translation>CR LF (Windows)</translation>
-    </message>
-    <message>
-        <source>LF (Unix)</source>
-        <translation>LF (Unix)</translation>
-    </message>
-    <message>
-        <source>&amp;Line ends:</source>
-        <translation>&amp;Zeilenenden:</translation>
     </message>
 </context>
 <context>
@@ -88,6 +44,29 @@
     <message>
         <source>Save As</source>
         <translation>Speichern unter</translation>
+    </message>
+</context>
+<context>
+    <name>tessaly::PlanDock</name>
+    <message>
+        <source>Plan</source>
+        <translation>Plan</translation>
+    </message>
+    <message>
+        <source>&amp;Plan</source>
+        <translation>&amp;Plan</translation>
+    </message>
+    <message>
+        <source>PNG Image (*.png)|*.png|SVG Drawing (*.svg)|*.svg|</source>
+        <translation>PNG-Bild (*.png)|*.png|SVG-Zeichnung (*.svg)|*.svg|</translation>
+    </message>
+    <message>
+        <source>Plan saved to %1</source>
+        <translation>Plan gespeichert in %1</translation>
+    </message>
+    <message>
+        <source>Export failed: %1</source>
+        <translation>Export fehlgeschlagen: %1</translation>
     </message>
 </context>
 <context>
@@ -119,6 +98,87 @@
     <message>
         <source>The points drawn to scale, north up. The point in focus is the grid&apos;s current row.</source>
         <translation>Die Punkte maßstäblich gezeichnet, Norden oben. Der Punkt im Fokus ist die aktuelle Zeile der Tabelle.</translation>
+    </message>
+    <message>
+        <source>N</source>
+        <comment>north</comment>
+        <translation>N</translation>
+    </message>
+    <message>
+        <source>N %1  E %2</source>
+        <translation>N %1  O %2</translation>
+    </message>
+    <message>
+        <source>  Z %1</source>
+        <translation>  H %1</translation>
+    </message>
+    <message>
+        <source>cannot write the plan image %1: %2</source>
+        <translation>das Planbild %1 kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>the drawing could not be started</source>
+        <translation>die Zeichnung konnte nicht begonnen werden</translation>
+    </message>
+    <message>
+        <source>row %1</source>
+        <translation>Zeile %1</translation>
+    </message>
+    <message>
+        <source> and %1 more</source>
+        <translation> und %1 weitere</translation>
+    </message>
+    <message>
+        <source>point %1</source>
+        <translation>Punkt %1</translation>
+    </message>
+    <message>
+        <source>%1, northing and easting not numbers</source>
+        <translation>%1, Hochwert und Rechtswert keine Zahlen</translation>
+    </message>
+    <message>
+        <source>%1, northing not a number</source>
+        <translation>%1, Hochwert keine Zahl</translation>
+    </message>
+    <message>
+        <source>%1, easting not a number</source>
+        <translation>%1, Rechtswert keine Zahl</translation>
+    </message>
+    <message>
+        <source>; and %1 more</source>
+        <translation>; und %1 weitere</translation>
+    </message>
+    <message>
+        <source>1 point drawn.</source>
+        <translation>1 Punkt gezeichnet.</translation>
+    </message>
+    <message>
+        <source>%1 points drawn.</source>
+        <translation>%1 Punkte gezeichnet.</translation>
+    </message>
+    <message>
+        <source>1 point lies far from the others (red ring): %1.</source>
+        <translation>1 Punkt liegt weit abseits der anderen (roter Ring): %1.</translation>
+    </message>
+    <message>
+        <source>%1 points lie far from the others (red rings): %2.</source>
+        <translation>%1 Punkte liegen weit abseits der anderen (rote Ringe): %2.</translation>
+    </message>
+    <message>
+        <source>1 elevation lies far from the others (purple diamond): %1.</source>
+        <translation>1 Höhe weicht stark von den anderen ab (violette Raute): %1.</translation>
+    </message>
+    <message>
+        <source>%1 elevations lie far from the others (purple diamonds): %2.</source>
+        <translation>%1 Höhen weichen stark von den anderen ab (violette Rauten): %2.</translation>
+    </message>
+    <message>
+        <source>1 row not drawn: %1.</source>
+        <translation>1 Zeile nicht gezeichnet: %1.</translation>
+    </message>
+    <message>
+        <source>%1 rows not drawn: %2.</source>
+        <translation>%1 Zeilen nicht gezeichnet: %2.</translation>
     </message>
 </context>
 <context>
@@ -160,20 +220,12 @@
         <translation>%1 aus %2 geladen (gelesen als %3)</translation>
     </message>
     <message>
-        <source>; %1 without coordinates skipped</source>
-        <translation>; %1 ohne Koordinaten übersprungen</translation>
-    </message>
-    <message>
         <source>%1 in the table; the load stopped: %2 (read as %3)</source>
         <translation>%1 in der Tabelle; das Laden brach ab: %2 (gelesen als %3)</translation>
     </message>
     <message>
         <source>The file was read only in part.</source>
         <translation>Die Datei wurde nur teilweise gelesen.</translation>
-    </message>
-    <message>
-        <source>Nothing saved: %1 does not end in .asc, .csv, .txt, .xml or .dxf</source>
-        <translation>Nichts gespeichert: %1 endet nicht auf .asc, .csv, .txt, .xml oder .dxf</translation>
     </message>
     <message>
         <source>cannot save: %1 is read-only</source>
@@ -188,28 +240,12 @@
         <translation>%1 in %2 gespeichert</translation>
     </message>
     <message>
-        <source>; %1 left out: the northing or easting is not a number</source>
-        <translation>; %1 ausgelassen: Hochwert oder Rechtswert ist keine Zahl</translation>
-    </message>
-    <message>
         <source>%1 row</source>
         <translation>%1 Zeile</translation>
     </message>
     <message>
         <source>%1 rows</source>
         <translation>%1 Zeilen</translation>
-    </message>
-    <message>
-        <source>; %1 left out: not a number</source>
-        <translation>; %1 ausgelassen: keine Zahl</translation>
-    </message>
-    <message>
-        <source>%1 elevation</source>
-        <translation>%1 Höhe</translation>
-    </message>
-    <message>
-        <source>%1 elevations</source>
-        <translation>%1 Höhen</translation>
     </message>
     <message>
         <source>; %1 with a northing, easting or elevation that is not a number</source>
@@ -390,6 +426,10 @@ Lizenz: %1</translation>
     <message>
         <source>%1 points</source>
         <translation>%1 Punkte</translation>
+    </message>
+    <message>
+        <source>Nothing saved: %1 does not end in %2</source>
+        <translation>Nichts gespeichert: %1 endet nicht auf %2</translation>
     </message>
 </context>
 <context>
