@@ -209,7 +209,10 @@ void UnboundGrid::keyPressEvent(QKeyEvent* event)
         if (last >= 0 && last < model_->rowCount() && last != Row()) {
             int col = model_->columnCount() - 1;
             while (col > 0 && isColumnHidden(col)) --col;
-            GoTo(last, col);
+            // The Ctrl key held would add the cell to the selection.
+            const QModelIndex to = model_->index(last, col);
+            selectionModel()->setCurrentIndex(to, QItemSelectionModel::ClearAndSelect);
+            scrollTo(to);
             event->accept();
             return;
         }

@@ -1112,6 +1112,7 @@ TEST_F(WindowTest, CtrlEndGoesToTheLastPointThenToTheLastRow)
     w.DBGrid1->setFocus();
     EXPECT_EQ(ctrlEnd(), 4);
     EXPECT_EQ(w.DBGrid1->Col(), 4);
+    EXPECT_EQ(w.DBGrid1->selectionModel()->selectedIndexes(), QModelIndexList{w.DBGrid1->currentIndex()});
     EXPECT_EQ(ctrlEnd(), lastRow);
     EXPECT_EQ(ctrlEnd(), 4) << "from anywhere else, the last point again";
 
