@@ -29,6 +29,7 @@ void PointsWindow::SetDecimals(int places)
     for (QAction* a : mnuDecimals->actions()) a->setChecked(a->data().toInt() == places);
     if (places != ShownDecimals()) RememberShownDecimals(places);
     DBGrid1->Model()->SetDecimals(places);
+    Plan->View()->SetDecimals(places);
     FitNumbers(0, PointData.AllocatedRows());
 }
 
