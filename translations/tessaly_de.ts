@@ -431,6 +431,22 @@ Lizenz: %1</translation>
         <source>Nothing saved: %1 does not end in %2</source>
         <translation>Nichts gespeichert: %1 endet nicht auf %2</translation>
     </message>
+    <message>
+        <source>Recent &amp;Files</source>
+        <translation>&amp;Zuletzt geöffnet</translation>
+    </message>
+    <message>
+        <source>Not opened: %1 no longer exists; it is taken off Recent Files</source>
+        <translation>Nicht geöffnet: %1 gibt es nicht mehr; die Datei wird aus der Liste der zuletzt geöffneten entfernt</translation>
+    </message>
+    <message>
+        <source>&amp;Decimals</source>
+        <translation>&amp;Nachkommastellen</translation>
+    </message>
+    <message>
+        <source>&amp;As read</source>
+        <translation>&amp;Wie gelesen</translation>
+    </message>
 </context>
 <context>
     <name>tessaly::TextImportDialog</name>

@@ -15,6 +15,7 @@
 
 #include "app/load_progress.h"
 #include "app/points_window.h"
+#include "app/recent_files.h"
 #include "formats/formats.h"
 #include "platform/error.h"
 #include "app/export_dialog.h"
@@ -164,6 +165,8 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
     // The table now holds what the file gave: nothing to save, nothing to
     // take back.
     tableFile_ = Native(name);
+    RememberRecentFile(tableFile_);
+    FillRecentFilesMenu();
     partlySource_ = failed ? name : std::string();
     partlyCount_ = PointData.CurrItems();
     beyondSource_ = failed || report.beyondPoints.empty() ? std::string() : name;

@@ -1,9 +1,11 @@
-// Files named outside the Open dialog: on the command line at start, or
-// dropped on the window from a file manager.
+// Files named outside the Open dialog: on the command line at start,
+// dropped on the window from a file manager, or chosen from File, Recent
+// Files.
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
@@ -11,6 +13,7 @@
 #include <system_error>
 
 #include "app/points_window.h"
+#include "app/recent_files.h"
 
 namespace tessaly {
 
@@ -65,6 +68,45 @@ void PointsWindow::dropEvent(QDropEvent* event)
     // Opened once the drop is over, so that the file manager is not kept
     // waiting while the file loads.
     QTimer::singleShot(0, this, [this, names = std::move(names)] { OpenFirstFile(names); });
+}
+
+void PointsWindow::BuildRecentFilesMenu()
+{
+    mnuRecent = new QMenu(tr("Recent &Files"), this);
+    mnuRecent->setToolTipsVisible(true);
+    mnuFile->insertMenu(mnuSave, mnuRecent);
+    // Read again each time, so that another Tessaly's files show too.
+    connect(mnuFile, &QMenu::aboutToShow, this, &PointsWindow::FillRecentFilesMenu);
+    FillRecentFilesMenu();
+}
+
+void PointsWindow::FillRecentFilesMenu()
+{
+    mnuRecent->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        // A long path keeps its start and its file name.
+        const QFontMetrics fm = mnuRecent->fontMetrics();
+        QString shown = fm.elidedText(path, Qt::ElideMiddle, 60 * fm.averageCharWidth());
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = mnuRecent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+        a->setToolTip(path);
+        connect(a, &QAction::triggered, this, [this, path] { OpenRecentFile(path); });
+    }
+    mnuRecent->setEnabled(!files.isEmpty());
+}
+
+void PointsWindow::OpenRecentFile(const QString& path)
+{
+    // Nothing is given up for a file that is not there.
+    if (!QFileInfo::exists(path)) {
+        ForgetRecentFile(path);
+        FillRecentFilesMenu();
+        ShowFailure(tr("Not opened: %1 no longer exists; it is taken off Recent Files").arg(path));
+        return;
+    }
+    OpenNamedFile(QFile::encodeName(path).toStdString());
 }
 
 }  // namespace tessaly

@@ -110,6 +110,7 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     // A row past the table's rows could be typed and saved, but never read
     // back: the grid offers none.
     DBGrid1->SetRowLimit(PointTable::TotRows);
+    DBGrid1->SetLastFilledRow([this] { return LastPointRow(); });
     DBGrid1->SetCallbacks({
         [this](RowBuf& buf, std::optional<std::string_view> start, bool prior) {
             DBGrid1_UnboundReadData(buf, start, prior);
@@ -130,9 +131,7 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     });
 
     StatusBar = new QStatusBar(client_);
-    statusPanel_ = new QLabel(StatusBar);
-    statusPanel_->setMinimumWidth(1);
-    statusPanel_->setTextFormat(Qt::PlainText);
+    statusPanel_ = new ElidedLabel(StatusBar);
     statusPanel_->setAccessibleName(tr("Status"));
     StatusBar->addWidget(statusPanel_, 1);
     fileLabel_ = new QLabel(StatusBar);
@@ -146,14 +145,17 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     StatusBar->setFixedHeight(TwipsDown(kStatusBarHeight));
 
     // The plan: View, Plan (Ctrl+L) shows it beside the grid.
-    mnuFile->addSeparator();
-    mnuExportPlan = mnuFile->addAction(tr("Export Plan &Image..."));
+    mnuExportPlan = new QAction(tr("Export Plan &Image..."), this);
+    mnuFile->insertAction(mnuDash1, mnuExportPlan);
     Plan = new PlanDock(this, PointData, DBGrid1, mnuExportPlan);
     connect(Plan, &PlanDock::Message, this, &PointsWindow::ShowStatus);
     mnuView = new QMenu(tr("&View"), this);
     menuBar()->insertMenu(mnuHelp->menuAction(), mnuView);
     mnuPlan = Plan->toggleViewAction();
     mnuView->addAction(mnuPlan);
+    BuildRecentFilesMenu();
+    BuildDecimalsMenu();
+    ConnectEditState();
 
     resize(TwipsAcross(kClientWidth), TwipsDown(kClientHeight) + menuBar()->sizeHint().height());
     // Room for the menu, a few rows and the status bar.
@@ -193,6 +195,7 @@ void PointsWindow::Form_Load()
         DBGrid1->SetColumnWidth(k, TwipsAcross(kColumns[static_cast<size_t>(k)].width * kCharCellWidth));
         DBGrid1->SetColumnNumeric(k, k == ColNorthing || k == ColEasting || k == ColElevation);
     }
+    DBGrid1->SetFillColumn(ColDescription);
     UpdateSummary();
 }
 
@@ -312,6 +315,30 @@ void PointsWindow::Replay(bool undo)
     FitNumbers(row, row + 1);
 }
 
+void PointsWindow::ConnectEditState()
+{
+    connect(&EditHistory, &QUndoStack::canUndoChanged, this, &PointsWindow::UpdateEditState);
+    connect(&EditHistory, &QUndoStack::canRedoChanged, this, &PointsWindow::UpdateEditState);
+    connect(DBGrid1->Model(), &UnboundGridModel::PendingChanged, this, &PointsWindow::UpdateEditState);
+    UpdateEditState();
+}
+
+// A row still being edited is a step to take back: Undo hands it over
+// first, which leaves nothing to redo.
+void PointsWindow::UpdateEditState()
+{
+    const bool pending = DBGrid1->Model()->HasPendingRow();
+    mnuUndo->setEnabled(EditHistory.canUndo() || pending);
+    mnuRedo->setEnabled(EditHistory.canRedo() && !pending);
+}
+
+int32_t PointsWindow::LastPointRow() const
+{
+    int32_t last = -1;
+    for (int32_t r : PointData.RowsToSave()) last = r;
+    return last;
+}
+
 void PointsWindow::mnuUndo_Click() { Replay(true); }
 
 void PointsWindow::mnuRedo_Click() { Replay(false); }
@@ -350,7 +377,7 @@ void PointsWindow::FitNumbers(int32_t from, int32_t to)
     for (int16_t c : {ColNorthing, ColEasting, ColElevation}) {
         std::string longest;
         for (int32_t r = std::max(0, from); r < std::min(to, PointData.AllocatedRows()); ++r) {
-            std::string text = CellText(PointData.Get(c, r));
+            std::string text = RoundDecimalText(CellText(PointData.Get(c, r)), Decimals());
             if (text.size() > longest.size()) longest = std::move(text);
         }
         if (!longest.empty()) DBGrid1->FitColumnTo(c, TableTextToQString(longest));
@@ -401,11 +428,7 @@ void PointsWindow::DBGrid1_KeyUp(int /*KeyCode*/, int /*Shift*/)
     LastStr = QStringToTableText(DBGrid1->Text());
 }
 
-void PointsWindow::ShowStatus(const QString& text)
-{
-    statusPanel_->setText(text);
-    statusPanel_->setToolTip(text);
-}
+void PointsWindow::ShowStatus(const QString& text) { statusPanel_->SetMessage(text); }
 
 QString PointsWindow::StatusText() const { return statusPanel_->text(); }
 

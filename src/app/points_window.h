@@ -13,6 +13,7 @@
 
 #include "app/plan_dock.h"
 #include "formats/formats.h"
+#include "qt/elided_label.h"
 #include "qt/file_dialog.h"
 #include "qt/unbound_grid.h"
 #include "table/grid_adapter.h"
@@ -47,6 +48,7 @@ public:
     QMenu* mnuFile = nullptr;
     QAction* mnuOpen = nullptr;
     QAction* mnuSave = nullptr;
+    QMenu* mnuRecent = nullptr;  // File, Recent Files: the files opened last
     QAction* mnuDash1 = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuEdit = nullptr;
@@ -61,6 +63,7 @@ public:
     QAction* mnuExportPlan = nullptr;  // after the File menu's own entries
     QMenu* mnuView = nullptr;
     QAction* mnuPlan = nullptr;
+    QMenu* mnuDecimals = nullptr;  // View, Decimals: As read, 0 to 4
     UnboundGrid* DBGrid1 = nullptr;
     QStatusBar* StatusBar = nullptr;
     FileDialog CommonDialog1;
@@ -103,6 +106,15 @@ public:
     void OpenNamedFile(const std::string& name);
     // Opens the first of NAMES; the status bar says the others were not.
     void OpenFirstFile(const std::vector<std::string>& names);
+    // File, Recent Files: opens PATH like File, Open; a file that is gone
+    // is said and leaves the list.
+    void OpenRecentFile(const QString& path);
+
+    // View, Decimals: the grid (and the plan) show coordinates rounded to
+    // PLACES decimals and padded with zeros, -1 as read; the table and the
+    // files keep their text. Remembered between runs.
+    void SetDecimals(int places);
+    int Decimals() const;
 
     // The grid's callbacks and its key-release handler.
     void DBGrid1_UnboundReadData(RowBuf& buf, std::optional<std::string_view> StartLocation, bool ReadPriorRows);
@@ -154,11 +166,19 @@ private:
     void Push(QUndoCommand* command);
     void Replay(bool undo);
     void DockStatusBar();
+    void BuildRecentFilesMenu();
+    void FillRecentFilesMenu();
+    void BuildDecimalsMenu();
+    // Undo and Redo are enabled only while they have something to do.
+    void ConnectEditState();
+    void UpdateEditState();
+    // The last row that a save would write; -1 when there is none.
+    int32_t LastPointRow() const;
     int TwipsAcross(int32_t twips) const;
     int TwipsDown(int32_t twips) const;
 
     QWidget* client_ = nullptr;
-    QLabel* statusPanel_ = nullptr;
+    ElidedLabel* statusPanel_ = nullptr;
     QLabel* fileLabel_ = nullptr;
     QLabel* countLabel_ = nullptr;
     QLabel* partlyLabel_ = nullptr;

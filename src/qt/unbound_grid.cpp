@@ -123,6 +123,11 @@ UnboundGrid::UnboundGrid(QWidget* parent)
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logical, int, int newSize) {
+        if (fillingColumn_) return;
+        if (logical == fillColumn_) fillBase_ = newSize;
+        FitFillColumn();
+    });
 
     // The row selector: a narrow column of markers; a click selects the row.
     QHeaderView* rows = verticalHeader();
@@ -200,6 +205,19 @@ void UnboundGrid::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
+    if (!Editing() && event->key() == Qt::Key_End && event->modifiers() == Qt::ControlModifier && lastFilled_) {
+        const int last = lastFilled_();
+        if (last >= 0 && last < model_->rowCount() && last != Row()) {
+            int col = model_->columnCount() - 1;
+            while (col > 0 && isColumnHidden(col)) --col;
+            // The Ctrl key held would add the cell to the selection.
+            const QModelIndex to = model_->index(last, col);
+            selectionModel()->setCurrentIndex(to, QItemSelectionModel::ClearAndSelect);
+            scrollTo(to);
+            event->accept();
+            return;
+        }
+    }
     if (!Editing() && event->modifiers() == Qt::NoModifier) {
         switch (event->key()) {
         case Qt::Key_Delete:
@@ -268,7 +286,9 @@ bool UnboundGrid::viewportEvent(QEvent* event)
         if (at.isValid()) {
             tip = model_->data(at, Qt::ToolTipRole).toString();
             const QString shown = model_->data(at, Qt::DisplayRole).toString();
-            if (tip.isEmpty() && fontMetrics().horizontalAdvance(shown) + 8 > visualRect(at).width())
+            // A cut or rounded cell shows its whole text too.
+            if (tip.isEmpty() && (fontMetrics().horizontalAdvance(shown) + 8 > visualRect(at).width() ||
+                                  shown != model_->TextStart(at.row(), at.column(), UnboundGridModel::kShownChars)))
                 tip = model_->BoundedText(at.row(), at.column(), UnboundGridModel::kTipChars);
             if (tip.size() > UnboundGridModel::kShownChars)
                 tip = QStringLiteral("<p style=\"white-space:pre-wrap\">%1</p>").arg(tip.toHtmlEscaped());
@@ -286,6 +306,33 @@ void UnboundGrid::FitColumnTo(int position, const QString& text)
     // would take as long as drawing it.
     const int needed = fontMetrics().horizontalAdvance(text.left(UnboundGridModel::kShownChars + 1)) + 10;
     if (needed > columnWidth(position)) setColumnWidth(position, needed);
+}
+
+void UnboundGrid::SetColumnWidth(int position, int pixels)
+{
+    if (position == fillColumn_) fillBase_ = pixels;
+    setColumnWidth(position, pixels);
+    FitFillColumn();
+}
+
+void UnboundGrid::SetFillColumn(int position)
+{
+    fillColumn_ = position;
+    if (position >= 0 && position < ColumnCount()) fillBase_ = columnWidth(position);
+    FitFillColumn();
+}
+
+void UnboundGrid::FitFillColumn()
+{
+    if (fillColumn_ < 0 || fillColumn_ >= ColumnCount() || isColumnHidden(fillColumn_)) return;
+    int others = 0;
+    for (int c = 0; c < ColumnCount(); ++c)
+        if (c != fillColumn_ && !isColumnHidden(c)) others += columnWidth(c);
+    const int width = std::max(fillBase_, viewport()->width() - others);
+    if (width == columnWidth(fillColumn_)) return;
+    fillingColumn_ = true;
+    setColumnWidth(fillColumn_, width);
+    fillingColumn_ = false;
 }
 
 void UnboundGrid::Reread()
@@ -496,6 +543,7 @@ void UnboundGrid::resizeEvent(QResizeEvent* event)
 {
     QTableView::resizeEvent(event);
     UpdatePageSize();
+    FitFillColumn();
 }
 
 void UnboundGrid::UpdatePageSize()

@@ -24,6 +24,7 @@
 #include <QPersistentModelIndex>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <functional>
 
 #include "qt/unbound_grid_model.h"
 
@@ -48,7 +49,12 @@ public:
     QString ColumnCaption(int position) const { return model_->Caption(position); }
     void SetColumnVisible(int position, bool visible) { setColumnHidden(position, !visible); }
     bool ColumnVisible(int position) const { return !isColumnHidden(position); }
-    void SetColumnWidth(int position, int pixels) { setColumnWidth(position, pixels); }
+    void SetColumnWidth(int position, int pixels);
+    // The column that takes the width left free right of the columns, so
+    // that a widened grid shows no empty band; it never gets narrower than
+    // the width it was given (SetColumnWidth, or a drag of its edge). -1:
+    // none.
+    void SetFillColumn(int position);
     void SetColumnNumeric(int position, bool numeric) { model_->SetNumeric(position, numeric); }
     // Widens a column so that TEXT fits without being cut (as far as a cell
     // draws its text).
@@ -57,6 +63,10 @@ public:
     // The most rows the grid holds (0: no limit). A full grid offers no
     // add-new row, and a paste past its last row leaves the rest out.
     void SetRowLimit(int rows) { model_->SetRowLimit(rows); }
+
+    // Ctrl+End goes to the last row that holds data, as LASTFILLED tells
+    // (-1: none), and from there on to the last row.
+    void SetLastFilledRow(std::function<int()> lastFilled) { lastFilled_ = std::move(lastFilled); }
 
     // Reads the rows again, like Refresh, but keeps the current cell.
     void Reread();
@@ -115,10 +125,15 @@ private:
     // Enter: the cell below becomes current (the last row stays).
     void MoveDown();
     void FitRowsToFont();
+    void FitFillColumn();
 
     UnboundGridModel* model_;
     Delegate* delegate_;
     bool sizingRows_ = false;
+    std::function<int()> lastFilled_;
+    int fillColumn_ = -1;
+    int fillBase_ = 0;  // the fill column's own width
+    bool fillingColumn_ = false;
     QPersistentModelIndex clickedCurrent_;  // a press on the current, selected cell
     bool clicking_ = false;                 // the editor is being opened by that click
     bool typedOver_ = false;                // the open editor replaces the cell's text

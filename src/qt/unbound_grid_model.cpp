@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/error.h"
+#include "platform/text/text_rules.h"
 #include "qt/ansi_text.h"
 
 namespace tessaly {
@@ -114,6 +115,13 @@ QVariant UnboundGridModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid()) return {};
     if (role == Qt::DisplayRole) {
+        if (decimals_ >= 0 && Numeric(index.column()))
+            if (const Cell* cell = CellAt(index.row(), index.column())) {
+                const auto* text = std::get_if<std::string>(cell);
+                if (!text) return TableTextToQString(RoundDecimalText(CellText(*cell), decimals_));
+                if (text->size() <= static_cast<size_t>(kShownChars))
+                    return TableTextToQString(RoundDecimalText(*text, decimals_));
+            }
         bool cut = false;
         const QString start = TextStart(index.row(), index.column(), kShownChars, &cut);
         return cut ? start + QChar(0x2026) : start;
@@ -149,6 +157,7 @@ bool UnboundGridModel::BeginPending(int row, Cells cells)
         pending_ = std::move(cells);
         if (more) endInsertRows();
         else emit headerDataChanged(Qt::Vertical, row, row);
+        emit PendingChanged();
         return true;
     }
     const RowWindow::Row* held = rows_.Get(row);
@@ -156,6 +165,7 @@ bool UnboundGridModel::BeginPending(int row, Cells cells)
     pendingRow_ = row;
     pendingBookmark_ = held->bookmark;
     pending_ = std::move(cells);
+    emit PendingChanged();
     return true;
 }
 
@@ -189,9 +199,11 @@ bool UnboundGridModel::setData(const QModelIndex& index, const QVariant& value, 
 
 void UnboundGridModel::ClearPending()
 {
+    const bool had = HasPendingRow();
     pendingRow_ = -1;
     pendingBookmark_.clear();
     pending_.clear();
+    if (had) emit PendingChanged();
 }
 
 void UnboundGridModel::DropNewRow(int row)
@@ -347,6 +359,13 @@ void UnboundGridModel::SetNumeric(int position, bool numeric)
     if (position < 0 || position >= static_cast<int>(numeric_.size())) return;
     numeric_[static_cast<size_t>(position)] = numeric;
     if (rowCount() > 0) emit dataChanged(index(0, position), index(rowCount() - 1, position));
+}
+
+void UnboundGridModel::SetDecimals(int places)
+{
+    decimals_ = std::max(-1, places);
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
 }
 
 bool UnboundGridModel::Numeric(int position) const

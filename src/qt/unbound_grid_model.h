@@ -69,6 +69,11 @@ public:
     // A numeric column: right-aligned, with text that is not a number marked.
     void SetNumeric(int position, bool numeric);
     bool Numeric(int position) const;
+    // Numeric columns show their numbers rounded to PLACES decimals and
+    // padded with zeros; -1 shows the text as it is. Only the drawing
+    // changes: the editor, Copy and the callbacks keep the cell's text.
+    void SetDecimals(int places);
+    int Decimals() const { return decimals_; }
 
     // A cell's text may run to megabytes. The view draws at most its first
     // kShownChars characters, with an ellipsis (DisplayRole); the tooltip
@@ -98,6 +103,8 @@ public:
 
 signals:
     void CallbackFailed(const QString& message);
+    // A row started or stopped being edited (HasPendingRow).
+    void PendingChanged();
 
 private:
     bool Call(const std::function<void()>& callback) const { return rows_.Call(callback); }
@@ -122,6 +129,7 @@ private:
     mutable RowWindow rows_;
     std::vector<QString> captions_;
     std::vector<bool> numeric_;
+    int decimals_ = -1;
     int currentRow_ = -1;
 
     // The row being edited: the cells typed so far (null where untouched).

@@ -26,8 +26,10 @@
 
 #include "app/points_window.h"
 #include "app/export_dialog.h"
+#include "app/recent_files.h"
 #include "app/text_dialogs.h"
 #include "gui_support.h"
+#include "qt/elided_label.h"
 #include "qt/screen_units.h"
 #include "support/fixtures.h"
 
@@ -48,7 +50,15 @@ const QStringList kOpenEntries = {
     "DXF Drawing (*.dxf) (*.dxf)",
 };
 
+// What the window remembers between runs is forgotten before and after each
+// test (the configuration folder is a temporary one, see gui_main).
+struct FreshSettings {
+    FreshSettings() { UserSettings()->clear(); }
+    ~FreshSettings() { UserSettings()->clear(); }
+};
+
 struct WindowTest : ::testing::Test {
+    FreshSettings settings;
     TempDir dir;
     PointsWindow w;
     std::vector<FileDialogRequest> asked;
@@ -117,6 +127,26 @@ struct WindowTest : ::testing::Test {
         QTest::mouseClick(h->viewport(), Qt::LeftButton, mods,
                           QPoint(4, h->sectionViewportPosition(row) + h->sectionSize(row) / 2));
     }
+    // A menu item chosen with the mouse, its menu popped up on its own.
+    void Choose(QMenu* menu, QAction* item)
+    {
+        menu->popup(w.mapToGlobal(QPoint(10, 10)));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        Pump(10);
+    }
+    void ChooseDecimals(int places)
+    {
+        for (QAction* a : w.mnuDecimals->actions())
+            if (a->data().toInt() == places) return Choose(w.mnuDecimals, a);
+        FAIL() << "no entry for " << places;
+    }
+    QStringList Entries(QMenu* menu) const
+    {
+        QStringList items;
+        for (QAction* a : menu->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return items;
+    }
     // The next message box is answered with BUTTON; its text goes to TEXT.
     void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr)
     {
@@ -150,9 +180,9 @@ TEST_F(WindowTest, StartsWithCaptionMenuIconAndTheDesignedClientArea)
     EXPECT_TRUE(sizes.contains(QSize(32, 32)));
 
     EXPECT_EQ(w.mnuFile->title(), "&File");
-    QStringList items;
-    for (QAction* a : w.mnuFile->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"&Open", "&Save", "-", "E&xit", "-", "Export Plan &Image..."}));
+    EXPECT_EQ(Entries(w.mnuFile),
+              (QStringList{"&Open", "Recent &Files", "&Save", "Export Plan &Image...", "-", "E&xit"}));
+    EXPECT_FALSE(w.mnuRecent->isEnabled()) << "no file opened yet";
     EXPECT_EQ(w.mnuDash1->isSeparator(), true);
     EXPECT_EQ(w.menuBar()->actions().size(), 4);
     EXPECT_EQ(w.menuBar()->actions().back(), w.mnuHelp->menuAction()) << "Help comes last";
@@ -196,7 +226,12 @@ TEST_F(WindowTest, FormLoadReplacesWhateverColumnsTheGridHeld)
         for (int k = 0; k < 5; ++k) {
             EXPECT_EQ(w.DBGrid1->ColumnCaption(k), expected[k].caption);
             EXPECT_TRUE(w.DBGrid1->ColumnVisible(k));
-            EXPECT_EQ(w.DBGrid1->columnWidth(k), Px(expected[k].cells * kCharCellWidth)) << expected[k].caption;
+            const int designed = Px(expected[k].cells * kCharCellWidth);
+            if (k < 4) {
+                EXPECT_EQ(w.DBGrid1->columnWidth(k), designed) << expected[k].caption;
+            } else {
+                EXPECT_GE(w.DBGrid1->columnWidth(k), designed) << "DESCRIPTION: or the free width";
+            }
             EXPECT_EQ(w.DBGrid1->Model()->headerData(k, Qt::Horizontal, Qt::DisplayRole).toString(),
                       expected[k].caption);
         }
@@ -221,6 +256,13 @@ TEST_F(WindowTest, TheGridFillsTheClientAreaAboveTheStatusBar)
         EXPECT_EQ(bar.bottom(), client.bottom());
         if (client.height() >= bar.height()) EXPECT_EQ(grid.bottom() + 1, bar.top());
         else EXPECT_EQ(grid.height(), 0) << "no room: no height, not a negative one";
+        // DESCRIPTION takes the free width, or keeps its own.
+        const int right = w.DBGrid1->columnViewportPosition(4) + w.DBGrid1->columnWidth(4);
+        if (w.DBGrid1->columnWidth(4) > Px(32 * kCharCellWidth)) {
+            EXPECT_EQ(right, w.DBGrid1->viewport()->width()) << s.width();
+        } else {
+            EXPECT_GE(right, w.DBGrid1->viewport()->width()) << s.width();
+        }
     }
 }
 
@@ -758,7 +800,8 @@ TEST_F(WindowTest, TypedPointsAreSavedAfterTheLoadedOnes)
     Key(Qt::Key_Right);
     Keys("100");
     Key(Qt::Key_Return);
-    Key(Qt::Key_End, Qt::ControlModifier);
+    Key(Qt::Key_End, Qt::ControlModifier);  // the last point
+    Key(Qt::Key_End, Qt::ControlModifier);  // the last row
     Key(Qt::Key_Home);
     Keys("8");
     Key(Qt::Key_Return);
@@ -1019,4 +1062,160 @@ TEST_F(WindowTest, ADroppedFileOpensLikeFileOpenAndOnlyTheFirstOfSeveral)
     EXPECT_EQ(Shown(4, 4), "LOT 4, BLOCK 2");
     EXPECT_EQ(Status(), "5 points loaded from " + dir.Path("site1.crd") +
                             " (read as an Orvelle coordinate file); not opened (one file at a time): b.coo");
+}
+
+TEST_F(WindowTest, DecimalsRoundWhatTheGridShowsAndAreRemembered)
+{
+    WriteBytes(dir.Path("site.coo"), CooBlock("1", "IP", "1211.545", "5000.000", "-0.004") +
+                                         CooBlock("2", "CP", "1211.54", "5000.5", "12.25"));
+    Open("site.coo");
+    const struct {
+        int places;
+        QStringList row0, row1;  // northing, easting, elevation
+    } cases[] = {
+        {2, {"5000.00", "1211.55", "0.00"}, {"5000.50", "1211.54", "12.25"}},
+        {0, {"5000", "1212", "0"}, {"5001", "1212", "12"}},
+        {4, {"5000.0000", "1211.5450", "-0.0040"}, {"5000.5000", "1211.5400", "12.2500"}},
+        {-1, {"5000", "1211.545", "-0.004"}, {"5000.5", "1211.54", "12.25"}},
+        {3, {"5000.000", "1211.545", "-0.004"}, {"5000.500", "1211.540", "12.250"}},
+    };
+    for (const auto& c : cases) {
+        ChooseDecimals(c.places);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(Shown(0, k + 1), c.row0[k]) << c.places;
+            EXPECT_EQ(Shown(1, k + 1), c.row1[k]) << c.places;
+            EXPECT_GE(w.DBGrid1->columnWidth(k + 1), w.DBGrid1->fontMetrics().horizontalAdvance(c.row0[k]) + 10);
+        }
+        EXPECT_EQ(Shown(0, 0), "1") << "point numbers stay";
+        EXPECT_EQ(w.Decimals(), c.places);
+    }
+    // The table, the editor and a saved file keep the text read.
+    auto* m = w.DBGrid1->Model();
+    EXPECT_EQ(m->data(m->index(0, 2), Qt::EditRole).toString(), "1211.545");
+    Save(std::string("out.asc"));
+    EXPECT_EQ(ReadBytes(dir.Path("out.asc")), "1,5000,1211.545,-0.004,IP\r\n2,5000.5,1211.54,12.25,CP\r\n");
+
+    // The next run shows the last choice.
+    PointsWindow next;
+    EXPECT_EQ(next.Decimals(), 3);
+    for (QAction* a : next.mnuDecimals->actions()) EXPECT_EQ(a->isChecked(), a->data().toInt() == 3);
+}
+
+TEST_F(WindowTest, CtrlEndGoesToTheLastPointThenToTheLastRow)
+{
+    w.activateWindow();
+    w.DBGrid1->setFocus();
+    auto ctrlEnd = [&] {
+        Key(Qt::Key_End, Qt::ControlModifier);
+        return w.DBGrid1->Row();
+    };
+    const int lastRow = w.DBGrid1->Model()->rowCount() - 1;
+    EXPECT_EQ(ctrlEnd(), lastRow) << "no points: the last row at once";
+
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    w.DBGrid1->setFocus();
+    EXPECT_EQ(ctrlEnd(), 4);
+    EXPECT_EQ(w.DBGrid1->Col(), 4);
+    EXPECT_EQ(w.DBGrid1->selectionModel()->selectedIndexes(), QModelIndexList{w.DBGrid1->currentIndex()});
+    EXPECT_EQ(ctrlEnd(), lastRow);
+    EXPECT_EQ(ctrlEnd(), 4) << "from anywhere else, the last point again";
+
+    // A point typed below the loaded ones is the last point then.
+    Click(8, 0);
+    Keys("9");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(ctrlEnd(), 8);
+}
+
+TEST_F(WindowTest, UndoAndRedoAreEnabledOnlyWithSomethingToDo)
+{
+    WriteBytes(dir.Path("site1.crd"), FivePoints());
+    Open("site1.crd");
+    w.activateWindow();
+    Click(0, 4);
+    auto state = [&] { return std::pair(w.mnuUndo->isEnabled(), w.mnuRedo->isEnabled()); };
+    EXPECT_EQ(state(), std::pair(false, false)) << "after a load";
+    Keys("Q");
+    Key(Qt::Key_Right);
+    EXPECT_EQ(state(), std::pair(true, false)) << "a row still being edited can be taken back";
+    Key(Qt::Key_Down);
+    EXPECT_EQ(state(), std::pair(true, false));
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(state(), std::pair(false, true));
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(state(), std::pair(true, false));
+    EXPECT_EQ(Shown(0, 4), "Q");
+}
+
+TEST_F(WindowTest, RecentFilesKeepTheLastEightOpenedNewestFirst)
+{
+    std::vector<QString> names;
+    for (int i = 1; i <= 9; ++i) {
+        const std::string name = "site" + std::to_string(i) + ".coo";
+        names.push_back(QString::fromStdString(dir.Path(name)));
+        WriteBytes(dir.Path(name), CooBlock(std::to_string(i), "IP", "10", "20", "1"));
+        Open(name);
+    }
+    Open("site3.coo");  // moves up, once
+    auto recent = [](const PointsWindow& win) {
+        QStringList files;
+        for (QAction* a : win.mnuRecent->actions()) files << a->toolTip();
+        return files;
+    };
+    QStringList expected;
+    for (int i : {3, 9, 8, 7, 6, 5, 4, 2}) expected << names[static_cast<size_t>(i - 1)];
+    EXPECT_EQ(recent(w), expected);
+    EXPECT_TRUE(w.mnuRecent->isEnabled());
+    EXPECT_TRUE(w.mnuRecent->actions().at(0)->text().startsWith("&1 "));
+    EXPECT_EQ(recent(PointsWindow()), expected) << "remembered between runs";
+
+    const struct {
+        const char* name;
+        int file;  // site<file>.coo
+        std::function<void()> before;
+        QMessageBox::StandardButton answer;  // to the question or message, if any
+        const char* shown;                   // the point number in the first row after
+        bool listed;                         // still on the list
+    } cases[] = {
+        {"an existing file", 5, [] {}, QMessageBox::NoButton, "5", true},
+        {"unsaved changes kept", 5, [&] { Click(0, 4); Keys("Z"); Key(Qt::Key_Return); }, QMessageBox::Cancel, "2",
+         true},
+        {"a file gone", 7, [&] { QFile::remove(names[6]); }, QMessageBox::Ok, "2", false},
+    };
+    for (const auto& c : cases) {
+        Open("site2.coo");
+        w.activateWindow();
+        c.before();
+        QString said;
+        if (c.answer != QMessageBox::NoButton) AnswerBox(c.answer, &said);
+        const QString file = names[static_cast<size_t>(c.file - 1)];
+        const auto entry = recent(w).indexOf(file);
+        ASSERT_GE(entry, 0) << c.name;
+        Choose(w.mnuRecent, w.mnuRecent->actions().at(entry));
+        EXPECT_EQ(Shown(0, 0), c.shown) << c.name;
+        EXPECT_EQ(recent(w).contains(file), c.listed) << c.name;
+        if (!c.listed) {
+            EXPECT_TRUE(said.contains(file)) << said.toStdString();
+        }
+        if (c.answer == QMessageBox::Cancel) {
+            EXPECT_EQ(Shown(0, 4), "Z");
+            w.EditHistory.setClean();
+        }
+    }
+}
+
+TEST_F(WindowTest, ALongStatusIsCutVisiblyAndWhollyInItsTooltip)
+{
+    auto* panel = w.StatusBar->findChild<ElidedLabel*>();
+    ASSERT_NE(panel, nullptr);
+    const std::string name = "north-boundary-survey.coo";
+    WriteBytes(dir.Path(name), CooBlock("1", "IP", "10", "20", "1") + "2\r\n");
+    AnswerBox(QMessageBox::Ok);
+    Open(name);
+    ASSERT_TRUE(w.StatusText().contains(QString::fromStdString(name)));
+    Pump(10);
+    const QString shown = panel->ShownText();
+    EXPECT_TRUE(shown.size() > 20 && shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(panel->toolTip().contains(w.StatusText().toHtmlEscaped()));
 }
