@@ -184,7 +184,7 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
         }
         const Cell& elevation = table.Get(ColElevation, row);
         if (!CoordinateText(elevation, z)) {
-            if (!TrimBlanks(CellText(elevation)).empty()) ++report.elevationsLeftOut;
+            if (!TrimBlanksAndTabs(CellText(elevation)).empty()) ++report.elevationsLeftOut;
             z.assign(1, '0');
         }
         dxf.Group(0, "POINT");
