@@ -110,8 +110,8 @@ bool CoordinateFieldsFit(const std::string& rec, const std::vector<Field>& field
     for (Column c : {ColNorthing, ColEasting}) {
         const auto i = static_cast<size_t>(map.field[c]);
         if (i >= fields.size() || fields[i].trailing) return false;
-        const std::string_view t = TrimBlanks(FieldText(rec, fields[i]));
-        if (!t.empty() && !IsDecimalNumber(t)) return false;
+        const std::string_view t = FieldText(rec, fields[i]);
+        if (!TrimBlanksAndTabs(t).empty() && !CoordinateDigits(t)) return false;
     }
     return true;
 }

@@ -133,9 +133,12 @@ private:
             const int i = at(c);
             if (i < 0 || i >= static_cast<int>(fields_.size())) continue;
             const std::string_view t = TrimBlanks(One(rec, static_cast<size_t>(i), c, line));
-            if (!t.empty() && !IsDecimalNumber(t)) text = true;
-            if (c != ColElevation && (t.empty() || !IsDecimalNumber(t))) numeric = false;
-            if (c != ColElevation && !t.empty() && !IsDecimalNumber(t)) {
+            // Stored as written, judged as the grid and the writers judge it.
+            const bool blank = TrimBlanksAndTabs(t).empty();
+            const bool number = !blank && CoordinateDigits(t).has_value();
+            if (!blank && !number) text = true;
+            if (c != ColElevation && !number) numeric = false;
+            if (c != ColElevation && !blank && !number) {
                 if (textCoordinates_++ == 0)
                     firstText_ = "line " + std::to_string(line) + ", field " + std::to_string(i + 1) + " (" +
                                  ColumnWord(c) + "): \"" + Cut(t) + "\"";
