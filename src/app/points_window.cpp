@@ -53,7 +53,25 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     icon.addFile(QStringLiteral(":/tessaly/tessaly-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/tessaly/tessaly-32.png"), QSize(32, 32));
     setWindowIcon(icon);
+    BuildMenus();
+    BuildGrid();
+    BuildStatusBar();
+    BuildPlanDock();
+    BuildRecentFilesMenu();
+    BuildDecimalsMenu();
+    ConnectEditState();
 
+    resize(TwipsAcross(kClientWidth), TwipsDown(kClientHeight) + menuBar()->sizeHint().height());
+    // Room for the menu, a few rows and the status bar.
+    setMinimumSize(TwipsAcross(40 * kCharCellWidth), TwipsDown(12 * kCharCellHeight));
+
+    Form_Load();
+}
+
+// File, Edit and Help (the plan adds its own items: BuildPlanDock), with the
+// caption marker the undo steps keep and the dropping of files.
+void PointsWindow::BuildMenus()
+{
     mnuFile = menuBar()->addMenu(tr("&File"));
     mnuOpen = mnuFile->addAction(tr("&Open"));
     mnuSave = mnuFile->addAction(tr("&Save"));
@@ -89,7 +107,11 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     connect(mnuAbout, &QAction::triggered, this, &PointsWindow::mnuAbout_Click);
     // Files dropped from a file manager open like File, Open.
     setAcceptDrops(true);
+}
 
+// The client area and the grid in it, wired to the table and the undo steps.
+void PointsWindow::BuildGrid()
+{
     client_ = new QWidget(this);
     setCentralWidget(client_);
     client_->installEventFilter(this);
@@ -129,7 +151,10 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
         macroOpen_ = false;
         macro_.reset();
     });
+}
 
+void PointsWindow::BuildStatusBar()
+{
     StatusBar = new QStatusBar(client_);
     statusPanel_ = new ElidedLabel(StatusBar);
     statusPanel_->setAccessibleName(tr("Status"));
@@ -143,7 +168,10 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
         StatusBar->addPermanentWidget(l);
     }
     StatusBar->setFixedHeight(TwipsDown(kStatusBarHeight));
+}
 
+void PointsWindow::BuildPlanDock()
+{
     // The plan: View, Plan (Ctrl+L) shows it beside the grid.
     mnuExportPlan = new QAction(tr("Export Plan &Image..."), this);
     mnuFile->insertAction(mnuDash1, mnuExportPlan);
@@ -153,15 +181,6 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     menuBar()->insertMenu(mnuHelp->menuAction(), mnuView);
     mnuPlan = Plan->toggleViewAction();
     mnuView->addAction(mnuPlan);
-    BuildRecentFilesMenu();
-    BuildDecimalsMenu();
-    ConnectEditState();
-
-    resize(TwipsAcross(kClientWidth), TwipsDown(kClientHeight) + menuBar()->sizeHint().height());
-    // Room for the menu, a few rows and the status bar.
-    setMinimumSize(TwipsAcross(40 * kCharCellWidth), TwipsDown(12 * kCharCellHeight));
-
-    Form_Load();
 }
 
 int PointsWindow::TwipsAcross(int32_t twips) const { return TwipsToPixels(twips, logicalDpiX()); }

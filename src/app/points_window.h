@@ -141,6 +141,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The parts of the window, built in this order by the constructor.
+    void BuildMenus();
+    void BuildGrid();
+    void BuildStatusBar();
+    void BuildPlanDock();
     // N and the noun that goes with it: "1 point", "2 points". ONE and MANY
     // are the window's texts with %1 for N, translated here.
     static QString Count(int64_t n, const char* one, const char* many);

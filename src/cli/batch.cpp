@@ -101,6 +101,229 @@ size_t Jobs(int requested, size_t count)
     return jobs;
 }
 
+// The output of each input: DIR/STEM.EXT, into OUTPUTS. What is wrong when
+// two inputs would be written to one output; nothing when none would.
+std::optional<std::string> OutputNames(const std::vector<std::string>& inputs, const std::string& outputDir,
+                                       const Format& writer, std::vector<std::string>& outputs)
+{
+    const std::string dir = outputDir.ends_with('/') ? outputDir : outputDir + "/";
+    outputs.assign(inputs.size(), {});
+    std::map<std::string, size_t> taken;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const std::string stem = std::filesystem::path(inputs[i]).stem().string();
+        outputs[i] = dir + stem + "." + Ending(writer);
+        auto [at, fresh] = taken.emplace(outputs[i], i);
+        if (!fresh)
+            return QuotedName(inputs[at->second]) + " and " + QuotedName(inputs[i]) + " would both be written to " +
+                   QuotedName(outputs[i]) + "; nothing written";
+    }
+    return std::nullopt;
+}
+
+// A conversion never replaces one of the inputs, by its name or by a link to
+// it (one device and inode): what is wrong when one would, else nothing.
+std::optional<std::string> ReplacedInput(const std::vector<std::string>& inputs,
+                                         const std::vector<std::string>& outputs)
+{
+    std::error_code ec;
+    std::map<std::filesystem::path, size_t> canonical;
+    std::map<std::pair<dev_t, ino_t>, size_t> files;
+    auto id = [](const std::string& name) {
+        struct stat s {};
+        return ::stat(name.c_str(), &s) == 0 ? std::optional(std::pair(s.st_dev, s.st_ino)) : std::nullopt;
+    };
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        canonical.emplace(std::filesystem::weakly_canonical(inputs[i], ec), i);
+        if (const auto file = id(inputs[i])) files.emplace(*file, i);
+    }
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        std::optional<size_t> same;
+        if (auto named = canonical.find(std::filesystem::weakly_canonical(outputs[i], ec)); named != canonical.end())
+            same = named->second;
+        else if (const auto file = id(outputs[i]); file && files.count(*file))
+            same = files[*file];
+        if (same)
+            return QuotedName(inputs[i]) + " would be written to " + QuotedName(outputs[i]) + ", which is the input " +
+                   QuotedName(inputs[*same]) + "; nothing written";
+    }
+    return std::nullopt;
+}
+
+// The conversions of a checked batch. Databases go to the first few workers
+// only, each keeping one reader running, so that no more readers than that
+// run at once whatever --jobs says: each takes tens of megabytes. Workers
+// live until the batch ends: a database reader a worker starts is bound to
+// the worker's thread by its parent-death signal. With one job, or when no
+// thread can be started, the main thread converts.
+class Batch {
+public:
+    Batch(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs, const Format& writer,
+          const ConvertOptions& options)
+        : inputs_(inputs), outputs_(outputs), writer_(writer), options_(options), results_(inputs.size())
+    {
+        for (size_t i = 0; i < inputs.size(); ++i) (IsDatabase(inputs[i]) ? databases_ : others_).push_back(i);
+    }
+
+    // Starts up to JOBS workers (none for one job).
+    void StartWorkers(size_t jobs)
+    {
+        if (jobs <= 1) return;
+        for (size_t j = 0; j < jobs; ++j) {
+            std::lock_guard lock(mutex_);
+            try {
+                workers_.emplace_back([this](bool readsDatabases) { Work(readsDatabases); }, j < kDatabaseReaders);
+                ++running_;
+            } catch (const std::exception&) {
+                break;
+            }
+        }
+        if (workers_.size() < jobs) try {
+            Say("only " + std::to_string(workers_.size()) + " of " + std::to_string(jobs) +
+                " jobs could be started; going on with " +
+                (workers_.empty() ? std::string("one") : std::to_string(workers_.size())));
+        } catch (const std::bad_alloc&) {
+        }
+    }
+
+    // Says every input's messages, in input order whatever order the inputs
+    // finish in, converting on this thread once no worker is left; then the
+    // summary line. Returns the exit status.
+    int Finish()
+    {
+        Progress progress(inputs_.size());
+        {
+            NoWritingThroughLinks noLinks;
+            std::optional<DatabaseReaderSession> session;
+            std::optional<PointTable> table;
+            std::unique_lock lock(mutex_);
+            while (reported_ < inputs_.size()) {
+                progress.Show(reported_, points_, inputs_[reported_]);
+                if (running_ == 0) ConvertHere(lock, session, table);
+                else
+                    changed_.wait_for(lock, std::chrono::milliseconds(100),
+                                      [&] { return results_[reported_].has_value() || running_ == 0; });
+                while (reported_ < inputs_.size() && results_[reported_]) {
+                    Converted done = std::move(*results_[reported_]);
+                    results_[reported_].reset();
+                    Report(done, progress);
+                }
+            }
+        }
+        workers_.clear();
+        progress.Clear();
+        const size_t failed = inputs_.size() - converted_;
+        std::fprintf(stderr, "%s: %zu converted, %zu failed, %lld points in all\n", kProgram, converted_, failed,
+                     points_);
+        return failed == 0 ? 0 : 1;
+    }
+
+private:
+    // The next input to convert (under the lock), databases first for a
+    // worker that reads them.
+    std::optional<size_t> Take(bool readsDatabases)
+    {
+        std::deque<size_t>& from = readsDatabases && !databases_.empty() ? databases_ : others_;
+        if (from.empty()) return std::nullopt;
+        const size_t i = from.front();
+        from.pop_front();
+        return i;
+    }
+
+    // Converts input I into TABLE (made on first use). Memory running out
+    // where the conversion does not catch it (before it starts, mostly)
+    // fails that input with one line or, HAND_BACK, puts the input back for
+    // someone else and returns nothing.
+    std::optional<Converted> Convert(std::optional<PointTable>& table, size_t i, bool handBack)
+    {
+        try {
+            if (!table) table.emplace();
+            return ConvertOne(*table, inputs_[i], outputs_[i], writer_, options_);
+        } catch (...) {
+            if (handBack) {
+                std::lock_guard lock(mutex_);
+                (IsDatabase(inputs_[i]) ? databases_ : others_).push_front(i);
+                return std::nullopt;
+            }
+            Converted failed;
+            failed.status = 1;
+            try {
+                failed.messages.push_back(FailureMessage(inputs_[i]));
+            } catch (...) {
+            }
+            return failed;
+        }
+    }
+
+    void Work(bool readsDatabases)
+    {
+        {
+            NoWritingThroughLinks noLinks;  // a link among the outputs was planted: refused
+            std::optional<DatabaseReaderSession> session;  // one reader for all this worker's databases
+            if (readsDatabases) session.emplace();
+            std::optional<PointTable> table;
+            std::unique_lock lock(mutex_);
+            while (const std::optional<size_t> i = Take(readsDatabases)) {
+                lock.unlock();
+                // A worker that runs out of memory ends, leaving its input
+                // to the others or, once none is left, to the main thread:
+                // fewer jobs, not failed files.
+                std::optional<Converted> c = Convert(table, *i, true);
+                lock.lock();
+                if (!c) break;
+                results_[*i] = std::move(c);
+                changed_.notify_one();
+            }
+        }
+        std::lock_guard lock(mutex_);
+        --running_;
+        changed_.notify_one();
+    }
+
+    // No worker left: the main thread converts the next input, with the
+    // memory of the ended workers' stacks given back.
+    void ConvertHere(std::unique_lock<std::mutex>& lock, std::optional<DatabaseReaderSession>& session,
+                     std::optional<PointTable>& table)
+    {
+        const std::optional<size_t> i = Take(true);
+        lock.unlock();
+        workers_.clear();
+        if (!session) session.emplace();
+        std::optional<Converted> c;
+        if (i) c = Convert(table, *i, false);
+        lock.lock();
+        if (i) results_[*i] = std::move(c);
+    }
+
+    void Report(const Converted& c, Progress& progress)
+    {
+        if (c.status == 0) {
+            ++converted_;
+            points_ += c.points;
+        }
+        if (!c.messages.empty()) progress.Clear();
+        for (const std::string& message : c.messages) Say(message);
+        // Not even the message could be made.
+        if (c.status != 0 && c.messages.empty())
+            std::fprintf(stderr, "%s: input %zu of %zu: not enough memory to go on\n", kProgram, reported_ + 1,
+                         inputs_.size());
+        ++reported_;
+    }
+
+    const std::vector<std::string>& inputs_;
+    const std::vector<std::string>& outputs_;
+    const Format& writer_;
+    const ConvertOptions& options_;
+    std::mutex mutex_;  // guards what follows
+    std::condition_variable changed_;
+    std::deque<size_t> databases_, others_;  // the inputs not taken yet
+    std::vector<std::optional<Converted>> results_;
+    size_t running_ = 0;  // workers not yet ended
+    std::vector<std::jthread> workers_;
+    // The main thread's alone.
+    size_t reported_ = 0, converted_ = 0;
+    long long points_ = 0;
+};
+
 }  // namespace
 
 std::string BatchUsage()
@@ -129,189 +352,21 @@ int RunBatch(const CommandLine& line)
         return UsageError(FileMessage(outputDir, std::filesystem::exists(outputDir, ec)
                                                      ? "is a file, not a folder"
                                                      : "the output folder does not exist"));
-
-    // Every output name, checked before anything is written.
-    const size_t count = inputs.size();
-    std::vector<std::string> outputs(count);
     // The writer options apply to every file: wrong for this kind, wrong for all.
-    const std::string dir = outputDir.ends_with('/') ? outputDir : outputDir + "/";
     if (const std::string misfit = OutputMisfit(&writer, line.options); !misfit.empty())
         return UsageError(misfit);
-    std::map<std::string, size_t> taken;
-    for (size_t i = 0; i < count; ++i) {
-        const std::string stem = std::filesystem::path(inputs[i]).stem().string();
-        outputs[i] = dir + stem + "." + Ending(writer);
-        auto [at, fresh] = taken.emplace(outputs[i], i);
-        if (!fresh)
-            return UsageError(QuotedName(inputs[at->second]) + " and " + QuotedName(inputs[i]) +
-                              " would both be written to " + QuotedName(outputs[i]) + "; nothing written");
-    }
+    // Every output name, checked before anything is written.
+    std::vector<std::string> outputs;
+    if (const auto clash = OutputNames(inputs, outputDir, writer, outputs)) return UsageError(*clash);
+    if (const auto replaced = ReplacedInput(inputs, outputs)) return UsageError(*replaced);
 
-    // A conversion never replaces one of the inputs, by its name or by a
-    // link to it (one device and inode).
-    std::map<std::filesystem::path, size_t> canonical;
-    std::map<std::pair<dev_t, ino_t>, size_t> files;
-    auto id = [](const std::string& name) {
-        struct stat s {};
-        return ::stat(name.c_str(), &s) == 0 ? std::optional(std::pair(s.st_dev, s.st_ino)) : std::nullopt;
-    };
-    for (size_t i = 0; i < count; ++i) {
-        canonical.emplace(std::filesystem::weakly_canonical(inputs[i], ec), i);
-        if (const auto file = id(inputs[i])) files.emplace(*file, i);
-    }
-    for (size_t i = 0; i < count; ++i) {
-        std::optional<size_t> same;
-        if (auto named = canonical.find(std::filesystem::weakly_canonical(outputs[i], ec)); named != canonical.end())
-            same = named->second;
-        else if (const auto file = id(outputs[i]); file && files.count(*file))
-            same = files[*file];
-        if (same)
-            return UsageError(QuotedName(inputs[i]) + " would be written to " + QuotedName(outputs[i]) +
-                              ", which is the input " + QuotedName(inputs[*same]) + "; nothing written");
-    }
-
-    const size_t jobs = Jobs(line.jobs, count);
+    const size_t jobs = Jobs(line.jobs, inputs.size());
     // Under an address-space limit the 64 MiB a thread's own allocation arena
     // reserves would take what the conversions need: the workers share.
     if (rlimit as{}; ::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY) ::mallopt(M_ARENA_MAX, 2);
-
-    // Databases go to the first few workers only, each keeping one reader
-    // running, so that no more readers than that run at once whatever --jobs
-    // says: each takes tens of megabytes.
-    std::mutex mutex;  // guards what follows
-    std::condition_variable changed;
-    std::deque<size_t> databases, others;  // the inputs not taken yet
-    for (size_t i = 0; i < count; ++i) (IsDatabase(inputs[i]) ? databases : others).push_back(i);
-    std::vector<std::optional<Converted>> results(count);
-    size_t running = 0;  // workers not yet ended
-    auto take = [&](bool readsDatabases) -> std::optional<size_t> {
-        std::deque<size_t>& from = readsDatabases && !databases.empty() ? databases : others;
-        if (from.empty()) return std::nullopt;
-        const size_t i = from.front();
-        from.pop_front();
-        return i;
-    };
-
-    // Converts input I into TABLE (made on first use). Memory running out
-    // where the conversion does not catch it (before it starts, mostly)
-    // fails that input with one line or, HAND_BACK, puts the input back for
-    // someone else and returns nothing.
-    auto convert = [&](std::optional<PointTable>& table, size_t i, bool handBack) -> std::optional<Converted> {
-        try {
-            if (!table) table.emplace();
-            return ConvertOne(*table, inputs[i], outputs[i], writer, line.options);
-        } catch (...) {
-            if (handBack) {
-                std::lock_guard lock(mutex);
-                (IsDatabase(inputs[i]) ? databases : others).push_front(i);
-                return std::nullopt;
-            }
-            Converted failed;
-            failed.status = 1;
-            try {
-                failed.messages.push_back(FailureMessage(inputs[i]));
-            } catch (...) {
-            }
-            return failed;
-        }
-    };
-
-    auto work = [&](bool readsDatabases) {
-        {
-            NoWritingThroughLinks noLinks;  // a link among the outputs was planted: refused
-            std::optional<DatabaseReaderSession> session;  // one reader for all this worker's databases
-            if (readsDatabases) session.emplace();
-            std::optional<PointTable> table;
-            std::unique_lock lock(mutex);
-            while (const std::optional<size_t> i = take(readsDatabases)) {
-                lock.unlock();
-                // A worker that runs out of memory ends, leaving its input
-                // to the others or, once none is left, to the main thread:
-                // fewer jobs, not failed files.
-                std::optional<Converted> c = convert(table, *i, true);
-                lock.lock();
-                if (!c) break;
-                results[*i] = std::move(c);
-                changed.notify_one();
-            }
-        }
-        std::lock_guard lock(mutex);
-        --running;
-        changed.notify_one();
-    };
-
-    // Workers live until the batch ends: a database reader a worker starts
-    // is bound to the worker's thread by its parent-death signal. With one
-    // job, or when no thread can be started, the main thread converts.
-    std::vector<std::jthread> workers;
-    if (jobs > 1) {
-        for (size_t j = 0; j < jobs; ++j) {
-            std::lock_guard lock(mutex);
-            try {
-                workers.emplace_back(work, j < kDatabaseReaders);
-                ++running;
-            } catch (const std::exception&) {
-                break;
-            }
-        }
-        if (workers.size() < jobs) try {
-            Say("only " + std::to_string(workers.size()) + " of " + std::to_string(jobs) +
-                " jobs could be started; going on with " +
-                (workers.empty() ? std::string("one") : std::to_string(workers.size())));
-        } catch (const std::bad_alloc&) {
-        }
-    }
-
-    Progress progress(count);
-    size_t reported = 0, converted = 0;
-    long long points = 0;
-    auto report = [&](const Converted& c) {
-        if (c.status == 0) {
-            ++converted;
-            points += c.points;
-        }
-        if (!c.messages.empty()) progress.Clear();
-        for (const std::string& message : c.messages) Say(message);
-        // Not even the message could be made.
-        if (c.status != 0 && c.messages.empty())
-            std::fprintf(stderr, "%s: input %zu of %zu: not enough memory to go on\n", kProgram, reported + 1, count);
-        ++reported;
-    };
-    {
-        NoWritingThroughLinks noLinks;
-        std::optional<DatabaseReaderSession> session;
-        std::optional<PointTable> table;
-        std::unique_lock lock(mutex);
-        while (reported < count) {
-            progress.Show(reported, points, inputs[reported]);
-            if (running == 0) {
-                // No worker left: the main thread converts the next input,
-                // with the memory of the ended workers' stacks given back.
-                const std::optional<size_t> i = take(true);
-                lock.unlock();
-                workers.clear();
-                if (!session) session.emplace();
-                std::optional<Converted> c;
-                if (i) c = convert(table, *i, false);
-                lock.lock();
-                if (i) results[*i] = std::move(c);
-            } else {
-                changed.wait_for(lock, std::chrono::milliseconds(100),
-                                 [&] { return results[reported].has_value() || running == 0; });
-            }
-            // Messages in input order, whatever order the inputs finish in.
-            while (reported < count && results[reported]) {
-                Converted done = std::move(*results[reported]);
-                results[reported].reset();
-                report(done);
-            }
-        }
-    }
-    workers.clear();
-    progress.Clear();
-    const size_t failed = count - converted;
-    std::fprintf(stderr, "%s: %zu converted, %zu failed, %lld points in all\n", kProgram, converted, failed, points);
-    return failed == 0 ? 0 : 1;
+    Batch batch(inputs, outputs, writer, line.options);
+    batch.StartWorkers(jobs);
+    return batch.Finish();
 }
 
 }  // namespace tessaly::cli

@@ -27,9 +27,9 @@ bool CoordinateText(const Cell& cell, std::string& out)
     }
     auto text = std::get_if<std::string>(&cell);
     if (!text) return false;
-    const std::string_view t = TrimBlanks(*text);
-    if (!IsCoordinateNumber(t)) return false;
-    out.assign(t);
+    const std::optional<std::string_view> digits = CoordinateDigits(*text);
+    if (!digits) return false;
+    out.assign(*digits);
     return true;
 }
 
@@ -50,14 +50,6 @@ char32_t NextCharacter(std::string_view text, size_t& i)
     }
     if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return kMalformed;
     return c;
-}
-
-bool IsCoordinateNumber(std::string_view t)
-{
-    // The form alone lets 1E999 through; the value must be a finite double.
-    // Without an exponent a number of up to 300 characters always is one.
-    if (t.size() <= 300 && t.find_first_of("eE") == std::string_view::npos) return IsDecimalNumber(t);
-    return DecimalValue(t).has_value();
 }
 
 }  // namespace tessaly

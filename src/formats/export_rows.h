@@ -17,10 +17,6 @@ namespace tessaly {
 // output cannot hold; empty when N is 0.
 std::string Cp1252ReplacedNotice(int64_t n);
 
-// True when TEXT is a decimal number (IsDecimalNumber) whose value is a
-// finite double.
-bool IsCoordinateNumber(std::string_view text);
-
 // The shortest text that reads back as VALUE (std::to_chars), held in
 // place: the writers put several in each row.
 class ShortestText {
@@ -33,11 +29,10 @@ private:
     size_t size_ = 0;
 };
 
-// When CELL holds a finite number, puts its text in OUT and returns true: a
-// text cell's own text without the blanks around it when it is a decimal
-// number (sign, digits with at most one point, optional exponent), so the
-// digits pass through as written; a number cell at full precision (the
-// shortest text that reads back as the same double).
+// When CELL holds a coordinate, puts its text in OUT and returns true: a
+// text cell's CoordinateDigits, so the digits pass through as written; a
+// finite number cell at full precision (the shortest text that reads back as
+// the same double).
 bool CoordinateText(const Cell& cell, std::string& out);
 
 // The character of UTF-8 TEXT that starts at I, with I moved past it; for

@@ -31,17 +31,6 @@ double Median(std::vector<double>& v)
 }
 }  // namespace
 
-std::optional<double> CoordinateValue(const Cell& cell)
-{
-    if (const double* d = std::get_if<double>(&cell)) {
-        if (std::isfinite(*d)) return *d;
-        return std::nullopt;
-    }
-    const std::string* s = std::get_if<std::string>(&cell);
-    if (!s) return std::nullopt;
-    return DecimalValue(TrimBlanksAndTabs(*s));
-}
-
 void CollectPlanPoints(const PointTable& table, PlanPoints& out)
 {
     out.points.clear();

@@ -14,12 +14,6 @@
 
 namespace tessaly {
 
-// The number a coordinate cell holds: a finite number, or text that is one
-// number and nothing else (blanks and tabs around it allowed, "." as the
-// decimal point, an optional sign and exponent). Empty cells, other text,
-// NaN and the infinities give nothing.
-std::optional<double> CoordinateValue(const Cell& cell);
-
 struct PlanPoint {
     double e = 0;     // easting
     double n = 0;     // northing

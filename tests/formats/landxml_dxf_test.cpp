@@ -97,7 +97,12 @@ TEST_F(Exchange, WriterCases)
          "<CgPoint name=\"A&lt;1&gt;\" desc=\"CAF\xC3\x89 &amp; &quot;\xE2\x82\xAC&quot; ?|&#9;|&#10;\">1 2 3</CgPoint>",
          "  1\r\nCAF\xC9 & \"\x80\"  | | \r\n"},
         {{"50%%", "1", "2", "", ""}, nullptr, "  1\r\n50%%%%%%\r\n"},
+        // Tabs around a coordinate go as blanks do (a database text field);
+        // an elevation of tabs alone is empty, not text.
+        {{"8", "\t5000", "250 \t", "\t", ""}, "<CgPoint name=\"8\">5000 250</CgPoint>",
+         " 10\r\n250\r\n 20\r\n5000\r\n 30\r\n0\r\n"},
         // Not a coordinate: left out of both files.
+        {{"9", "5000\n", "1", "", ""}, "", ""},
         {{"9", "12,5", "1", "", ""}, "", ""},
         {{"9", "1", "", "", ""}, "", ""},
         {{"9", "1e999", "1", "", ""}, "", ""},

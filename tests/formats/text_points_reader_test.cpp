@@ -160,6 +160,8 @@ TEST(TextPointsReader, Rules)
         {"numbers are stored as written", "1, +5.0E3 ,-.5,1.\n2,1e-2,7,\n3,1e-400,1E-999,-1e-400\n", L::PNEZD,
          {{"1", "+5.0E3", "-.5", "1.", ""}, {"2", "1e-2", "7", "", ""}, {"3", "1e-400", "1E-999", "-1e-400", ""}}, "", ""},
         {"empty coordinates stay empty", "1,,,,NOTE\n", L::PNEZD, {{"1", "", "", "", "NOTE"}}, "", ""},
+        {"tabs around a number: a coordinate, stored as written", "1,\t5000,1000\t,\t\n", L::PNEZD,
+         {{"1", "\t5000", "1000\t", "\t", ""}}, "", ""},
         {"text coordinates are kept and counted", "1,2,3,4,A\n2,5000,x12,7,B\n3,4,5,N/A,C\n4,5;5,3\n", L::PNEZD,
          {{"1", "2", "3", "4", "A"}, {"2", "5000", "x12", "7", "B"}, {"3", "4", "5", "N/A", "C"},
           {"4", "5;5", "3", "", ""}},

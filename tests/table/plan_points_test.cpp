@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/text/text_rules.h"
 #include "table/plan_points.h"
 
 using namespace tessaly;
@@ -19,6 +20,8 @@ TEST(PlanPoints, CoordinateValueTakesOneNumberAndNothingElse)
         {Cell{std::numeric_limits<double>::infinity()}, std::nullopt},
         {Cell{"5187.412"}, 5187.412},
         {Cell{" \t-3 "}, -3.0},
+        {Cell{"\t5000"}, 5000.0},
+        {Cell{"5000\r"}, std::nullopt},
         {Cell{"+4e2"}, 400.0},
         {Cell{".5"}, 0.5},
         {Cell{""}, std::nullopt},
@@ -33,7 +36,13 @@ TEST(PlanPoints, CoordinateValueTakesOneNumberAndNothingElse)
         {Cell{"1e999"}, std::nullopt},
         {Cell{"0x10"}, std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(CoordinateValue(c.cell), c.value) << CellText(c.cell);
+    for (const auto& c : cases) {
+        EXPECT_EQ(CoordinateValue(c.cell), c.value) << CellText(c.cell);
+        // The writers' test of the same text must agree with the plan's.
+        if (const auto* s = std::get_if<std::string>(&c.cell)) {
+            EXPECT_EQ(CoordinateDigits(*s).has_value(), c.value.has_value()) << *s;
+        }
+    }
 }
 
 TEST(PlanPoints, CollectsNumericRowsAndCountsTheOthers)

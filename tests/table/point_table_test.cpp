@@ -217,6 +217,8 @@ TEST(Cell, NonNumbersAreTextThatDoesNotReadAsANumber)
         {std::string("5."), false},     {std::string("1E+16"), false}, {2.5, false},
         {std::string("12ft"), true},    {std::string("."), true},      {std::string("1e"), true},
         {std::string("1,5"), true},     {std::string("1 2"), true},    {std::string("abc"), true},
+        {std::string("\t5000"), false}, {std::string("\t"), false},   {std::string("1E999"), true},
+        {std::string("5\n"), true},
     };
     for (const auto& c : cases) EXPECT_EQ(IsNonNumber(c.cell), c.marked) << CellText(c.cell);
 }

@@ -23,71 +23,22 @@
 //    "\U+XXXX" stands for any character, "%%" starts a control code.
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "formats/cad/dxf_groups.h"
 #include "formats/formats.h"
 #include "formats/load_error.h"
-#include "platform/files/text_file.h"
-#include "platform/text/codepage.h"
 #include "platform/text/text_rules.h"
 
 namespace tessaly {
 
 namespace {
 
-// As the LandXML reader keeps of a point text: more than any drawing needs
-// (AutoCAD writes at most 2049 characters a value).
-constexpr size_t kMaxValue = 4096;
-constexpr std::string_view kBinarySentinel = "AutoCAD Binary DXF";
-
-// Lines of the file, each cut to kMaxValue characters.
-class DxfLines {
-public:
-    explicit DxfLines(const std::string& file) : in_(file) {}
-
-    // The next line into LINE; false at the end of the file.
-    bool Read(std::string& line)
-    {
-        line.clear();
-        cut_ = false;
-        if (afterCr_) {
-            afterCr_ = false;
-            if (in_.Fill(line_) && *in_.Begin() == '\n') in_.Skip(1);
-        }
-        if (!in_.Fill(line_ + 1)) return false;
-        ++line_;
-        while (in_.Fill(line_)) {
-            const char* begin = in_.Begin();
-            const char* stop = std::find_if(begin, in_.End(), [](char c) { return c == '\r' || c == '\n'; });
-            const size_t n = static_cast<size_t>(stop - begin);
-            const size_t room = kMaxValue - line.size();
-            line.append(begin, std::min(n, room));
-            cut_ = cut_ || n > room;
-            in_.Skip(n);
-            if (stop != in_.End()) {
-                afterCr_ = *stop == '\r';
-                in_.Skip(1);
-                break;
-            }
-        }
-        return true;
-    }
-
-    int64_t Line() const { return line_; }
-    bool Cut() const { return cut_; }
-
-private:
-    BufferedInput in_;
-    int64_t line_ = 0;
-    bool afterCr_ = false;
-    bool cut_ = false;
-};
+using dxf::kMaxValue;
 
 // The unit of the drawing's $INSUNITS code, when it is one the table knows.
 LinearUnit Unit(double code)
@@ -96,15 +47,6 @@ LinearUnit Unit(double code)
     if (code == 2) return LinearUnit::Foot;
     if (code == 21) return LinearUnit::UsSurveyFoot;
     return LinearUnit::Unknown;
-}
-
-// A text for a message: at most 40 characters, control bytes as "?".
-std::string Shown(std::string_view text)
-{
-    std::string out(text.substr(0, 40));
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return "\"" + out + (text.size() > 40 ? "...\"" : "\"");
 }
 
 struct Entity {
@@ -150,83 +92,6 @@ std::string_view KindName(std::string_view type)
     return "Other entities";
 }
 
-// Decodes "%%" control codes: "%%%" is "%", %%d, %%p and %%c the degree,
-// plus-minus and diameter signs, %%nnn the character of that code; the
-// underline and overline switches are dropped. RAW is in the drawing's code
-// page, so is the result.
-std::string ControlCodes(std::string_view raw, bool utf8)
-{
-    if (raw.find("%%") == std::string_view::npos) return std::string(raw);
-    std::string out;
-    for (size_t i = 0; i < raw.size();) {
-        if (raw.substr(i, 2) != "%%" || i + 2 >= raw.size()) {
-            out += raw[i++];
-            continue;
-        }
-        const char c = raw[i + 2];
-        const char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        if (c == '%') out += '%';
-        else if (lower == 'd') out += utf8 ? "\xC2\xB0" : "\xB0";
-        else if (lower == 'p') out += utf8 ? "\xC2\xB1" : "\xB1";
-        else if (lower == 'c') out += utf8 ? "\xC3\x98" : "\xD8";
-        else if (lower == 'u' || lower == 'o' || lower == 'k') {
-        } else if (i + 4 < raw.size() && std::isdigit(static_cast<unsigned char>(c)) &&
-                   std::isdigit(static_cast<unsigned char>(raw[i + 3])) &&
-                   std::isdigit(static_cast<unsigned char>(raw[i + 4])) && raw.substr(i + 2, 3) < "256") {
-            const int code = (c - '0') * 100 + (raw[i + 3] - '0') * 10 + (raw[i + 4] - '0');
-            if (code == 0 || (utf8 && code >= 0x80)) {
-                out.append(raw.substr(i, 5));
-            } else {
-                out += static_cast<char>(code);
-            }
-            i += 5;
-            continue;
-        } else {
-            out.append(raw.substr(i, 3));
-        }
-        i += 3;
-    }
-    return out;
-}
-
-// The character of "\U+XXXX" at the start of TEXT, or nothing.
-std::optional<char32_t> Escape(std::string_view text)
-{
-    if (text.size() < 7 || text[0] != '\\' || (text[1] != 'U' && text[1] != 'u') || text[2] != '+')
-        return std::nullopt;
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(text.data() + 3, text.data() + 7, value, 16);
-    if (ec != std::errc() || end != text.data() + 7 || value == 0) return std::nullopt;
-    return static_cast<char32_t>(value);
-}
-
-// UTF-8 with every "\U+XXXX" (a pair of them for a character beyond
-// U+FFFF) replaced by its character; a lone surrogate stays as written.
-std::string Unescaped(std::string_view text)
-{
-    if (text.find('\\') == std::string_view::npos) return std::string(text);
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        std::optional<char32_t> c = Escape(text.substr(i));
-        if (c && *c >= 0xD800 && *c < 0xE000) {
-            const std::optional<char32_t> low = *c < 0xDC00 ? Escape(text.substr(i + 7)) : std::nullopt;
-            if (low && *low >= 0xDC00 && *low < 0xE000) {
-                AppendUtf8(out, 0x10000 + ((*c - 0xD800) << 10) + (*low - 0xDC00));
-                i += 14;
-                continue;
-            }
-            c.reset();
-        }
-        if (c) {
-            AppendUtf8(out, *c);
-            i += 7;
-        } else {
-            out += text[i++];
-        }
-    }
-    return out;
-}
-
 class DxfLoad {
 public:
     DxfLoad(PointTable& table, const std::string& file) : table_(table), file_(file), in_(file) {}
@@ -243,62 +108,58 @@ private:
     // Reads the drawing; what went wrong, or nothing.
     std::optional<std::string> Parse()
     {
-        std::string code, value;
-        bool pendingSection = false, entitiesDone = false;
-        std::string section, variable;
+        int group = 0;
+        std::string value;
+        bool cut = false;
         for (;;) {
-            if (!in_.Read(code)) {
-                if (entitiesDone) return std::nullopt;
+            const dxf::Groups::Read read = in_.Next(group, value, cut);
+            if (read == dxf::Groups::Read::End) {
+                if (entitiesDone_) return std::nullopt;
                 return "the file ends before its drawing does (line " + std::to_string(in_.Line()) + ")";
             }
-            if (in_.Line() == 1) {
-                if (code.starts_with("\xEF\xBB\xBF")) code.erase(0, 3);
-                if (code.starts_with(kBinarySentinel))
-                    return std::string("a binary DXF drawing; save it as ASCII DXF to read its points");
-            }
-            const std::string_view trimmed = TrimBlanksAndTabs(code);
-            int group = 0;
-            const auto [end, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), group);
-            if (trimmed.empty() || ec != std::errc() || end != trimmed.data() + trimmed.size()) {
-                const std::string where = "line " + std::to_string(in_.Line()) + ": ";
-                if (in_.Line() == 1) return where + Shown(code) + " is not a DXF group code: not a DXF drawing";
-                return where + Shown(code) + " is not a DXF group code";
-            }
-            if (!in_.Read(value)) {
+            if (read == dxf::Groups::Read::Broken) {
                 // A group 0 ends the entity before it, whatever it starts.
-                if (group == 0 && section == "ENTITIES") Finish();
-                return "the file ends in the middle of a group (line " + std::to_string(in_.Line()) + ")";
+                if (group == 0 && section_ == "ENTITIES") Finish();
+                return in_.Problem();
             }
-            const bool cut = in_.Cut();
-
             if (group == 0) {
-                if (section == "ENTITIES") Finish();
-                value = std::string(TrimBlanksAndTabs(value));
-                if (value == "EOF") return std::nullopt;
-                pendingSection = value == "SECTION";
-                if (value == "ENDSEC") {
-                    entitiesDone = entitiesDone || section == "ENTITIES";
-                    section.clear();
-                } else if (section == "ENTITIES") {
-                    entity_ = Entity{};
-                    entity_->type = value;
-                    entity_->line = in_.Line();
-                }
-                continue;
+                if (Boundary(value)) return std::nullopt;
+            } else if (pendingSection_) {
+                pendingSection_ = false;
+                if (group == 2) section_ = TrimBlanksAndTabs(value);
+            } else if (section_ == "HEADER") {
+                Header(group, value);
+            } else if (entity_) {
+                Take(group, std::move(value), cut);
             }
-            if (pendingSection) {
-                pendingSection = false;
-                if (group == 2) section = TrimBlanksAndTabs(value);
-                continue;
-            }
-            if (section == "HEADER") {
-                if (group == 9) variable = value;
-                else if (variable == "$ACADVER") utf8_ = TrimBlanksAndTabs(value) >= "AC1021";
-                else if (variable == "$INSUNITS" && group == 70) unit_ = Unit(LeadingNumber(value));
-                continue;
-            }
-            if (entity_) Take(group, std::move(value), cut);
         }
+    }
+
+    // A group 0: the end of the entity before it, and the start of an
+    // entity, a section, or the end of one or of the file. True at the end of
+    // the file.
+    bool Boundary(std::string_view value)
+    {
+        if (section_ == "ENTITIES") Finish();
+        value = TrimBlanksAndTabs(value);
+        if (value == "EOF") return true;
+        pendingSection_ = value == "SECTION";
+        if (value == "ENDSEC") {
+            entitiesDone_ = entitiesDone_ || section_ == "ENTITIES";
+            section_.clear();
+        } else if (section_ == "ENTITIES") {
+            entity_ = Entity{};
+            entity_->type = value;
+            entity_->line = in_.Line();
+        }
+        return false;
+    }
+
+    void Header(int group, const std::string& value)
+    {
+        if (group == 9) variable_ = value;
+        else if (variable_ == "$ACADVER") utf8_ = TrimBlanksAndTabs(value) >= "AC1021";
+        else if (variable_ == "$INSUNITS" && group == 70) unit_ = Unit(LeadingNumber(value));
     }
 
     void Take(int group, std::string value, bool cut)
@@ -422,18 +283,12 @@ private:
                 ++unmatched_;
     }
 
-    // A text of the file in UTF-8. A text that is UTF-8 with characters
-    // beyond ASCII is taken as UTF-8 in a drawing of any release: programs
-    // that write older releases put UTF-8 in them too, and Windows-1252 text
-    // is hardly ever valid UTF-8.
-    std::string Decoded(const std::string& raw) const
-    {
-        Utf8Check check;
-        check.Feed(raw);
-        const bool utf8 = check.Valid() && (utf8_ || check.HasHighBytes());
-        const std::string text = ControlCodes(raw, utf8);
-        return Unescaped(utf8 ? text : Cp1252ToUtf8(text));
-    }
+    std::string Decoded(const std::string& raw) const { return dxf::DecodedText(raw, utf8_); }
+
+    // What Store counts for the notices.
+    struct Counts {
+        int64_t nonNumbers = 0, firstNonNumber = 0, cutLabels = 0, cutPoints = 0;
+    };
 
     ReadReport Store()
     {
@@ -443,43 +298,54 @@ private:
         Match(given);
         bool numbered = false;
         for (const auto& g : given) numbered = numbered || g[Number];
+        Counts counts;
+        for (size_t i = 0; i < points_.size(); ++i)
+            AddPointOf(table_, file_, PointCells(i, i < given.size() ? &given[i] : nullptr, numbered, counts));
+        return Report(numbered, counts);
+    }
 
-        ReadReport report;
-        int64_t nonNumbers = 0, firstNonNumber = 0, cutLabels = 0, cutPoints = 0;
-        for (size_t i = 0; i < points_.size(); ++i) {
-            Point& p = points_[i];
-            std::array<Cell, PointTable::TotCols> cells;
-            if (i < given.size()) {
-                if (const Label* number = given[i][Number]) {
-                    cells[ColPoint] = Decoded(number->text);
-                    cutLabels += number->cut;
-                } else if (!numbered) {
-                    cells[ColPoint] = std::to_string(i + 1);
-                }
-                if (const Label* desc = given[i][Description]) {
-                    cells[ColDescription] = Decoded(desc->text);
-                    cutLabels += desc->cut;
-                }
+    // The cells of point I, with the labels GIVEN it (null for a point past
+    // what the table holds).
+    std::array<Cell, PointTable::TotCols> PointCells(size_t i, const std::array<const Label*, 2>* given,
+                                                     bool numbered, Counts& counts)
+    {
+        Point& p = points_[i];
+        std::array<Cell, PointTable::TotCols> cells;
+        if (given) {
+            if (const Label* number = (*given)[Number]) {
+                cells[ColPoint] = Decoded(number->text);
+                counts.cutLabels += number->cut;
+            } else if (!numbered) {
+                cells[ColPoint] = std::to_string(i + 1);
             }
-            if (!p.e || !p.n || !DecimalValue(p.z)) {
-                if (nonNumbers++ == 0) firstNonNumber = p.line;
+            if (const Label* desc = (*given)[Description]) {
+                cells[ColDescription] = Decoded(desc->text);
+                counts.cutLabels += desc->cut;
             }
-            cutPoints += p.cut;
-            // Only numbers and blanks: these texts hold nothing to decode.
-            cells[ColEasting] = !p.e ? Decoded(p.east) : std::move(p.east);
-            cells[ColNorthing] = !p.n ? Decoded(p.north) : std::move(p.north);
-            cells[ColElevation] = !DecimalValue(p.z) ? Decoded(p.z) : std::move(p.z);
-            AddPointOf(table_, file_, std::move(cells));
         }
+        if (!p.e || !p.n || !DecimalValue(p.z)) {
+            if (counts.nonNumbers++ == 0) counts.firstNonNumber = p.line;
+        }
+        counts.cutPoints += p.cut;
+        // Only numbers and blanks: these texts hold nothing to decode.
+        cells[ColEasting] = !p.e ? Decoded(p.east) : std::move(p.east);
+        cells[ColNorthing] = !p.n ? Decoded(p.north) : std::move(p.north);
+        cells[ColElevation] = !DecimalValue(p.z) ? Decoded(p.z) : std::move(p.z);
+        return cells;
+    }
+
+    ReadReport Report(bool numbered, const Counts& counts) const
+    {
+        ReadReport report;
         const auto n = std::to_string(points_.size());
         if (!numbered && !points_.empty())
             report.notices.push_back("the drawing labels no point with its number (layer PNT-NO): the points were "
                                      "numbered 1 to " + n);
-        if (nonNumbers)
-            report.notices.push_back(Counted(nonNumbers, "point has", "points have") +
+        if (counts.nonNumbers)
+            report.notices.push_back(Counted(counts.nonNumbers, "point has", "points have") +
                                      " a coordinate that is not a number, the first on line " +
-                                     std::to_string(firstNonNumber));
-        if (const int64_t cut = cutLabels + cutPoints)
+                                     std::to_string(counts.firstNonNumber));
+        if (const int64_t cut = counts.cutLabels + counts.cutPoints)
             report.notices.push_back(Counted(cut, "text", "texts") + " longer than " + std::to_string(kMaxValue) +
                                      (cut == 1 ? " characters was cut" : " characters were cut"));
         if (unmatched_)
@@ -496,7 +362,9 @@ private:
 
     PointTable& table_;
     const std::string& file_;
-    DxfLines in_;
+    dxf::Groups in_;
+    std::string section_, variable_;
+    bool pendingSection_ = false, entitiesDone_ = false;
     bool utf8_ = false;  // AutoCAD 2007 and later write UTF-8
     LinearUnit unit_ = LinearUnit::Unknown;
     std::optional<Entity> entity_;

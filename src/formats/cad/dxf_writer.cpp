@@ -186,7 +186,7 @@ ExportReport WriteDxfFile(const PointTable& table, const std::string& file, cons
         const Cell& elevation = table.Get(ColElevation, row);
         if (!CoordinateText(elevation, z)) {
             // A POINT has a Z: a point without an elevation stands at 0.
-            if (!TrimBlanks(CellText(elevation)).empty()) ++report.elevationsLeftOut;
+            if (!TrimBlanksAndTabs(CellText(elevation)).empty()) ++report.elevationsLeftOut;
             else ++atZero;
             z.assign(1, '0');
         }

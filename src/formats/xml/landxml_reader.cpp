@@ -297,7 +297,7 @@ private:
                                 (words.count > 3 ? "more than 3" : "1") +
                                 " numbers where northing, easting and perhaps elevation belong");
         for (size_t k = 0; k < words.count; ++k) {
-            if (!IsCoordinateNumber(words.word[k]))
+            if (!CoordinateDigits(words.word[k]))
                 FailFile(file_, "line " + std::to_string(line) + ": point \"" + *name + "\" has \"" +
                                     std::string(words.word[k]) + "\" where a coordinate belongs");
         }

@@ -228,7 +228,7 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, 
             coordinates = north + ' ' + east;
             const Cell& z = table.Get(ColElevation, row);
             if (coordinate(z, elevation)) coordinates += ' ' + elevation;
-            else if (!TrimBlanks(CellText(z)).empty()) ++report.elevationsLeftOut;
+            else if (!TrimBlanksAndTabs(CellText(z)).empty()) ++report.elevationsLeftOut;
 
             doc.Start("CgPoint");
             const std::string name = CellText(table.Get(ColPoint, row));

@@ -399,4 +399,17 @@ std::string RoundDecimalText(std::string_view text, int places)
     return out;
 }
 
+std::optional<std::string_view> CoordinateDigits(std::string_view text)
+{
+    const std::string_view t = TrimBlanksAndTabs(text);
+    // The form alone lets 1E999 through; the value must be a finite double.
+    // Without an exponent a number of up to 300 characters always is one,
+    // and the writers spare themselves the conversion.
+    const bool plain = t.size() <= 300 && t.find_first_of("eE") == std::string_view::npos;
+    if (plain ? IsDecimalNumber(t) : DecimalValue(t).has_value()) return t;
+    return std::nullopt;
+}
+
+std::optional<double> CoordinateValue(std::string_view text) { return DecimalValue(TrimBlanksAndTabs(text)); }
+
 }  // namespace tessaly

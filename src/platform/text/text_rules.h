@@ -51,6 +51,20 @@ bool IsDecimalNumber(std::string_view text);
 // Removes blanks and tabs from both ends.
 std::string_view TrimBlanksAndTabs(std::string_view text);
 
+// Coordinates. A text is a coordinate when, with the blanks and tabs around it
+// taken off (TrimBlanksAndTabs: database text fields and hand-edited files
+// carry both, and neither changes what anyone reads), it is a decimal number
+// (IsDecimalNumber) whose value is a finite double. Nothing else is taken
+// off: a line break, a NUL or a no-break space beside the digits makes the
+// text no coordinate. The grid's marking, the plan and the writers that leave
+// out rows judge by these two alone, so that what is drawn is what is written.
+
+// The coordinate's text, trimmed, so that its digits pass on as written;
+// nothing when TEXT is no coordinate.
+std::optional<std::string_view> CoordinateDigits(std::string_view text);
+// The coordinate's value; nothing when TEXT is no coordinate.
+std::optional<double> CoordinateValue(std::string_view text);
+
 // The value of TEXT when it is a decimal number (IsDecimalNumber) whose value
 // is a finite double, zero for one too small for a double (1e-400); nothing
 // otherwise (1E999, for one).

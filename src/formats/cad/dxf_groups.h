@@ -1,0 +1,61 @@
+#pragma once
+// The groups of an ASCII DXF drawing, as the DXF reader takes them in: a
+// group code on a line of its own, its value on the next, and the texts in
+// the values decoded.
+#include <cstdint>
+#include <string>
+
+#include "platform/files/text_file.h"
+
+namespace tessaly::dxf {
+
+// As the LandXML reader keeps of a point text: more than any drawing needs
+// (AutoCAD writes at most 2049 characters a value).
+constexpr size_t kMaxValue = 4096;
+
+// Lines of the file, each cut to kMaxValue characters.
+class Lines {
+public:
+    explicit Lines(const std::string& file) : in_(file) {}
+
+    // The next line into LINE; false at the end of the file.
+    bool Read(std::string& line);
+
+    int64_t Line() const { return line_; }
+    bool Cut() const { return cut_; }
+
+private:
+    BufferedInput in_;
+    int64_t line_ = 0;
+    bool afterCr_ = false;
+    bool cut_ = false;
+};
+
+// The groups, read from the lines.
+class Groups {
+public:
+    explicit Groups(const std::string& file) : lines_(file) {}
+
+    enum class Read { Group, End, Broken };
+    // The next group: its code into CODE, its value into VALUE, cut to
+    // kMaxValue characters (CUT says so). End when the file ends where a
+    // group code would start. Broken, with Problem() saying why, for a line
+    // that is no group code (CODE is then -1) or a file that ends between a
+    // code and its value.
+    Read Next(int& code, std::string& value, bool& cut);
+
+    const std::string& Problem() const { return problem_; }
+    // The line last read.
+    int64_t Line() const { return lines_.Line(); }
+
+private:
+    Lines lines_;
+    std::string codeLine_;
+    std::string problem_;
+};
+
+// A text of the drawing in UTF-8, its "%%" control codes and "\U+XXXX"
+// escapes decoded. UTF8_DRAWING: the drawing's release writes UTF-8.
+std::string DecodedText(const std::string& raw, bool utf8Drawing);
+
+}  // namespace tessaly::dxf
