@@ -365,3 +365,35 @@ TEST(InstrumentWriters, GsiAndSdrReadBackTheSameTable)
         }
     }
 }
+
+// A line of megabytes costs no more than its first kilobytes, and the
+// table's last row ends a load with the message of every reader.
+TEST(InstrumentReaders, HugeLinesAndAFullTable)
+{
+    TempDir dir;
+    PointTable table;
+    const std::string huge(std::size_t{20} << 20, '7');
+    const struct {
+        std::string name, record;
+    } kinds[] = {
+        {"h.gsi", "*110001+0000000000000001 81..00+0000000000100000 82..00+0000000000200000 \r\n"},
+        {"h.sdr", "08KI" + Right("1") + Left("1") + Left("2") + "\r\n"},
+        {"h.raw", "UP,1,,1,2,3,C\r\n"},
+        {"h.rw5", "SP,PN1,N 1,E 2,EL3,--C\r\n"},
+    };
+    for (const auto& kind : kinds) {
+        WriteBytes(dir.Path(kind.name), "--" + huge + "\r\n" + huge + "\r\n" + kind.record);
+        EXPECT_NO_THROW(ReaderFor(kind.name)(table, dir.Path(kind.name), {})) << kind.name;
+        EXPECT_EQ(table.CurrItems(), 1) << kind.name;
+        std::string many;
+        for (int i = 0; i <= PointTable::TotRows; ++i) many += kind.record;
+        WriteBytes(dir.Path(kind.name), many);
+        try {
+            ReaderFor(kind.name)(table, dir.Path(kind.name), {});
+            ADD_FAILURE() << kind.name;
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("only the first 10000 were loaded"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(table.CurrItems(), PointTable::TotRows);
+    }
+}

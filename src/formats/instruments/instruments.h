@@ -22,6 +22,15 @@ namespace tessaly {
 struct ReadOptions;
 struct ReadReport;
 
+// The Open and Save dialogs' entries of these formats.
+inline constexpr FilterEntry kGsiOpenFilters[] = {{kLaterPlace, "Leica GSI Files (*.gsi)|*.gsi"}};
+inline constexpr FilterEntry kSdrOpenFilters[] = {{kLaterPlace, "Sokkia SDR Files (*.sdr)|*.sdr"}};
+inline constexpr FilterEntry kNikonRawOpenFilters[] = {{kLaterPlace, "Nikon RAW Files (*.raw)|*.raw"}};
+inline constexpr FilterEntry kRw5OpenFilters[] = {{kLaterPlace, "Carlson/TDS Raw Data (*.rw5)|*.rw5"}};
+inline constexpr FilterEntry kJobXmlOpenFilters[] = {{kLaterPlace, "Trimble JobXML Files (*.jxl)|*.jxl"}};
+inline constexpr FilterEntry kGsiSaveFilters[] = {{kLaterPlace, "Leica GSI-16 Coordinates (*.gsi)|*.gsi"}};
+inline constexpr FilterEntry kSdrSaveFilters[] = {{kLaterPlace, "Sokkia SDR33 Coordinates (*.sdr)|*.sdr"}};
+
 // Leica GSI-8 and GSI-16 (*.gsi): blocks with word 11 (point id) and 81, 82,
 // 83 (easting, northing, height), 71 to 79 (code and attributes).
 ReadReport ReadGsiFile(PointTable& table, const std::string& file, const ReadOptions& options);
