@@ -143,8 +143,8 @@ const std::vector<ReadCase>& ReadCases()
          LinearUnit::UsSurveyFoot,
          {"2 observations without coordinates not read",
           "1 coordinate record with a northing or easting that is not a number not read, the first on line 9"}},
-        {"b.raw", "CO,Dist Units: Metres\nCO,Coord Order: NEZ\nRE,5,,-1.5,2.5,3,RES\n",
-         {{"5", "-1.5", "2.5", "3", "RES"}}, LinearUnit::Metre},
+        {"b.raw", "CO,Dist Units: Metres\nCO,Coord Order: NEZ\nRE,5,,-1.5,2.5,3,RES, 2\n",
+         {{"5", "-1.5", "2.5", "3", "RES, 2"}}, LinearUnit::Metre},
         // RW5: SP records with their note, the MO unit; side shots counted,
         // geographic-only points said.
         {"a.rw5",

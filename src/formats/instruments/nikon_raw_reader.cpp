@@ -97,7 +97,10 @@ ReadReport ReadNikonRawFile(PointTable& table, const std::string& file, const Re
         if (id.empty()) id = field(2);
         std::string_view first = field(3), second = field(4);
         if (eastFirst) std::swap(first, second);
-        load.Add(id, first, second, field(5), field(6), unit, lines.Number());
+        // The code is the rest of the record, commas and all.
+        std::string code(field(6));
+        for (size_t i = 7; i < fields.size(); ++i) code += "," + std::string(fields[i]);
+        load.Add(id, first, second, field(5), code, unit, lines.Number());
     }
     load.Say(unknownUnit, "distance unit", "distance units", " other than metres and feet (coordinates read without a unit)");
     load.Say(unknownOrder, "coordinate order", "coordinate orders", " other than NEZ and ENZ (read as NEZ)");
