@@ -9,6 +9,8 @@
 // characters or other than ASCII, or whose coordinate needs more than 16
 // digits. Coordinates with more decimals than the resolution are rounded
 // (half away from zero) and counted.
+#include <optional>
+
 #include "formats/instruments/instrument_common.h"
 #include "formats/instruments/instruments.h"
 #include "formats/instruments/writer_rows.h"

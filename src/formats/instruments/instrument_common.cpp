@@ -198,16 +198,6 @@ std::optional<std::string> ScaledDigits(std::string_view text, int decimals, siz
     return whole;
 }
 
-std::string FixedText(double value, int decimals)
-{
-    std::array<char, 400> buffer;
-    const auto result =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
-    std::string text(buffer.data(), result.ptr);
-    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-    return text;
-}
-
 LinearUnit UnitOption(const OptionValues& options)
 {
     const auto found = options.find("units");

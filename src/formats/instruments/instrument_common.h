@@ -103,9 +103,6 @@ std::string PlainDecimal(bool negative, std::string_view digits, int decimals);
 std::optional<std::string> ScaledDigits(std::string_view text, int decimals, size_t maxDigits, bool& negative,
                                         bool& rounded);
 
-// VALUE as a plain decimal rounded to DECIMALS places, exact for the double.
-std::string FixedText(double value, int decimals);
-
 // The unit a writer's "units" option names: metre, us-foot or foot;
 // Unknown for "" (the points' own).
 LinearUnit UnitOption(const OptionValues& options);

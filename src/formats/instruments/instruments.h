@@ -5,7 +5,9 @@
 // Every reader keeps the coordinate records only. Measurements (angles and
 // distances) are not reduced to points: they are counted and said. A file
 // without a single coordinate record fails with an Error that says so. The
-// readers set the table's linear unit from what the file says.
+// readers set the table's linear unit from what the file says; a format
+// that says "feet" without saying which (GSI, SDR, Nikon's "Feet") is read
+// in US survey feet.
 //
 // GSI, SDR and Nikon RAW share their endings with other files; each reader
 // has a test of the file's start (LooksLike...) that the format table asks
@@ -53,7 +55,8 @@ ReadReport ReadRw5File(PointTable& table, const std::string& file, const ReadOpt
 bool LooksLikeRw5(const std::string& file);
 
 // Trimble JobXML (*.jxl): the FieldBook's PointRecords with grid
-// coordinates, deleted ones left out.
+// coordinates, deleted ones left out. JobXML stores lengths in metres
+// whatever unit the job shows, so the points are in metres.
 ReadReport ReadJobXmlFile(PointTable& table, const std::string& file, const ReadOptions& options);
 bool LooksLikeJobXml(const std::string& file);
 

@@ -5,7 +5,9 @@
 // text; converted ones (another unit) with six decimals at most. A row whose
 // point number, coordinate or description does not fit 16 ASCII characters
 // is refused.
+#include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "formats/instruments/instrument_common.h"
 #include "formats/instruments/instruments.h"
