@@ -142,6 +142,25 @@ TEST(Convert, ReferenceFilesThroughTextAndLandXml)
     }
 }
 
+// Instrument files through the upload formats and back: the same bytes as
+// the reference pair (their coordinates have the GSI default's three
+// decimals).
+TEST(Convert, InstrumentFilesThroughGsiAndSdr)
+{
+    TempDir dir;
+    for (const char* name : {"field.sdr", "field.jxl", "field.raw"}) {
+        const std::string input = TestData(std::string("reference/") + name);
+        for (const char* ending : {".gsi", ".sdr"}) {
+            const std::string middle = dir.Path(std::string("mid") + ending);
+            Outcome r = Convert(dir, input, middle);
+            ASSERT_EQ(r.status, 0) << name << ending << ": " << r.err;
+            r = Convert(dir, middle, dir.Path("back.asc"));
+            ASSERT_EQ(r.status, 0) << name << ending << ": " << r.err;
+            EXPECT_EQ(ReadBytes(dir.Path("back.asc")), ReadBytes(input + ".asc")) << name << " via " << ending;
+        }
+    }
+}
+
 TEST(Convert, WriterOptions)
 {
     TempDir dir;

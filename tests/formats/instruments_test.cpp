@@ -397,3 +397,25 @@ TEST(InstrumentReaders, HugeLinesAndAFullTable)
         EXPECT_EQ(table.CurrItems(), PointTable::TotRows);
     }
 }
+
+// The reader is chosen by name and content: an instrument file of each name
+// goes to its reader, any other file of those names where it went before.
+TEST(InstrumentReaders, ChosenByNameAndContent)
+{
+    TempDir dir;
+    const std::string binary("\x01\x00\x02\x40\x00\x00\x00\x00\x00\x00\x14\x40", 12);
+    const std::string rows = "1,5000.5,1000.25,100,IP\r\n";
+    for (const std::string ending : {"gsi", "sdr", "raw", "rw5", "jxl"}) {
+        for (const ReadCase& c : ReadCases()) {
+            if (c.name != "a." + ending) continue;
+            WriteBytes(dir.Path(c.name), c.text);
+            EXPECT_EQ(ChooseReader(dir.Path(c.name)).id, ending);
+        }
+        WriteBytes(dir.Path("b." + ending), binary);
+        EXPECT_EQ(std::string(ChooseReader(dir.Path("b." + ending)).id), "s1") << ending;
+        WriteBytes(dir.Path("c." + ending), rows);
+        EXPECT_EQ(std::string(ChooseReader(dir.Path("c." + ending)).id), "text-other") << ending;
+    }
+    EXPECT_EQ(std::string(ChooseWriter(dir.Path("up.GSI"))->id), "gsi");
+    EXPECT_EQ(std::string(ChooseWriter(dir.Path("up.sdr"))->id), "sdr");
+}

@@ -200,12 +200,8 @@ std::optional<std::string> ScaledDigits(std::string_view text, int decimals, siz
 
 LinearUnit UnitOption(const OptionValues& options)
 {
-    const auto found = options.find("units");
-    if (found == options.end()) return LinearUnit::Unknown;
-    if (found->second == "metre") return LinearUnit::Metre;
-    if (found->second == "us-foot") return LinearUnit::UsSurveyFoot;
-    if (found->second == "foot") return LinearUnit::Foot;
-    return LinearUnit::Unknown;
+    const std::string* word = Given(options, "units");
+    return word ? UnitOfWord(*word) : LinearUnit::Unknown;
 }
 
 }  // namespace tessaly::instruments
