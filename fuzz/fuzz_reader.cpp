@@ -9,7 +9,9 @@
 //   - LandXML only: the points loaded, written as LandXML, read back the same;
 //   - DXF only: the points loaded, written as DXF, read back with the same
 //     coordinates, and with the same numbers and descriptions where those
-//     are plain text that a drawing holds as it stands.
+//     are plain text that a drawing holds as it stands;
+//   - GSI and SDR only: the points loaded, written for upload, read back as
+//     many points as the writer wrote.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include <unistd.h>
 
 #include "formats/formats.h"
+#include "formats/instruments/instruments.h"
 #include "formats/text/text_points.h"
 #include "formats/xml/landxml.h"
 #include "platform/error.h"
@@ -43,6 +46,16 @@ constexpr const char* kExt = ".csv";
 constexpr const char* kExt = ".xml";
 #elif defined(TESSALY_FUZZ_DXF)
 constexpr const char* kExt = ".dxf";
+#elif defined(TESSALY_FUZZ_GSI)
+constexpr const char* kExt = ".gsi";
+#elif defined(TESSALY_FUZZ_SDR)
+constexpr const char* kExt = ".sdr";
+#elif defined(TESSALY_FUZZ_RAW)
+constexpr const char* kExt = ".raw";
+#elif defined(TESSALY_FUZZ_RW5)
+constexpr const char* kExt = ".rw5";
+#elif defined(TESSALY_FUZZ_JXL)
+constexpr const char* kExt = ".jxl";
 #else
 constexpr const char* kExt = ".pts";
 #endif
@@ -114,6 +127,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ReadLandXmlFile(table, input);
 #elif defined(TESSALY_FUZZ_DXF)
         ReadDxfFile(table, input);
+#elif defined(TESSALY_FUZZ_GSI)
+        LooksLikeGsi(input);
+        ReadGsiFile(table, input, {});
+#elif defined(TESSALY_FUZZ_SDR)
+        LooksLikeSdr(input);
+        ReadSdrFile(table, input, {});
+#elif defined(TESSALY_FUZZ_RAW)
+        LooksLikeNikonRaw(input);
+        ReadNikonRawFile(table, input, {});
+#elif defined(TESSALY_FUZZ_RW5)
+        LooksLikeRw5(input);
+        ReadRw5File(table, input, {});
+#elif defined(TESSALY_FUZZ_JXL)
+        LooksLikeJobXml(input);
+        ReadJobXmlFile(table, input, {});
 #else
         ChooseReader(input).read(table, input, {});
 #endif
@@ -174,6 +202,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 std::abort();
         ++w;
     }
+#elif defined(TESSALY_FUZZ_GSI) || defined(TESSALY_FUZZ_SDR)
+#if defined(TESSALY_FUZZ_GSI)
+    const auto write = WriteGsiFile;
+    const auto read = ReadGsiFile;
+#else
+    const auto write = WriteSdrFile;
+    const auto read = ReadSdrFile;
+#endif
+    const std::string upload = Folder() + "/upload" + kExt;
+    const ExportReport report = write(table, upload, {});
+    static PointTable again;
+    try {
+        read(again, upload, {});
+    } catch (const Error&) {
+        if (report.written > 0) std::abort();  // only a file without points may fail
+    }
+    if (report.written > 0 && again.CurrItems() != report.written) std::abort();
 #endif
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "formats/formats.h"
+#include "formats/instruments/instruments.h"
 #include "platform/error.h"
 #include "platform/files/file_kind.h"
 #include "platform/text/text_rules.h"
@@ -95,6 +96,20 @@ const Format kFormats[] = {
      .optionsTitle = "LandXML"},
     {.id = "dxf", .name = "a DXF drawing", .endings = "dxf", .read = ReadDxfFile, .write = WriteDxf,
      .openFilters = kDxfOpen, .saveFilters = kDxfSave, .writeOptions = kDxfWriteOptions, .optionsTitle = "DXF"},
+    // Field instrument files. Other files of these names go on to the rows
+    // below as before: each of these rows looks at the file's start.
+    {.id = "gsi", .name = "a Leica GSI file", .endings = "gsi", .read = ReadGsiFile, .write = WriteGsiFile,
+     .claims = LooksLikeGsi, .openFilters = kGsiOpenFilters, .saveFilters = kGsiSaveFilters,
+     .writeOptions = kGsiWriteOptions, .optionsTitle = "Leica GSI-16"},
+    {.id = "sdr", .name = "a Sokkia SDR file", .endings = "sdr", .read = ReadSdrFile, .write = WriteSdrFile,
+     .claims = LooksLikeSdr, .openFilters = kSdrOpenFilters, .saveFilters = kSdrSaveFilters,
+     .writeOptions = kSdrWriteOptions, .optionsTitle = "Sokkia SDR33"},
+    {.id = "raw", .name = "a Nikon RAW file", .endings = "raw", .read = ReadNikonRawFile, .claims = LooksLikeNikonRaw,
+     .openFilters = kNikonRawOpenFilters},
+    {.id = "rw5", .name = "a Carlson/TDS raw data file", .endings = "rw5", .read = ReadRw5File, .claims = LooksLikeRw5,
+     .openFilters = kRw5OpenFilters},
+    {.id = "jxl", .name = "a Trimble JobXML file", .endings = "jxl", .read = ReadJobXmlFile, .claims = LooksLikeJobXml,
+     .openFilters = kJobXmlOpenFilters},
     // Before the Surveyor One reader, which would read any bytes as points:
     // pictures, documents, archives and prose are refused, and point rows
     // in text of any other name go to the text reader. Surveyor One files

@@ -142,6 +142,25 @@ TEST(Convert, ReferenceFilesThroughTextAndLandXml)
     }
 }
 
+// Instrument files through the upload formats and back: the same bytes as
+// the reference pair (their coordinates have the GSI default's three
+// decimals).
+TEST(Convert, InstrumentFilesThroughGsiAndSdr)
+{
+    TempDir dir;
+    for (const char* name : {"field.sdr", "field.jxl", "field.raw"}) {
+        const std::string input = TestData(std::string("reference/") + name);
+        for (const char* ending : {".gsi", ".sdr"}) {
+            const std::string middle = dir.Path(std::string("mid") + ending);
+            Outcome r = Convert(dir, input, middle);
+            ASSERT_EQ(r.status, 0) << name << ending << ": " << r.err;
+            r = Convert(dir, middle, dir.Path("back.asc"));
+            ASSERT_EQ(r.status, 0) << name << ending << ": " << r.err;
+            EXPECT_EQ(ReadBytes(dir.Path("back.asc")), ReadBytes(input + ".asc")) << name << " via " << ending;
+        }
+    }
+}
+
 TEST(Convert, WriterOptions)
 {
     TempDir dir;
@@ -166,6 +185,10 @@ TEST(Convert, WriterOptions)
         {"--decimals 1 " + crd + " OUT", "o.dxf", 0, " 10\r\n1000.3\r\n 20\r\n5000.5\r\n 30\r\n100.0\r\n"},
         {"--decimals 2 " + crd + " OUT", "o.asc", 2, "--decimals is an option of .xml, .dxf, .csv and .txt outputs"},
         {"--decimals 10 " + crd + " OUT", "o.csv", 2, "--decimals 10: not a whole number from 0 to 9"},
+        {"--resolution 0.0001 " + crd + " OUT", "o.gsi", 0, " 82..06+0000000050005000 "},
+        {"--order enz " + crd + " OUT", "o.sdr", 0, "08KI               11000.25         5000.5          100"},
+        {"--order nze " + crd + " OUT", "o.sdr", 2, "--order nze:"},
+        {"--resolution 0.00001 --units foot " + crd + " OUT", "o.gsi", 1, "GSI holds feet to 0.0001 ft at most"},
         {"--input-columns PENZD " + Q(dir.Path("bare.txt")) + " OUT", "o.asc", 0, "1,5000.5,1000.25,100,IP\r\n"},
         {"--input-columns p-nezdd --input-delimiter semicolon --skip-lines 1 " + Q(dir.Path("layer.txt")) + " OUT",
          "o.asc", 0, "1,5000.5,1000.25,100,IP FOUND\r\n"},
@@ -173,7 +196,7 @@ TEST(Convert, WriterOptions)
         {"--input-delimiter pipe " + crd + " OUT", "o.asc", 2, "--input-delimiter pipe: use comma"},
         {"--skip-lines -1 " + crd + " OUT", "o.asc", 2, "--skip-lines -1: not a whole number from 0 to 1000000"},
         {"--header " + crd + " OUT", "o.asc", 2, "--header is an option of .csv and .txt outputs, not of .asc"},
-        {"--units foot " + crd + " OUT", "o.csv", 2, "--units is an option of .xml outputs, not of .csv"},
+        {"--units foot " + crd + " OUT", "o.csv", 2, "--units is an option of .xml, .gsi and .sdr outputs, not of .csv"},
         {"--text-height 1 " + crd + " OUT", "o.xml", 2, "--text-height is an option of .dxf outputs"},
         {crd + " OUT", "o.pdf", 2, "must end in .asc, .csv, .txt, .xml"},
         {"--columns PZ " + crd + " OUT", "o.csv", 2, "not a column order"},

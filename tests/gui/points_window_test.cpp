@@ -1219,3 +1219,40 @@ TEST_F(WindowTest, ALongStatusIsCutVisiblyAndWhollyInItsTooltip)
     EXPECT_TRUE(shown.size() > 20 && shown.endsWith(QChar(0x2026))) << shown.toStdString();
     EXPECT_TRUE(panel->toolTip().contains(w.StatusText().toHtmlEscaped()));
 }
+
+// A field instrument download opens through the dialog's own entry, and the
+// points go back for upload as GSI-16 or SDR33 with the options asked.
+TEST_F(WindowTest, InstrumentFilesOpenAndSaveForUpload)
+{
+    std::filesystem::copy_file(TestData("reference/field.gsi"), dir.Path("field.gsi"));
+    Open("field.gsi");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].nameFilters.contains("Leica GSI Files (*.gsi) (*.gsi)"));
+    EXPECT_TRUE(asked[0].nameFilters.contains("Trimble JobXML Files (*.jxl) (*.jxl)"));
+    EXPECT_TRUE(Contains(Status(), "3 points loaded from " + dir.Path("field.gsi") + " (read as a Leica GSI file)"))
+        << Status();
+    EXPECT_TRUE(Contains(Status(), "1 observation without coordinates not read")) << Status();
+    EXPECT_EQ(w.PointData.Unit(), LinearUnit::Metre);
+
+    const auto save = [this](const std::string& name, const char* combo, const char* text) {
+        WhenModalShown([combo, text](QWidget* modal) {
+            auto* d = qobject_cast<ExportOptionsDialog*>(modal);
+            if (!d) return;
+            auto* c = d->findChild<QComboBox*>(QString::fromLatin1(combo));
+            ASSERT_NE(c, nullptr) << combo;
+            c->setCurrentIndex(c->findText(QString::fromLatin1(text)));
+            d->accept();
+        });
+        Save(name);
+    };
+    save("up.gsi", "resolution", "0.0001");
+    EXPECT_TRUE(asked.back().nameFilters.contains("Leica GSI-16 Coordinates (*.gsi) (*.gsi)"));
+    EXPECT_TRUE(ReadBytes(dir.Path("up.gsi")).starts_with(
+        "*110001+0000000000001001 81..06+0000000005123450 82..06+0000000012345670 "))
+        << ReadBytes(dir.Path("up.gsi"));
+    save("up.sdr", "order", "Easting first (ENZ)");
+    const std::string sdr = ReadBytes(dir.Path("up.sdr"));
+    ASSERT_GT(sdr.size(), 48u);
+    EXPECT_EQ(sdr.substr(40, 8), "111121\r\n");
+    EXPECT_EQ(sdr.substr(48, 36), "08KI            1001512.345         ");
+}

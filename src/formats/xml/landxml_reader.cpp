@@ -7,9 +7,7 @@
 #include <cstdio>
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
-#include <libxml/hash.h>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "formats/xml/landxml.h"
+#include "formats/xml/libxml_setup.h"
 #include "formats/load_error.h"
 #include "platform/files/binary_file.h"
 #include "platform/error.h"
@@ -31,30 +30,6 @@ constexpr size_t kMaxPointText = 4096;
 // Longer names and descriptions are cut: no point needs them, and a grid
 // cell or an output line that long helps nobody.
 constexpr size_t kMaxField = size_t{64} << 10;
-
-int ReadFromFile(void* context, char* buffer, int len)
-{
-    auto* file = static_cast<std::FILE*>(context);
-    const size_t n = std::fread(buffer, 1, static_cast<size_t>(len), file);
-    return n == 0 && std::ferror(file) ? -1 : static_cast<int>(n);
-}
-
-int CloseNothing(void*) { return 0; }
-
-xmlParserInputPtr RefuseEntity(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
-
-// Every file the parser asks for is refused, for every parse in the process.
-// The loader is one process-wide setting: set once, before the first parse,
-// and never put back, since a batch loads on several threads at once and a
-// load that restored it would open the door for another one still parsing.
-void PrepareLibxml()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        xmlInitParser();
-        xmlSetExternalEntityLoader(RefuseEntity);
-    });
-}
 
 std::string_view View(const xmlChar* s)
 {
@@ -165,23 +140,9 @@ private:
         return std::string(text);
     }
 
-    // Entities let a few kilobytes expand to gigabytes: an attribute that
-    // keeps its references is expanded when its value is asked for, by
-    // tree functions that libxml2 2.9's amplification checks do not cover
-    // (a 174 KB file gave a 1 GB description). A LandXML file has no use
-    // for entities, so a document that declares any is refused before its
-    // first point is read; the parser has then parsed the declarations but
-    // expanded nothing.
-    void RefuseEntities()
-    {
-        const xmlNode* node = xmlTextReaderCurrentNode(reader_);
-        if (!node || node->type != XML_DTD_NODE) return;
-        const auto* dtd = reinterpret_cast<const xmlDtd*>(node);
-        for (void* table : {dtd->entities, dtd->pentities})
-            if (table && xmlHashSize(static_cast<xmlHashTablePtr>(table)) > 0)
-                FailFile(file_, "the document declares XML entities, which a LandXML point file has no use "
-                                "for and which could expand it without bound");
-    }
+    // A document that declares entities is refused before its first point
+    // is read (libxml_setup.h says why).
+    void RefuseEntities() { tessaly::RefuseEntities(reader_, file_, "a LandXML point file"); }
 
     // The unit of <Units><Metric linearUnit="meter"/></Units> or of its
     // Imperial sibling, the first one the document gives.
