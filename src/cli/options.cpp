@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "formats/gis/gis.h"
 #include "platform/error.h"
 
 namespace tessaly::cli {
@@ -15,7 +16,8 @@ namespace {
 // The options that take a value.
 constexpr std::string_view kValued[] = {"--input-columns", "--input-delimiter", "--skip-lines", "--columns",
                                         "--delimiter",     "--encoding",        "--units",      "--text-height",
-                                        "--output-dir",    "--to",              "--jobs"};
+                                        "--output-dir",    "--to",              "--jobs",       "--crs",
+                                        "--to-crs"};
 
 std::optional<LinearUnit> ParseUnits(std::string_view word)
 {
@@ -151,6 +153,9 @@ CommandLine ParseCommandLine(int argc, char** argv)
             o.textHeight = ParseHeight(value);
             if (!o.textHeight) return fail("--text-height " + value + ": not a positive number");
             take(o.dxfOption);
+        } else if (name == "--crs" || name == "--to-crs") {
+            if (!IsCrsDefinitionText(value)) return fail(name + " needs a coordinate reference system (EPSG:2263)");
+            (name == "--crs" ? o.crs : o.toCrs) = value;
         } else if (name == "--output-dir") {
             if (value.empty()) return fail("--output-dir needs a folder");
             line.outputDir = value;
@@ -176,7 +181,7 @@ CommandLine ParseCommandLine(int argc, char** argv)
 
 std::string OutputMisfit(const Format* writer, const ConvertOptions& options)
 {
-    if (!writer) return "the output name must end in .asc, .csv, .txt, .xml or .dxf";
+    if (!writer) return "the output name must end in .asc, .csv, .txt, .xml, .dxf, .geojson, .json, .kml, .shp or .gpkg";
     const std::string kind = writer->id;
     const bool text = kind == "csv" || kind == "txt";
     const std::string* misfit = !text && !options.textOption.empty()        ? &options.textOption

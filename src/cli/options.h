@@ -22,6 +22,9 @@ struct ConvertOptions {
     bool lf = false;                          // --lf
     std::optional<LinearUnit> units;          // --units
     std::optional<double> textHeight;         // --text-height
+    // Every input and output: the points' coordinate reference system, and
+    // the one to write them in ("" when not given).
+    std::string crs, toCrs;  // --crs, --to-crs
 
     // The first option given for each kind of output, to name in a usage
     // error when the output is of another kind ("" when none was given).

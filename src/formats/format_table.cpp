@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "formats/formats.h"
+#include "formats/gis/gis.h"
 #include "platform/error.h"
 #include "platform/files/file_kind.h"
 #include "platform/text/text_rules.h"
@@ -55,6 +56,13 @@ ExportReport WriteDxf(const PointTable& table, const std::string& file, const Wr
     return WriteDxfFile(table, file, options.dxf);
 }
 
+// The GIS writers take their options by name.
+template <ExportReport (*Write)(const PointTable&, const std::string&, const OptionValues&)>
+ExportReport Gis(const PointTable& table, const std::string& file, const WriteOptions&)
+{
+    return Write(table, file, {});
+}
+
 const Format kFormats[] = {
     {"crd", "an Orvelle coordinate file", "crd", Plain<ReadCrdFile>, nullptr},
     {"coo", "a COGO points file", "coo", Plain<ReadCooFile>, nullptr},
@@ -67,6 +75,11 @@ const Format kFormats[] = {
     {"text", "a delimited text point file", "asc csv txt", ReadText, nullptr, LooksLikeText},
     {"xml", "a LandXML point file", "xml", ReadLandXmlPoints, WriteLandXml, LooksLikeText},
     {"dxf", "a DXF drawing", "dxf", ReadDxfFile, WriteDxf},
+    // Under *.json only JSON that names a Feature: other JSON is refused below.
+    {"geojson", "a GeoJSON file (WGS 84)", "geojson json", ReadGisFile, Gis<WriteGeoJsonFile>, LooksLikeGeoJson},
+    {"kml", "a KML file (WGS 84)", "kml", ReadGisFile, Gis<WriteKmlFile>},
+    {"shp", "an ESRI Shapefile", "shp", ReadGisFile, Gis<WriteShapefile>},
+    {"gpkg", "a GeoPackage", "gpkg", ReadGisFile, Gis<WriteGeoPackageFile>},
     // Before the Surveyor One reader, which would read any bytes as points:
     // pictures, documents, archives and prose are refused, and point rows
     // in text of any other name go to the text reader. Surveyor One files
