@@ -5,9 +5,11 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/gis/gis.h"
+#include "formats/xml/landxml.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
 
@@ -65,6 +67,22 @@ TEST(Crs, UnitThatDisagreesWithThePointsIsSaid)
     EXPECT_EQ(AssignCrs(table, "EPSG:32618"), "");
     table.Clear();
     EXPECT_EQ(table.Crs(), "");
+}
+
+// A LandXML file names its CRS by its EPSG code; a code that is no number is
+// said and left.
+TEST(Crs, LandXmlCarriesItsEpsgCode)
+{
+    TempDir dir;
+    for (const auto& [attribute, crs, notices] :
+         {std::tuple{"epsgCode=\" 2263\"", "EPSG:2263", 0u}, std::tuple{"epsgCode=\"x\"", "", 1u}}) {
+        WriteBytes(dir.Path("p.xml"), std::string("<LandXML><CoordinateSystem ") + attribute +
+                                          "/><Units><Metric linearUnit=\"meter\"/></Units>"
+                                          "<CgPoints><CgPoint name=\"1\">1 2</CgPoint></CgPoints></LandXML>");
+        PointTable table;
+        EXPECT_EQ(ReadLandXml(table, dir.Path("p.xml")).notices.size(), notices);
+        EXPECT_EQ(table.Crs(), crs);
+    }
 }
 
 // The published vector of EPSG:2263, then the same points against cs2cs for

@@ -1,0 +1,52 @@
+// Coordinate transforms and the GIS writers on 10000 points. The first
+// transform of a pair of CRSs looks them up in PROJ's database; each figure
+// is of the repeated work after that (TransformTable keeps the operation).
+#include <benchmark/benchmark.h>
+
+#include "formats/gis/gis.h"
+#include "support/fixtures.h"
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+namespace {
+constexpr int kPoints = 10000;
+
+PointTable StatePlane()
+{
+    PointTable table;
+    for (int i = 0; i < kPoints; ++i)
+        table.AddPoint({Cell(std::to_string(i + 1)), Cell(170000 + i * 0.5), Cell(980000 + i * 0.25),
+                        Cell(10 + (i % 100) * 0.01), Cell(std::string("IP"))});
+    table.SetCrs("EPSG:2263");
+    return table;
+}
+
+void BM_TransformTable(benchmark::State& state)
+{
+    const PointTable start = StatePlane();
+    PointTable warm = start;
+    TransformTable(warm, "EPSG:4326");
+    for (auto _ : state) {
+        state.PauseTiming();
+        PointTable table = start;
+        state.ResumeTiming();
+        TransformTable(table, "EPSG:4326");
+        benchmark::DoNotOptimize(table);
+    }
+}
+
+template <ExportReport (*Write)(const PointTable&, const std::string&, const OptionValues&)>
+void BM_Write(benchmark::State& state, const char* name)
+{
+    static TempDir dir;
+    const PointTable table = StatePlane();
+    for (auto _ : state) Write(table, dir.Path(name), {});
+}
+}  // namespace
+
+BENCHMARK(BM_TransformTable)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK_CAPTURE(BM_Write<WriteGeoJsonFile>, geojson, "p.geojson")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Write<WriteKmlFile>, kml, "p.kml")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Write<WriteShapefile>, shp, "p.shp")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Write<WriteGeoPackageFile>, gpkg, "p.gpkg")->Unit(benchmark::kMillisecond);
