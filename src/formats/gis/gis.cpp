@@ -11,11 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "formats/gis/gis_module.h"
@@ -123,18 +125,31 @@ struct Coordinates {
     int32_t leftOut = 0;
 };
 
+// The coordinate CELL holds, as CoordinateText takes it; TEXT is scratch.
+bool Coordinate(const Cell& cell, std::string& text, double& value)
+{
+    if (IsNumber(cell)) {
+        value = std::get<double>(cell);
+        return std::isfinite(value);
+    }
+    if (!CoordinateText(cell, text)) return false;
+    value = std::strtod(text.c_str(), nullptr);
+    return true;
+}
+
 Coordinates CoordinatesOf(const PointTable& table)
 {
     Coordinates out;
     std::string north, east;
     for (int32_t row : table.RowsToSave()) {
-        if (!CoordinateText(table.Get(ColNorthing, row), north) || !CoordinateText(table.Get(ColEasting, row), east)) {
+        double y = 0, x = 0;
+        if (!Coordinate(table.Get(ColNorthing, row), north, y) || !Coordinate(table.Get(ColEasting, row), east, x)) {
             ++out.leftOut;
             continue;
         }
         out.rows.push_back(row);
-        out.y.push_back(std::strtod(north.c_str(), nullptr));
-        out.x.push_back(std::strtod(east.c_str(), nullptr));
+        out.y.push_back(y);
+        out.x.push_back(x);
     }
     return out;
 }
@@ -180,7 +195,26 @@ std::vector<std::string> Move(const PointTable& table, Coordinates& c, const std
 
 void RefuseGisModule(std::string why) { Refusal() = std::move(why); }
 
+namespace {
+CrsInfo AskProj(const std::string& given);
+}
+
 CrsInfo DescribeCrs(const std::string& given)
+{
+    // What PROJ said of a definition does not change: each is asked once.
+    static std::mutex mutex;
+    static std::map<std::string, CrsInfo, std::less<>> known;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (const auto found = known.find(given); found != known.end()) return found->second;
+    }
+    CrsInfo info = AskProj(given);
+    const std::lock_guard<std::mutex> lock(mutex);
+    return known.emplace(given, std::move(info)).first->second;
+}
+
+namespace {
+CrsInfo AskProj(const std::string& given)
 {
     // A PROJ string names a CRS once it says so ("+proj=utm +zone=18").
     std::string definition(TrimBlanksAndTabs(given));
@@ -198,6 +232,7 @@ CrsInfo DescribeCrs(const std::string& given)
     info.geographic = crs.geographic != 0;
     return info;
 }
+}  // namespace
 
 std::vector<CrsRow> SearchCrs(const std::string& text, int limit)
 {

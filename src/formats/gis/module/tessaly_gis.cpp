@@ -36,12 +36,16 @@ void Copy(char* to, size_t size, const char* from)
 // several): each thread keeps its own, with the transforms it has made.
 struct ProjThread {
     PJ_CONTEXT* context = proj_context_create();
-    std::map<std::pair<std::string, std::string>, PJ*> operations;
+    struct Operation {
+        PJ* pj = nullptr;
+        bool vertical = false;  // both CRSs have a vertical axis: Z moves too
+    };
+    std::map<std::pair<std::string, std::string>, Operation> operations;
     // PROJ's own log would print on stderr what the caller says itself.
     ProjThread() { proj_log_level(context, PJ_LOG_NONE); }
     ~ProjThread()
     {
-        for (auto& [key, op] : operations) proj_destroy(op);
+        for (auto& [key, op] : operations) proj_destroy(op.pj);
         proj_context_destroy(context);
     }
     std::string LastError() const { return proj_context_errno_string(context, proj_context_errno(context)); }
@@ -162,20 +166,22 @@ int Transform(const char* from, const char* to, size_t n, double* x, double* y, 
     info->accuracy = -1;
     ProjThread& proj = Proj();
     PJ_CONTEXT* ctx = proj.context;
-    PJ*& op = proj.operations[{from, to}];
-    if (!op) {
+    ProjThread::Operation& cached = proj.operations[{from, to}];
+    if (!cached.pj) {
         proj_context_errno(ctx);
         PjPtr raw = Own(proj_create_crs_to_crs(ctx, from, to, nullptr));
-        if (raw) op = proj_normalize_for_visualization(ctx, raw.get());
-        if (!op) {
+        if (raw) cached.pj = proj_normalize_for_visualization(ctx, raw.get());
+        if (!cached.pj) {
             proj.operations.erase({from, to});
             error(context, (std::string("PROJ finds no transform from ") + from + " to " + to + " (" +
                             proj.LastError() + ")")
                                .c_str());
             return 1;
         }
+        cached.vertical = HasVertical(ctx, from) && HasVertical(ctx, to);
     }
-    const bool vertical = z && HasVertical(ctx, from) && HasVertical(ctx, to);
+    PJ* op = cached.pj;
+    const bool vertical = z && cached.vertical;
     proj_errno_reset(op);
     proj_trans_generic(op, PJ_FWD, x, sizeof(double), n, y, sizeof(double), n, vertical ? z : nullptr,
                        vertical ? sizeof(double) : 0, vertical ? n : 0, nullptr, 0, 0);
