@@ -43,6 +43,14 @@ constexpr const char* kExt = ".csv";
 constexpr const char* kExt = ".xml";
 #elif defined(TESSALY_FUZZ_DXF)
 constexpr const char* kExt = ".dxf";
+// The GIS readers: GDAL parses (it is not instrumented here); what is
+// fuzzed is what Tessaly makes of whatever GDAL hands back.
+#elif defined(TESSALY_FUZZ_GEOJSON)
+constexpr const char* kExt = ".geojson";
+#elif defined(TESSALY_FUZZ_KML)
+constexpr const char* kExt = ".kml";
+#elif defined(TESSALY_FUZZ_GPKG)
+constexpr const char* kExt = ".gpkg";
 #else
 constexpr const char* kExt = ".pts";
 #endif
