@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -48,8 +49,7 @@ std::string ProgramFolder()
 constexpr char kModuleName[] = "tessaly-gis.so";
 
 // The module beside the program (the build tree), or where an installation
-// keeps it: PREFIX/lib/tessaly/ for programs in PREFIX/bin/. TESSALY_GIS_MODULE
-// names another.
+// keeps it, PREFIX/lib/tessaly/. TESSALY_GIS_MODULE names another.
 const TessalyGisApi& Module()
 {
     static std::once_flag once;
@@ -59,11 +59,13 @@ const TessalyGisApi& Module()
     std::call_once(once, [] {
         std::vector<std::string> tried;
         if (const char* named = std::getenv("TESSALY_GIS_MODULE"); named && *named) tried.emplace_back(named);
-        const std::string folder = ProgramFolder();
+        // PREFIX/bin/ holds the programs, PREFIX/libexec/tessaly/ the
+        // converter's twin: PREFIX/lib/tessaly is one or two folders up.
+        std::string folder = ProgramFolder();
         tried.push_back(folder + kModuleName);
-        if (folder.size() > 1) {
-            const std::string bin = folder.substr(0, folder.size() - 1);
-            tried.push_back(bin.substr(0, bin.rfind('/') + 1) + "lib/tessaly/" + kModuleName);
+        for (int up = 0; up < 2 && folder.size() > 1; ++up) {
+            folder = folder.substr(0, folder.rfind('/', folder.size() - 2) + 1);
+            tried.push_back(folder + "lib/tessaly/" + kModuleName);
         }
         std::string why;
         for (const std::string& path : tried) {
@@ -125,6 +127,15 @@ struct Coordinates {
     int32_t leftOut = 0;
 };
 
+// The number TEXT (a decimal number, CoordinateText's) in any locale: the
+// window runs under the user's, where strtod may want a decimal comma.
+bool Parse(std::string_view text, double& value)
+{
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+}
+
 // The coordinate CELL holds, as CoordinateText takes it; TEXT is scratch.
 bool Coordinate(const Cell& cell, std::string& text, double& value)
 {
@@ -133,8 +144,7 @@ bool Coordinate(const Cell& cell, std::string& text, double& value)
         return std::isfinite(value);
     }
     if (!CoordinateText(cell, text)) return false;
-    value = std::strtod(text.c_str(), nullptr);
-    return true;
+    return Parse(text, value);
 }
 
 Coordinates CoordinatesOf(const PointTable& table)
@@ -281,6 +291,21 @@ std::vector<std::string> TransformTable(PointTable& table, const std::string& to
     return notices;
 }
 
+bool TransformPoint(const std::string& from, const std::string& to, double& x, double& y)
+{
+    try {
+        const TessalyGisApi& api = Module();
+        TessalyGisTransformInfo info{};
+        Sink sink;
+        // A point PROJ cannot move comes back as HUGE_VAL.
+        const int status =
+            api.transform(from.c_str(), to.c_str(), 1, &x, &y, nullptr, &info, &sink, Sink::Error, [](void*, size_t) {});
+        return status == 0 && std::isfinite(x) && std::isfinite(y) && x != HUGE_VAL;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
 std::vector<std::string> ApplyCrs(PointTable& table, const std::string& crs)
 {
     if (table.Crs().empty()) {
@@ -390,9 +415,8 @@ Outgoing OutgoingPoints(const PointTable& table)
         p.name = CellText(table.Get(ColPoint, row));
         p.description = CellText(table.Get(ColDescription, row));
         const Cell& z = table.Get(ColElevation, row);
-        p.hasZ = CoordinateText(z, elevation);
-        if (p.hasZ) p.z = std::strtod(elevation.c_str(), nullptr);
-        else if (!TrimBlanksAndTabs(CellText(z)).empty()) ++out.elevationsLeftOut;
+        p.hasZ = Coordinate(z, elevation, p.z);
+        if (!p.hasZ && !TrimBlanksAndTabs(CellText(z)).empty()) ++out.elevationsLeftOut;
         out.points.push_back(std::move(p));
     }
     return out;

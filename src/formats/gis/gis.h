@@ -50,6 +50,10 @@ std::string AssignCrs(PointTable& table, const std::string& definition);
 // the CRS's area): the message names the points.
 std::vector<std::string> TransformTable(PointTable& table, const std::string& to);
 
+// Moves one point (X easting or longitude, Y northing or latitude) from FROM
+// to TO; false when PROJ cannot (or the module is not there).
+bool TransformPoint(const std::string& from, const std::string& to, double& x, double& y);
+
 // The CRS a reading asks for (--crs): a table without a CRS takes it; a
 // table whose file gave another one is moved to it. Returns the notices.
 std::vector<std::string> ApplyCrs(PointTable& table, const std::string& crs);
