@@ -67,6 +67,8 @@ TEST(Crs, UnitThatDisagreesWithThePointsIsSaid)
     EXPECT_EQ(AssignCrs(table, "EPSG:32618"), "");
     table.Clear();
     EXPECT_EQ(table.Crs(), "");
+    EXPECT_EQ(AssignCrs(table, "EPSG:2263"), "");
+    EXPECT_EQ(table.Unit(), LinearUnit::UsSurveyFoot);
 }
 
 // A LandXML file names its CRS by its EPSG code; a code that is no number is
@@ -82,6 +84,11 @@ TEST(Crs, LandXmlCarriesItsEpsgCode)
         PointTable table;
         EXPECT_EQ(ReadLandXml(table, dir.Path("p.xml")).notices.size(), notices);
         EXPECT_EQ(table.Crs(), crs);
+        // Written back (its unit unchanged) and read again.
+        WriteLandXmlFile(table, dir.Path("q.xml"), {});
+        PointTable again;
+        ReadLandXml(again, dir.Path("q.xml"));
+        EXPECT_EQ(again.Crs(), crs);
     }
 }
 

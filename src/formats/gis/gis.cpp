@@ -268,6 +268,8 @@ std::string AssignCrs(PointTable& table, const std::string& definition)
 {
     const CrsInfo crs = DescribeCrs(definition);
     table.SetCrs(crs.definition);
+    // The CRS says the unit of points whose file did not.
+    if (table.Unit() == LinearUnit::Unknown) table.SetUnit(CrsLinearUnit(crs));
     if (table.Unit() == LinearUnit::Unknown || crs.unit.empty() || CrsLinearUnit(crs) == table.Unit()) return "";
     return "the points are in " + std::string(UnitName(table.Unit())) + " but " + crs.definition + " (" + crs.name +
            ") is in " + (crs.geographic ? "degrees" : crs.unit) + "; the coordinates are taken as they are";

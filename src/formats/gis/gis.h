@@ -38,8 +38,9 @@ std::vector<CrsRow> SearchCrs(const std::string& text, int limit);
 LinearUnit CrsLinearUnit(const CrsInfo& crs);
 
 // Sets TABLE's CRS to DEFINITION (its EPSG code when PROJ's database knows
-// it) without moving the points; returns the notice that the CRS's unit is
-// not the points' known unit, or "".
+// it) without moving the points, and the points' unit to the CRS's when it
+// was unknown; returns the notice that the CRS's unit is not the points'
+// known unit, or "".
 std::string AssignCrs(PointTable& table, const std::string& definition);
 
 // Moves TABLE's points (the rows RowsToSave names with a numeric northing and
@@ -69,6 +70,12 @@ ExportReport WriteKmlFile(const PointTable& table, const std::string& file, cons
 // .shx, .dbf, .cpg and .prj go beside it.
 ExportReport WriteShapefile(const PointTable& table, const std::string& file, const OptionValues& options = {});
 ExportReport WriteGeoPackageFile(const PointTable& table, const std::string& file, const OptionValues& options = {});
+
+// The Open and Save dialogs' entries of the four formats.
+inline const FilterEntry kGeoJsonFilters[] = {{kLaterPlace, "GeoJSON (*.geojson;*.json)|*.geojson;*.json"}};
+inline const FilterEntry kKmlFilters[] = {{kLaterPlace, "KML (*.kml)|*.kml"}};
+inline const FilterEntry kShapefileFilters[] = {{kLaterPlace, "ESRI Shapefile (*.shp)|*.shp"}};
+inline const FilterEntry kGeoPackageFilters[] = {{kLaterPlace, "GeoPackage (*.gpkg)|*.gpkg"}};
 
 // The options every reading and writing takes, whatever the format: the
 // points' CRS (--crs) and the CRS to write them in (--to-crs).
