@@ -136,6 +136,10 @@ TEST(Crs, PointsThatCannotBeMovedAreNamedAndNothingMoves)
     }
     EXPECT_EQ(Number(table, ColEasting, 0), 500000);
     EXPECT_EQ(table.Crs(), "EPSG:32618");
+    // A projection without an inverse moves nothing.
+    PointTable noInverse = OnePoint("+proj=lask +ellps=WGS84 +type=crs", 1000, 1000);
+    EXPECT_THROW(TransformTable(noInverse, "EPSG:4326"), Error);
+    EXPECT_EQ(Number(noInverse, ColEasting, 0), 1000);
     PointTable none;
     EXPECT_THROW(TransformTable(none, "EPSG:4326"), Error);
     EXPECT_THROW(TransformTable(table, "EPSG:999999"), Error);

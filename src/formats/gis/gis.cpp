@@ -184,9 +184,11 @@ std::vector<std::string> Move(const PointTable& table, Coordinates& c, const std
     if (!sink.indices.empty()) {
         std::vector<int32_t> rows;
         for (size_t i : sink.indices) rows.push_back(c.rows[i]);
-        throw Error(Counted(static_cast<int64_t>(rows.size()), "point", "points") +
-                    " cannot be transformed from " + from + " to " + to +
-                    " (outside the area the coordinate systems cover): " + PointList(table, rows));
+        // Outside the area the CRSs cover, mostly; a CRS whose projection
+        // has no inverse fails every point, and PROJ says so.
+        const std::string why = *info.failure ? std::string(info.failure) : "outside the area the systems cover";
+        throw Error(Counted(static_cast<int64_t>(rows.size()), "point", "points") + " cannot be transformed from " +
+                    from + " to " + to + " (" + why + "): " + PointList(table, rows));
     }
     std::vector<std::string> notices;
     if (info.ballpark)

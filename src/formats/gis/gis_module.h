@@ -37,6 +37,7 @@ struct TessalyGisTransformInfo {
     char operation[256];  // the operation PROJ used for the last point
     double accuracy;      // its stated accuracy in metres; -1 when none is stated
     int ballpark;         // 1: PROJ had no real transformation and guessed
+    char failure[256];    // PROJ's word on the last point it could not move; "" when none
 };
 
 // Receives a text: an error's message, a CRS definition, a notice.

@@ -185,11 +185,16 @@ int Transform(const char* from, const char* to, size_t n, double* x, double* y, 
     proj_errno_reset(op);
     proj_trans_generic(op, PJ_FWD, x, sizeof(double), n, y, sizeof(double), n, vertical ? z : nullptr,
                        vertical ? sizeof(double) : 0, vertical ? n : 0, nullptr, 0, 0);
+    bool anyFailed = false;
     for (size_t i = 0; i < n; ++i)
         if (!std::isfinite(x[i]) || !std::isfinite(y[i]) || x[i] == HUGE_VAL || y[i] == HUGE_VAL) {
             x[i] = y[i] = HUGE_VAL;
+            anyFailed = true;
             failed(context, i);
         }
+    if (anyFailed)
+        if (const int code = proj_errno(op); code != 0)
+            Copy(info->failure, sizeof info->failure, proj_context_errno_string(ctx, code));
     PjPtr used = Own(n > 0 ? proj_trans_get_last_used_operation(op) : nullptr);
     PJ* described = used ? used.get() : op;
     if (proj_get_type(described) != PJ_TYPE_OTHER_COORDINATE_OPERATION || used) {
