@@ -118,7 +118,7 @@ void Load(benchmark::State& state, const std::string& path, int32_t expected = k
 
 // The writer that NAME chooses, with OPTIONS, on the points of the coordinate
 // file.
-void Write(benchmark::State& state, const std::string& name, const WriteOptions& options = {})
+void Write(benchmark::State& state, const std::string& name, const OptionValues& options = {})
 {
     PointTable table;
     ReadCrdFile(table, CrdFile());
@@ -150,10 +150,7 @@ void BM_LoadLandXml(benchmark::State& state) { Load(state, LandXmlFile()); }
 void BM_WriteAsc(benchmark::State& state) { Write(state, "out.asc"); }
 void BM_WriteText(benchmark::State& state)
 {
-    WriteOptions options;
-    options.text = TextWriteOptions{};
-    options.text->header = true;
-    Write(state, "out.csv", options);
+    Write(state, "out.csv", {{"header", "yes"}});
 }
 void BM_WriteLandXml(benchmark::State& state) { Write(state, "out.xml"); }
 void BM_WriteDxf(benchmark::State& state) { Write(state, "out.dxf"); }

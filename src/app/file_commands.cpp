@@ -1,8 +1,6 @@
 // The File menu: Open, Save, Exit, and the question about unsaved changes
 // that Open, Exit and closing the window ask first.
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -19,6 +17,7 @@
 #include "app/points_window.h"
 #include "formats/formats.h"
 #include "platform/error.h"
+#include "app/export_dialog.h"
 #include "app/text_dialogs.h"
 
 namespace tessaly {
@@ -29,46 +28,16 @@ QString Native(const std::string& text) { return QFile::decodeName(QByteArray::f
 // What the chosen reader takes the file for, as the status bar says it.
 QString FormatOf(const Format& reader) { return QString::fromLatin1(reader.name); }
 
-// Asks for the options of the writer WRITER chooses for NAME: the text
-// options for *.csv and *.txt, the units for *.xml, the text height for
-// *.dxf, in one export options dialog. Nothing to ask for *.asc. Empty on
-// Cancel. The units offered first are those of the points (UNIT) when known:
-// another choice converts the coordinates.
-std::optional<WriteOptions> AskWriteOptions(const Format& writer, const std::string& name, LinearUnit unit,
+// Asks for the options of WRITER for NAME in the export options dialog;
+// nothing to ask when it has none. Empty on Cancel. UNIT is the points'
+// unit, offered first.
+std::optional<OptionValues> AskWriteOptions(const Format& writer, const std::string& name, LinearUnit unit,
                                             QWidget* parent)
 {
-    WriteOptions options;
-    const std::string_view id = writer.id;
-    if (id == "asc") return options;
-    ExportOptionsDialog dialog(name, parent);
-    QComboBox* units = nullptr;
-    QDoubleSpinBox* height = nullptr;
-    if (id == "xml") {
-        units = new QComboBox(&dialog);
-        units->setObjectName(QStringLiteral("units"));
-        for (const LinearUnit u : {LinearUnit::Metre, LinearUnit::UsSurveyFoot, LinearUnit::Foot}) {
-            QString text = QString::fromLatin1(UnitName(u).data(), static_cast<qsizetype>(UnitName(u).size()));
-            text[0] = text[0].toUpper();
-            if (u == unit) text += QStringLiteral(" (the points' unit)");
-            else if (unit != LinearUnit::Unknown) text += QStringLiteral(" (converted)");
-            units->addItem(text, static_cast<int>(u));
-        }
-        const LinearUnit offered = unit != LinearUnit::Unknown ? unit : LastChoices().units;
-        units->setCurrentIndex(units->findData(static_cast<int>(offered)));
-        dialog.AddSection(QStringLiteral("LandXML"))->addRow(QStringLiteral("&Units:"), units);
-    } else if (id == "dxf") {
-        height = new QDoubleSpinBox(&dialog);
-        height->setObjectName(QStringLiteral("textHeight"));
-        height->setDecimals(3);
-        height->setRange(0.001, 1000000);
-        height->setValue(LastChoices().textHeight);
-        dialog.AddSection(QStringLiteral("DXF"))->addRow(QStringLiteral("&Text height:"), height);
-    }
+    if (writer.writeOptions.empty()) return OptionValues{};
+    ExportOptionsDialog dialog(writer, name, unit, parent);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    if (dialog.HasTextOptions()) options.text = dialog.TextOptions();
-    if (units) options.landXml.units = LastChoices().units = static_cast<LinearUnit>(units->currentData().toInt());
-    if (height) options.dxf.textHeight = LastChoices().textHeight = height->value();
-    return options;
+    return dialog.Values();
 }
 
 // True when A and B name one existing file (links included).
@@ -117,16 +86,7 @@ bool PointsWindow::MayDiscardChanges()
 void PointsWindow::mnuOpen_Click()
 {
     if (!MayDiscardChanges()) return;
-    std::string filter = "All Files (*.*)|*.*|";
-    filter += "Autodesk LDD Point Database (*.mdb)|*.mdb|";
-    filter += "Marrowby COGO Points (*.coo)|*.coo|";
-    filter += "Orvelle Coordinate Files (*.crd)|*.crd|";
-    filter += "Orvelle Grid Files (*.grd)|*.grd|";
-    filter += "Surveyor One Coordinates (*.*)|*.*|";
-    filter += "TDS Coordinate Files (*.cr5)|*.cr5|";
-    filter += "ASCII Point Files (*.asc;*.csv;*.txt)|*.asc;*.csv;*.txt|";
-    filter += "LandXML Points (*.xml)|*.xml|";
-    filter += "DXF Drawing (*.dxf)|*.dxf|";
+    const std::string filter = OpenFilter();
     CommonDialog1.CancelError = true;
     try {
         CommonDialog1.Filter = filter;
@@ -184,9 +144,7 @@ void PointsWindow::LoadPoints(const std::string& name, const Format& reader, con
         else
             status = QStringLiteral("%1 loaded from %2 (read as %3)")
                          .arg(Points(PointData.CurrItems()), Native(QuotedName(name)), FormatOf(reader));
-        if (report.skipped > 0)
-            status += QStringLiteral("; %1 without coordinates skipped").arg(Points(report.skipped));
-        for (const std::string& notice : report.notices) status += QStringLiteral("; ") + QString::fromStdString(notice);
+        for (const std::string& clause : Clauses(report)) status += QStringLiteral("; ") + QString::fromStdString(clause);
     } catch (...) {
         failed = true;
         status = QStringLiteral("%1 in the table; the load stopped: %2 (read as %3)")
@@ -225,12 +183,7 @@ bool PointsWindow::SaveCommand()
     // The row being edited belongs to what is saved.
     DBGrid1->Update();
 
-    std::string filter = "All Files (*.*)|*.*|";
-    filter += "ASCII PNEZD Coordinates (*.asc)|*.asc|";
-    filter += "Comma Delimited Points (*.csv)|*.csv|";
-    filter += "Text Points (*.txt)|*.txt|";
-    filter += "LandXML Points (*.xml)|*.xml|";
-    filter += "DXF Drawing (*.dxf)|*.dxf|";
+    const std::string filter = SaveFilter();
     CommonDialog1.CancelError = true;
     try {
         CommonDialog1.Filter = filter;
@@ -240,8 +193,8 @@ bool PointsWindow::SaveCommand()
         if (name.empty()) return false;
         const Format* writer = ChooseWriter(name);
         if (!writer) {
-            ShowFailure(QStringLiteral("Nothing saved: %1 does not end in .asc, .csv, .txt, .xml or .dxf")
-                            .arg(Native(QuotedName(name))));
+            ShowFailure(QStringLiteral("Nothing saved: %1 does not end in %2")
+                            .arg(Native(QuotedName(name)), QString::fromStdString(WriterEndings())));
             return false;
         }
         if (ReadOnly(Native(name))) {
@@ -251,7 +204,7 @@ bool PointsWindow::SaveCommand()
         const bool overPartly = SameFile(name, partlySource_);
         const bool overBeyond = SameFile(name, beyondSource_);
         if (!MayReplaceSource(name)) return false;
-        const std::optional<WriteOptions> options = AskWriteOptions(*writer, name, PointData.Unit(), this);
+        const std::optional<OptionValues> options = AskWriteOptions(*writer, name, PointData.Unit(), this);
         if (!options) return false;  // Cancel: nothing is written
         SavePoints(name, *options);
         // The file now holds just the table's points.
@@ -267,7 +220,7 @@ bool PointsWindow::SaveCommand()
     return false;
 }
 
-void PointsWindow::SavePoints(const std::string& name, const WriteOptions& options)
+void PointsWindow::SavePoints(const std::string& name, const OptionValues& options)
 {
     const RowList rows = PointData.RowsToSave();
     const ExportReport report = ChooseWriter(name)->write(PointData, name, options);
@@ -280,13 +233,7 @@ void PointsWindow::SavePoints(const std::string& name, const WriteOptions& optio
     EditHistory.setClean();
     UpdateSummary();
     QString status = QStringLiteral("%1 saved to %2").arg(Points(report.written), Native(QuotedName(name)));
-    if (report.leftOut > 0)
-        status += QStringLiteral("; %1 left out: the northing or easting is not a number")
-                      .arg(Count(report.leftOut, "row", "rows"));
-    if (report.elevationsLeftOut > 0)
-        status += QStringLiteral("; %1 left out: not a number")
-                      .arg(Count(report.elevationsLeftOut, "elevation", "elevations"));
-    for (const std::string& notice : report.notices) status += QStringLiteral("; ") + QString::fromStdString(notice);
+    for (const std::string& clause : Clauses(report)) status += QStringLiteral("; ") + QString::fromStdString(clause);
     if (marked > 0)
         status += QStringLiteral("; %1 with a northing, easting or elevation that is not a number")
                       .arg(Count(marked, "row", "rows"));

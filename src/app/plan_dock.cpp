@@ -11,7 +11,7 @@
 namespace tessaly {
 
 PlanDock::PlanDock(QMainWindow* window, const PointTable& table, QAbstractItemView* grid, QAction* exportImage)
-    : QDockWidget(QStringLiteral("Plan"), window),
+    : QDockWidget(tr("Plan"), window),
       ExportDialog(window),
       window_(window),
       view_(new PlanView),
@@ -36,7 +36,7 @@ PlanDock::PlanDock(QMainWindow* window, const PointTable& table, QAbstractItemVi
     hide();
 
     QAction* show = toggleViewAction();
-    show->setText(QStringLiteral("&Plan"));
+    show->setText(tr("&Plan"));
     show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(show, &QAction::toggled, this, &PlanDock::Shown);
     export_->setEnabled(false);
@@ -53,19 +53,14 @@ QString PlanDock::StatusText() const { return status_->text(); }
 void PlanDock::Shown(bool on)
 {
     export_->setEnabled(on);
-    if (on && !widened_ && !isFloating() && !(window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
-        before_ = window_->size();
-        const QRect screen = window_->screen()->availableGeometry();
-        const int frame = window_->frameGeometry().width() - window_->width();
-        const int wanted = view_->sizeHint().width();
-        const int width = std::max(before_.width(), std::min(before_.width() + wanted, screen.width() - frame));
-        window_->resize(width, before_.height());
-        if (window_->frameGeometry().right() > screen.right())
-            window_->move(std::max(screen.left(), screen.right() + 1 - window_->frameGeometry().width()), window_->y());
-        window_->resizeDocks({this}, {std::max(wanted / 2, width - before_.width())}, Qt::Horizontal);
-        widenedTo_ = window_->size();
-        widened_ = true;
-    } else if (!on && widened_) {
+    if (on) {
+        // The first showing is docked, whatever the window system made of it.
+        if (!shownBefore_ && isFloating()) setFloating(false);
+        shownBefore_ = true;
+        if (isFloating()) return;
+        if (!widened_ && !(window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) Widen();
+        window_->resizeDocks({this}, {window_->width() / 3}, Qt::Horizontal);
+    } else if (widened_) {
         // Unless the user has sized the window since, it goes back to the
         // width it had.
         if (window_->size() == widenedTo_) window_->resize(before_);
@@ -73,21 +68,36 @@ void PlanDock::Shown(bool on)
     }
 }
 
+// The window grows by half its width, as far as the screen allows: the plan
+// then takes a third of it and the grid keeps its room.
+void PlanDock::Widen()
+{
+    before_ = window_->size();
+    const QRect screen = window_->screen()->availableGeometry();
+    const int frame = window_->frameGeometry().width() - window_->width();
+    const int width = std::max(before_.width(), std::min(before_.width() * 3 / 2, screen.width() - frame));
+    window_->resize(width, before_.height());
+    if (window_->frameGeometry().right() > screen.right())
+        window_->move(std::max(screen.left(), screen.right() + 1 - window_->frameGeometry().width()), window_->y());
+    widenedTo_ = window_->size();
+    widened_ = true;
+}
+
 void PlanDock::ExportImage_Click()
 {
     ExportDialog.CancelError = true;
     try {
-        ExportDialog.Filter = "PNG Image (*.png)|*.png|SVG Drawing (*.svg)|*.svg|";
+        ExportDialog.Filter = tr("PNG Image (*.png)|*.png|SVG Drawing (*.svg)|*.svg|").toStdString();
         ExportDialog.Flags = FileDialog::OverwritePrompt;
         ExportDialog.ShowSave();
         const QString name = QFile::decodeName(QByteArray::fromStdString(ExportDialog.FileName));
         if (name.isEmpty()) return;
         view_->ExportImage(name);
-        emit Message(QStringLiteral("Plan saved to %1").arg(name));
+        emit Message(tr("Plan saved to %1").arg(name));
     } catch (const DialogCancelled&) {
         // Cancel ends the command; nothing is written.
     } catch (const std::exception& e) {
-        emit Message(QStringLiteral("Export failed: %1").arg(QFile::decodeName(e.what())));
+        emit Message(tr("Export failed: %1").arg(QFile::decodeName(e.what())));
     }
 }
 

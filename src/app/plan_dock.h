@@ -1,8 +1,8 @@
 #pragma once
 // The plan beside the grid: a dock titled "Plan" on the right of the main
-// window, hidden until View, Plan shows it. Showing it widens the window by
-// the plan's width (as far as the screen allows) and closing it gives the
-// width back, so that the grid keeps its room. File, Export Plan Image saves
+// window, hidden until View, Plan shows it, docked, a third of the window's
+// width. Showing it widens the window by half (as far as the screen allows)
+// and closing it gives the width back, so that the grid keeps its room. File, Export Plan Image saves
 // the plan as it is shown, as PNG or SVG.
 #include <QDockWidget>
 
@@ -36,6 +36,7 @@ signals:
 
 private:
     void Shown(bool on);
+    void Widen();
 
     QMainWindow* window_;
     PlanView* view_;
@@ -43,6 +44,7 @@ private:
     QAction* export_;
     // The window's size before the plan widened it, and the size it was given.
     bool widened_ = false;
+    bool shownBefore_ = false;
     QSize before_, widenedTo_;
 };
 

@@ -143,7 +143,7 @@ private:
     // stopped early, a LandXML file with surfaces) asks first. False when
     // the user keeps the file.
     bool MayReplaceSource(const std::string& name);
-    void SavePoints(const std::string& name, const WriteOptions& options = {});
+    void SavePoints(const std::string& name, const OptionValues& options = {});
     void SaveFailed(const QString& text);
     // TEXT in the status bar and in a message box, LEAD above it there.
     void ShowFailure(const QString& text, const QString& lead = {});

@@ -1,5 +1,7 @@
 #include "app/text_dialogs.h"
 
+#include "app/export_dialog.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -67,12 +69,6 @@ QComboBox* LayoutCombo(QWidget* parent, TextLayout selected)
     return combo;
 }
 
-std::string Ending(const std::string& file)
-{
-    std::string tail = file.size() > 3 ? file.substr(file.size() - 3) : file;
-    for (char& c : tail) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return tail;
-}
 }  // namespace
 
 TextImportDialog::TextImportDialog(const std::string& file, QWidget* parent)
@@ -296,89 +292,5 @@ void TextImportDialog::accept()
         LastChoices().importLayout = static_cast<TextLayout>(layout_->currentData().toInt());
     QDialog::accept();
 }
-
-ExportOptionsDialog::ExportOptionsDialog(const std::string& file, QWidget* parent)
-    : QDialog(parent), ending_(Ending(file))
-{
-    setWindowTitle(QStringLiteral("Export Options"));
-    const auto& remembered = LastChoices().exportText;
-    const auto last = remembered.find(ending_);
-    const TextWriteOptions offered = last != remembered.end() ? last->second : DefaultTextWriteOptions(file);
-
-    auto* top = new QVBoxLayout(this);
-    sections_ = new QVBoxLayout;
-    top->addLayout(sections_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    top->addWidget(buttons);
-
-    // The text options belong to text names only; other formats bring their
-    // own sections.
-    if (ending_ != "CSV" && ending_ != "TXT") return;
-    QFormLayout* text = AddSection(QStringLiteral("Text points"));
-    layout_ = LayoutCombo(this, offered.layout);
-    text->addRow(QStringLiteral("&Column order:"), layout_);
-
-    delimiter_ = new QComboBox(this);
-    delimiter_->setObjectName(QStringLiteral("delimiter"));
-    for (TextDelimiter d : {TextDelimiter::Comma, TextDelimiter::Tab, TextDelimiter::Blanks, TextDelimiter::Semicolon})
-        delimiter_->addItem(d == TextDelimiter::Blanks ? QStringLiteral("Space") : DelimiterText(d), static_cast<int>(d));
-    delimiter_->setCurrentIndex(delimiter_->findData(static_cast<int>(offered.delimiter)));
-    text->addRow(QStringLiteral("&Delimiter:"), delimiter_);
-
-    header_ = new QCheckBox(QStringLiteral("&Header line naming the columns"), this);
-    header_->setObjectName(QStringLiteral("header"));
-    header_->setChecked(offered.header);
-    text->addRow(QString(), header_);
-
-    encoding_ = new QComboBox(this);
-    encoding_->setObjectName(QStringLiteral("encoding"));
-    encoding_->addItem(QStringLiteral("Windows-1252"), static_cast<int>(TextEncoding::Cp1252));
-    encoding_->addItem(QStringLiteral("UTF-8"), static_cast<int>(TextEncoding::Utf8));
-    encoding_->setCurrentIndex(encoding_->findData(static_cast<int>(offered.encoding)));
-    text->addRow(QStringLiteral("&Encoding:"), encoding_);
-
-    lineEnd_ = new QComboBox(this);
-    lineEnd_->setObjectName(QStringLiteral("lineEnd"));
-    lineEnd_->addItem(QStringLiteral("CR LF (Windows)"), static_cast<int>(TextLineEnd::CrLf));
-    lineEnd_->addItem(QStringLiteral("LF (Unix)"), static_cast<int>(TextLineEnd::Lf));
-    lineEnd_->setCurrentIndex(lineEnd_->findData(static_cast<int>(offered.lineEnd)));
-    text->addRow(QStringLiteral("&Line ends:"), lineEnd_);
-}
-
-QFormLayout* ExportOptionsDialog::AddSection(const QString& title)
-{
-    auto* box = new QGroupBox(title, this);
-    auto* form = new QFormLayout(box);
-    sections_->addWidget(box);
-    return form;
-}
-
-TextWriteOptions ExportOptionsDialog::TextOptions() const
-{
-    TextWriteOptions o;
-    if (!HasTextOptions()) return o;
-    o.layout = static_cast<TextLayout>(layout_->currentData().toInt());
-    o.delimiter = static_cast<TextDelimiter>(delimiter_->currentData().toInt());
-    o.header = header_->isChecked();
-    o.encoding = static_cast<TextEncoding>(encoding_->currentData().toInt());
-    o.lineEnd = static_cast<TextLineEnd>(lineEnd_->currentData().toInt());
-    return o;
-}
-
-void ExportOptionsDialog::accept()
-{
-    if (HasTextOptions()) LastChoices().exportText[ending_] = TextOptions();
-    QDialog::accept();
-}
-
-DialogChoices& LastChoices()
-{
-    static DialogChoices choices;
-    return choices;
-}
-
-void ForgetDialogChoices() { LastChoices() = {}; }
 
 }  // namespace tessaly

@@ -10,20 +10,10 @@
 // them) and the lines to skip at the start. Every choice shows at once in
 // the preview. OK means load with Options(); Cancel changes nothing.
 //
-// ExportOptionsDialog: shown before a file is written. For a *.csv or *.txt
-// name it holds the text options: column order, delimiter, header line,
-// encoding and line ends. It first offers the defaults for the name (comma
-// for *.csv, blanks otherwise), then the choice last confirmed for the same
-// ending while the program runs. Other formats add their options as sections
-// of their own (AddSection); for them the text section is left out.
-//
-// DialogChoices: what both dialogs and the export sections of the other
-// formats remember while the program runs.
+// (The export options dialog, ExportOptionsDialog, is in export_dialog.h.)
 #include <QDialog>
-#include <map>
 #include <string>
 
-#include "formats/xml/landxml.h"
 #include "formats/text/text_points.h"
 
 class QCheckBox;
@@ -76,45 +66,5 @@ private:
     QLabel* problem_;
     QPushButton* ok_;
 };
-
-class ExportOptionsDialog : public QDialog {
-    Q_OBJECT
-public:
-    explicit ExportOptionsDialog(const std::string& file, QWidget* parent = nullptr);
-
-    // A titled group of options, placed above the buttons.
-    QFormLayout* AddSection(const QString& title);
-
-    // True for a text name (*.csv, *.txt): the dialog holds the text options.
-    bool HasTextOptions() const { return layout_ != nullptr; }
-    // The text options chosen; the defaults when the name is not a text name.
-    TextWriteOptions TextOptions() const;
-
-    void accept() override;
-
-private:
-    std::string ending_;  // the name's last three characters, upper-cased
-    QVBoxLayout* sections_;
-    // Null without the text section.
-    QComboBox* layout_ = nullptr;
-    QComboBox* delimiter_ = nullptr;
-    QCheckBox* header_ = nullptr;
-    QComboBox* encoding_ = nullptr;
-    QComboBox* lineEnd_ = nullptr;
-};
-
-// The choices confirmed last while the program runs, offered again by the
-// next dialog.
-struct DialogChoices {
-    TextLayout importLayout = TextLayout::PNEZD;
-    std::map<std::string, TextWriteOptions> exportText;  // by the name's ending
-    LinearUnit units = LinearUnit::Metre;      // LandXML
-    double textHeight = 1;                     // DXF
-};
-DialogChoices& LastChoices();
-
-// Forgets them all, as at the program's start (for tests that run one after
-// another in one process).
-void ForgetDialogChoices();
 
 }  // namespace tessaly

@@ -44,10 +44,7 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
                     " points read before the stop); nothing written");
     }
     if (!table.PointsNotRead().empty()) return fail(table.PointsNotRead() + "; nothing written");
-    if (read.skipped > 0)
-        result.messages.push_back(FileMessage(
-            input, Counted(read.skipped, "point", "points") + " skipped: no coordinates, or a reference to no point of the file"));
-    for (const std::string& notice : read.notices) result.messages.push_back(FileMessage(input, notice));
+    for (const std::string& clause : Clauses(read)) result.messages.push_back(FileMessage(input, clause));
     if (!read.beyondPoints.empty())
         result.messages.push_back(
             FileMessage(input, "holds " + read.beyondPoints + " besides its points; only the points are converted"));
@@ -65,17 +62,11 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
     }
     ExportReport written;
     try {
-        written = writer.write(table, output, options.For(output));
+        written = writer.write(table, output, options.write);
     } catch (...) {
         return fail(FailureMessage(output));
     }
-    if (written.leftOut > 0)
-        result.messages.push_back(FileMessage(output, Counted(written.leftOut, "row", "rows") +
-                                                          " left out: the northing or easting is not a number"));
-    if (written.elevationsLeftOut > 0)
-        result.messages.push_back(FileMessage(output, Counted(written.elevationsLeftOut, "elevation", "elevations") +
-                                                          " left out: not a number"));
-    for (const std::string& notice : written.notices) result.messages.push_back(FileMessage(output, notice));
+    for (const std::string& clause : Clauses(written)) result.messages.push_back(FileMessage(output, clause));
     result.points = table.CurrItems();
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
@@ -13,37 +14,84 @@
 namespace tessaly::cli {
 
 namespace {
-// The options that take a value.
-constexpr std::string_view kValued[] = {"--input-columns", "--input-delimiter", "--skip-lines", "--columns",
-                                        "--delimiter",     "--encoding",        "--units",      "--text-height",
-                                        "--output-dir",    "--to",              "--jobs",       "--crs",
-                                        "--to-crs"};
+// The converter's own options that take a value; those of the formats come
+// from the format table.
+constexpr std::string_view kValued[] = {"--output-dir", "--to", "--jobs", "--crs", "--to-crs"};
 
-std::optional<LinearUnit> ParseUnits(std::string_view word)
+// The option called NAME (without "--") of any reading row (READING) or any
+// writing row, or null.
+const FormatOption* TableOption(std::string_view name, bool& reading)
 {
-    if (word == "metre") return LinearUnit::Metre;
-    if (word == "us-foot") return LinearUnit::UsSurveyFoot;
-    if (word == "foot") return LinearUnit::Foot;
-    return std::nullopt;
+    for (const bool read : {true, false})
+        for (const Format& format : Formats())
+            if (const FormatOption* option = FindOption(read ? format.readOptions : format.writeOptions, name)) {
+                reading = read;
+                return option;
+            }
+    return nullptr;
 }
 
-std::optional<TextEncoding> ParseEncoding(std::string_view word)
+// The endings of the writing rows that take OPTION: ".csv and .txt".
+std::string EndingsTaking(std::string_view option)
 {
-    if (word == "cp1252") return TextEncoding::Cp1252;
-    if (word == "utf-8") return TextEncoding::Utf8;
-    return std::nullopt;
-}
-
-// A positive, finite decimal number.
-std::optional<double> ParseHeight(std::string_view word)
-{
-    double value = 0;
-    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
-    if (ec != std::errc() || end != word.data() + word.size() || !std::isfinite(value) || value <= 0)
-        return std::nullopt;
-    return value;
+    std::vector<std::string> endings;
+    for (const Format& format : Formats())
+        if (format.write && FindOption(format.writeOptions, option)) endings.push_back("." + std::string(format.endings));
+    std::string out;
+    for (size_t i = 0; i < endings.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == endings.size() ? " and " : ", ") + endings[i];
+    return out;
 }
 }  // namespace
+
+namespace {
+// "  --name VALUE          help", the help's further lines under its first.
+std::string UsageLines(const FormatOption& option)
+{
+    constexpr size_t kHelpColumn = 26;
+    std::string line = "  --" + std::string(option.name);
+    if (option.kind == FormatOption::Kind::Choice) {
+        // The words are in the help; the value is named by the first letter
+        // of the option's last word: --input-delimiter D.
+        const std::string_view name = option.name;
+        line += ' ';
+        line += static_cast<char>(std::toupper(static_cast<unsigned char>(name[name.rfind('-') + 1])));
+    } else if (*option.values) {
+        line += " " + std::string(option.values);
+    }
+    line.resize(std::max(line.size() + 2, kHelpColumn), ' ');
+    for (const char c : std::string_view(option.help)) {
+        line += c;
+        if (c == '\n') line += std::string(kHelpColumn, ' ');
+    }
+    return line + "\n";
+}
+}  // namespace
+
+std::string FormatOptionsUsage()
+{
+    // Sections in the order their first option appears in the table.
+    std::vector<std::pair<std::string, std::string>> sections;  // heading, lines
+    std::vector<std::string> shown;
+    for (const bool reading : {true, false})
+        for (const Format& format : Formats())
+            for (const FormatOption& option : reading ? format.readOptions : format.writeOptions) {
+                const std::string key = (reading ? "r:" : "w:") + std::string(option.name);
+                if (std::find(shown.begin(), shown.end(), key) != shown.end()) continue;
+                shown.push_back(key);
+                const std::string heading =
+                    reading ? "Options of inputs read as " + std::string(Description(format)) + "s:\n"
+                            : "Options of " + EndingsTaking(option.name) + " outputs:\n";
+                auto section = std::find_if(sections.begin(), sections.end(),
+                                            [&](const auto& s) { return s.first == heading; });
+                if (section == sections.end()) section = sections.insert(sections.end(), {heading, ""});
+                section->second += UsageLines(option);
+            }
+    std::string text = "Options of every input and output:\n";
+    for (const FormatOption& option : kCrsOptions) text += UsageLines(option);
+    for (const auto& [heading, lines] : sections) text += heading + lines;
+    return text;
+}
 
 std::string WriterKinds()
 {
@@ -56,25 +104,63 @@ std::string WriterKinds()
     return kinds;
 }
 
-WriteOptions ConvertOptions::For(const std::string& output) const
+namespace {
+// Takes one of the batch form's options, NAME with VALUE, into LINE; says
+// why not, or "".
+std::string TakeBatchOption(CommandLine& line, const std::string& name, const std::string& value)
 {
-    WriteOptions out;
-    TextWriteOptions text = DefaultTextWriteOptions(output);
-    if (columns) text.layout = *columns;
-    if (delimiter) text.delimiter = *delimiter;
-    text.header = header;
-    if (encoding) text.encoding = *encoding;
-    if (lf) text.lineEnd = TextLineEnd::Lf;
-    out.text = text;
-    if (units) out.landXml.units = *units;
-    if (textHeight) out.dxf.textHeight = *textHeight;
-    return out;
+    if (name == "--output-dir") {
+        if (value.empty()) return "--output-dir needs a folder";
+        line.outputDir = value;
+        return "";
+    }
+    if (line.batchOption.empty()) line.batchOption = name;
+    if (name == "--to") {
+        line.to = nullptr;
+        for (const Format& format : Formats())
+            if (format.write && value == format.id) line.to = &format;
+        return line.to ? "" : "--to takes " + WriterKinds() + ", not " + QuotedName(value);
+    }
+    char* end = nullptr;  // --jobs
+    const long n = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || n < 1 || n > 1024) return "--jobs needs a number from 1 to 1024, not " + QuotedName(value);
+    line.jobs = static_cast<int>(n);
+    return "";
 }
+
+// Takes --crs or --to-crs; says why not, or "".
+std::string TakeCrsOption(ConvertOptions& o, const FormatOption& option, const std::string& name,
+                          const std::string& value)
+{
+    std::string why;
+    const std::optional<std::string> checked = CheckedValue(option, value, why);
+    if (!checked) return name + " " + value + ": " + why;
+    (name == "--crs" ? o.crs : o.toCrs) = *checked;
+    return "";
+}
+
+// Takes a format's option, checked, into the values of the readers (READ)
+// or of the writers; says why not, or "".
+std::string TakeFormatOption(ConvertOptions& o, OptionValues& read, const FormatOption& option, bool reading,
+                             const std::string& name, const std::string& value)
+{
+    std::string why;
+    const std::optional<std::string> checked = CheckedValue(option, value, why);
+    if (!checked) return name + " " + value + ": " + why;
+    if (reading) {
+        read[option.name] = *checked;
+    } else {
+        if (!o.write.count(option.name)) o.writeOrder.push_back(option.name);
+        o.write[option.name] = *checked;
+    }
+    return "";
+}
+}  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv)
 {
     CommandLine line;
-    ConvertOptions& o = line.options;
+    OptionValues readValues;
     auto fail = [&](std::string why) {
         line.action = CommandLine::Usage;
         line.error = std::move(why);
@@ -97,102 +183,39 @@ CommandLine ParseCommandLine(int argc, char** argv)
 
         const size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
-        auto take = [&](std::string& kind) { kind = kind.empty() ? name : kind; };
-        if (name == "--header" || name == "--lf") {
-            if (equals != std::string::npos) return fail(name + " takes no value");
-            (name == "--header" ? o.header : o.lf) = true;
-            take(o.textOption);
-            continue;
-        }
-        if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued))
+        bool reading = false;
+        const FormatOption* option = name.size() > 2 && name[1] == '-' ? TableOption(name.substr(2), reading) : nullptr;
+        if (!option && std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued))
             return fail("unknown option " + name);
         std::string value;
-        if (equals != std::string::npos) value = word.substr(equals + 1);
-        else if (i + 1 < argc) value = argv[++i];
-        else return fail(name + " needs a value");
-        if (name == "--input-columns" && !ParseLayout(value)) {
-            // A mapping with columns not read, or description columns
-            // joined: it decides over a header line too.
-            const auto mapping = ParseColumnMapping(value);
-            if (!mapping)
-                return fail("--input-columns " + value +
-                            ": not a column order (PNEZD, PENZD, ...) or mapping (P, N, E, Z, D or - a column, "
-                            "N and E once: P-NEZD)");
-            o.read.text.columns = *mapping;
-        } else if (name == "--input-delimiter") {
-            o.read.text.delimiter = ParseDelimiter(value);
-            if (!o.read.text.delimiter) return fail("--input-delimiter " + value + ": use comma, tab, space or semicolon");
-        } else if (name == "--skip-lines") {
-            char* end = nullptr;
-            const long n = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || n < 0 || n > 1000000)
-                return fail("--skip-lines needs a number from 0 to 1000000, not " + QuotedName(value));
-            o.read.text.skipLines = static_cast<int>(n);
-        } else if (name == "--input-columns" || name == "--columns") {
-            const auto layout = ParseLayout(value);
-            if (!layout) return fail(name + " " + value + ": not a column order (PNEZD, PENZD, PNEZ, ...)");
-            if (name == "--columns") {
-                o.columns = layout;
-                take(o.textOption);
-            } else {
-                o.read.text.layout = *layout;
-            }
-        } else if (name == "--delimiter") {
-            o.delimiter = ParseDelimiter(value);
-            if (!o.delimiter) return fail("--delimiter " + value + ": use comma, tab, space or semicolon");
-            take(o.textOption);
-        } else if (name == "--encoding") {
-            o.encoding = ParseEncoding(value);
-            if (!o.encoding) return fail("--encoding " + value + ": use cp1252 or utf-8");
-            take(o.textOption);
-        } else if (name == "--units") {
-            o.units = ParseUnits(value);
-            if (!o.units) return fail("--units " + value + ": use metre, us-foot or foot");
-            take(o.landXmlOption);
-        } else if (name == "--text-height") {
-            o.textHeight = ParseHeight(value);
-            if (!o.textHeight) return fail("--text-height " + value + ": not a positive number");
-            take(o.dxfOption);
-        } else if (name == "--crs" || name == "--to-crs") {
-            if (!IsCrsDefinitionText(value)) return fail(name + " needs a coordinate reference system (EPSG:2263)");
-            (name == "--crs" ? o.crs : o.toCrs) = value;
-        } else if (name == "--output-dir") {
-            if (value.empty()) return fail("--output-dir needs a folder");
-            line.outputDir = value;
-        } else if (name == "--to") {
-            line.to = nullptr;
-            for (const Format& format : Formats())
-                if (format.write && value == format.id) line.to = &format;
-            if (!line.to) return fail("--to takes " + WriterKinds() + ", not " + QuotedName(value));
-            take(line.batchOption);
-        } else if (name == "--jobs") {
-            char* end = nullptr;
-            const long n = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || n < 1 || n > 1024)
-                return fail("--jobs needs a number from 1 to 1024, not " + QuotedName(value));
-            line.jobs = static_cast<int>(n);
-            take(line.batchOption);
+        if (option && option->kind == FormatOption::Kind::Flag) {
+            if (equals != std::string::npos) return fail(name + " takes no value");
+        } else if (equals != std::string::npos) {
+            value = word.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            return fail(name + " needs a value");
         }
+        const FormatOption* every = name.size() > 2 ? FindOption(kCrsOptions, name.substr(2)) : nullptr;
+        const std::string why = option  ? TakeFormatOption(line.options, readValues, *option, reading, name, value)
+                                : every ? TakeCrsOption(line.options, *every, name, value)
+                                        : TakeBatchOption(line, name, value);
+        if (!why.empty()) return fail(why);
     }
     if (!line.outputDir && !line.batchOption.empty())
         return fail(line.batchOption + " belongs to the batch form: INPUT... --output-dir DIR");
+    line.options.read = ReadOptionsFor(readValues);
     return line;
 }
 
 std::string OutputMisfit(const Format* writer, const ConvertOptions& options)
 {
-    if (!writer) return "the output name must end in .asc, .csv, .txt, .xml, .dxf, .geojson, .json, .kml, .shp or .gpkg";
-    const std::string kind = writer->id;
-    const bool text = kind == "csv" || kind == "txt";
-    const std::string* misfit = !text && !options.textOption.empty()        ? &options.textOption
-                                : kind != "xml" && !options.landXmlOption.empty() ? &options.landXmlOption
-                                : kind != "dxf" && !options.dxfOption.empty()     ? &options.dxfOption
-                                                                                  : nullptr;
-    if (!misfit) return "";
-    const char* forWhat = misfit == &options.textOption      ? ".csv and .txt"
-                          : misfit == &options.landXmlOption ? ".xml"
-                                                             : ".dxf";
-    return *misfit + " is an option of " + forWhat + " outputs, not of ." + kind;
+    if (!writer) return "the output name must end in " + WriterEndings();
+    for (const std::string& name : options.writeOrder)
+        if (!FindOption(writer->writeOptions, name))
+            return "--" + name + " is an option of " + EndingsTaking(name) + " outputs, not of ." + writer->id;
+    return "";
 }
 
 }  // namespace tessaly::cli

@@ -9,30 +9,16 @@
 
 namespace tessaly::cli {
 
-// The options of one conversion. The text options are kept as given, since
-// what is not given follows the output name (comma for *.csv, blanks for
-// *.txt).
+// The options of one conversion, as the format table's rows list them.
 struct ConvertOptions {
-    ReadOptions read;  // --input-columns, --input-delimiter, --skip-lines
-
-    std::optional<TextLayout> columns;        // --columns
-    std::optional<TextDelimiter> delimiter;   // --delimiter
-    bool header = false;                      // --header
-    std::optional<TextEncoding> encoding;     // --encoding
-    bool lf = false;                          // --lf
-    std::optional<LinearUnit> units;          // --units
-    std::optional<double> textHeight;         // --text-height
+    ReadOptions read;      // the reader options given
+    OptionValues write;    // the writer options given; the output's defaults for the rest
+    // The writer options given, in the order given, to name the first that
+    // does not fit the output.
+    std::vector<std::string> writeOrder;
     // Every input and output: the points' coordinate reference system, and
     // the one to write them in ("" when not given).
     std::string crs, toCrs;  // --crs, --to-crs
-
-    // The first option given for each kind of output, to name in a usage
-    // error when the output is of another kind ("" when none was given).
-    std::string textOption, landXmlOption, dxfOption;
-
-    // The writer options for OUTPUT: what was given, the defaults of its
-    // name for the rest.
-    WriteOptions For(const std::string& output) const;
 };
 
 struct CommandLine {
@@ -52,6 +38,10 @@ struct CommandLine {
 // The short names of the writing rows, the kinds --to takes, in alphabetical
 // order: "asc, csv, ...".
 std::string WriterKinds();
+
+// The usage text of the formats' options, a section for the inputs of
+// each reader and for each set of outputs that take the same options.
+std::string FormatOptionsUsage();
 
 // Options may stand before, between and after the names; "--" ends them, for
 // names that start with "-". An option's value follows as the next word or

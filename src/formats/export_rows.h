@@ -8,20 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/reports.h"
 #include "table/point_table.h"
 
 namespace tessaly {
-
-// What a writer that leaves rows out reports to its caller.
-struct ExportReport {
-    int32_t written = 0;            // points in the file
-    int32_t leftOut = 0;            // rows without a numeric northing or easting
-    int32_t elevationsLeftOut = 0;  // written points whose elevation was text, not a number
-    // Every other change the writer made to the points (characters it could
-    // not hold, fields it cut or blanked, a unit it converted), one short
-    // clause each: the window and the converter say them.
-    std::vector<std::string> notices;
-};
 
 // The notice of a writer that put "?" for N characters its Windows-1252
 // output cannot hold; empty when N is 0.

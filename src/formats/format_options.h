@@ -5,6 +5,8 @@
 // format declares an option once, beside its reader or writer.
 #include <functional>
 #include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -59,5 +61,18 @@ struct FilterEntry {
     const char* text;
 };
 inline constexpr int kLaterPlace = 100;
+
+// VALUE checked against OPTION: the value to keep (a choice word as the
+// option spells it), or nothing, with WHY set to what follows "--NAME VALUE: "
+// in the message ("use comma, tab, space or semicolon").
+std::optional<std::string> CheckedValue(const FormatOption& option, std::string_view value, std::string& why);
+
+// The value given for NAME, or null.
+const std::string* Given(const OptionValues& values, std::string_view name);
+// A checked Number or Integer value given for NAME; nothing when not given.
+std::optional<double> GivenNumber(const OptionValues& values, std::string_view name);
+
+// The option called NAME among OPTIONS, or null.
+const FormatOption* FindOption(std::span<const FormatOption> options, std::string_view name);
 
 }  // namespace tessaly

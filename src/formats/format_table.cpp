@@ -22,74 +22,104 @@ ReadReport Plain(PointTable& table, const std::string& file, const ReadOptions&)
 }
 
 template <WriterFn Write>
-ExportReport Plain(const PointTable& table, const std::string& file, const WriteOptions&)
+ExportReport Plain(const PointTable& table, const std::string& file, const OptionValues&)
 {
     return Write(table, file);
 }
 
 ReadReport ReadText(PointTable& table, const std::string& file, const ReadOptions& options)
 {
-    TextReadSummary summary = ReadTextPointsFile(table, file, options.text);
-    ReadReport report;
-    report.notices = std::move(summary.notices);
-    return report;
+    return ReadTextPointsFile(table, file, options.text);
 }
 
-ExportReport WriteText(const PointTable& table, const std::string& file, const WriteOptions& options)
+ExportReport WriteText(const PointTable& table, const std::string& file, const OptionValues& values)
 {
-    return WriteTextPointsFile(table, file, options.text ? *options.text : DefaultTextWriteOptions(file));
+    return WriteTextPointsFile(table, file, TextWriteOptionsFor(file, values));
 }
 
 ReadReport ReadLandXmlPoints(PointTable& table, const std::string& file, const ReadOptions&)
 {
-    LandXmlReadReport report = ReadLandXml(table, file);
-    return {report.skippedPoints, std::move(report.notices), std::move(report.beyondPoints)};
+    return ReadLandXml(table, file);
 }
 
-ExportReport WriteLandXml(const PointTable& table, const std::string& file, const WriteOptions& options)
+ExportReport WriteLandXml(const PointTable& table, const std::string& file, const OptionValues& values)
 {
-    return WriteLandXmlFile(table, file, options.landXml);
+    LandXmlWriteOptions options;
+    if (const std::string* units = Given(values, "units")) options.units = UnitOfWord(*units);
+    return WriteLandXmlFile(table, file, options);
 }
 
-ExportReport WriteDxf(const PointTable& table, const std::string& file, const WriteOptions& options)
+ExportReport WriteDxf(const PointTable& table, const std::string& file, const OptionValues& values)
 {
-    return WriteDxfFile(table, file, options.dxf);
+    DxfWriteOptions options;
+    options.textHeight = GivenNumber(values, "text-height").value_or(options.textHeight);
+    return WriteDxfFile(table, file, options);
 }
 
-// The GIS writers take their options by name.
-template <ExportReport (*Write)(const PointTable&, const std::string&, const OptionValues&)>
-ExportReport Gis(const PointTable& table, const std::string& file, const WriteOptions&)
-{
-    return Write(table, file, {});
-}
+// The filter entries the Open and Save dialogs have always shown stand at
+// the places 1 to 9 and 1 to 5, in that order.
+const FilterEntry kMdbOpen[] = {{1, "Autodesk LDD Point Database (*.mdb)|*.mdb"},
+                                {kLaterPlace, "Access Point Database (*.accdb)|*.accdb"}};
+const FilterEntry kCooOpen[] = {{2, "Marrowby COGO Points (*.coo)|*.coo"}};
+const FilterEntry kCrdOpen[] = {{3, "Orvelle Coordinate Files (*.crd)|*.crd"}};
+const FilterEntry kGrdOpen[] = {{4, "Orvelle Grid Files (*.grd)|*.grd"}};
+const FilterEntry kS1Open[] = {{5, "Surveyor One Coordinates (*.*)|*.*"}};
+const FilterEntry kCr5Open[] = {{6, "TDS Coordinate Files (*.cr5)|*.cr5"}};
+const FilterEntry kTextOpen[] = {{7, "ASCII Point Files (*.asc;*.csv;*.txt)|*.asc;*.csv;*.txt"}};
+const FilterEntry kXmlOpen[] = {{8, "LandXML Points (*.xml)|*.xml"}};
+const FilterEntry kDxfOpen[] = {{9, "DXF Drawing (*.dxf)|*.dxf"}};
+const FilterEntry kAscSave[] = {{1, "ASCII PNEZD Coordinates (*.asc)|*.asc"}};
+const FilterEntry kCsvSave[] = {{2, "Comma Delimited Points (*.csv)|*.csv"}};
+const FilterEntry kTxtSave[] = {{3, "Text Points (*.txt)|*.txt"}};
+const FilterEntry kXmlSave[] = {{4, "LandXML Points (*.xml)|*.xml"}};
+const FilterEntry kDxfSave[] = {{5, "DXF Drawing (*.dxf)|*.dxf"}};
 
 const Format kFormats[] = {
-    {"crd", "an Orvelle coordinate file", "crd", Plain<ReadCrdFile>, nullptr},
-    {"coo", "a COGO points file", "coo", Plain<ReadCooFile>, nullptr},
-    {"cr5", "a TDS coordinate file", "cr5", Plain<ReadCr5File>, nullptr},
-    {"grd", "an Orvelle grid file", "grd", Plain<ReadGrdFile>, nullptr},
+    {.id = "crd", .name = "an Orvelle coordinate file", .endings = "crd", .read = Plain<ReadCrdFile>,
+     .openFilters = kCrdOpen},
+    {.id = "coo", .name = "a COGO points file", .endings = "coo", .read = Plain<ReadCooFile>, .openFilters = kCooOpen},
+    {.id = "cr5", .name = "a TDS coordinate file", .endings = "cr5", .read = Plain<ReadCr5File>,
+     .openFilters = kCr5Open},
+    {.id = "grd", .name = "an Orvelle grid file", .endings = "grd", .read = Plain<ReadGrdFile>,
+     .openFilters = kGrdOpen},
     // An Access 2007 or later database (*.accdb) holds the same table.
-    {"mdb", "an LDD point database", "mdb accdb", Plain<ReadMdbFile>, nullptr},
+    {.id = "mdb", .name = "an LDD point database", .endings = "mdb accdb", .read = Plain<ReadMdbFile>,
+     .openFilters = kMdbOpen},
     // Text and LandXML names that hold binary data go on to the Surveyor One
     // reader, as they always did.
-    {"text", "a delimited text point file", "asc csv txt", ReadText, nullptr, LooksLikeText},
-    {"xml", "a LandXML point file", "xml", ReadLandXmlPoints, WriteLandXml, LooksLikeText},
-    {"dxf", "a DXF drawing", "dxf", ReadDxfFile, WriteDxf},
+    {.id = "text", .name = "a delimited text point file", .endings = "asc csv txt", .read = ReadText,
+     .claims = LooksLikeText, .openFilters = kTextOpen, .readOptions = kTextReadOptions},
+    {.id = "xml", .name = "a LandXML point file", .endings = "xml", .read = ReadLandXmlPoints, .write = WriteLandXml,
+     .claims = LooksLikeText, .openFilters = kXmlOpen, .saveFilters = kXmlSave, .writeOptions = kLandXmlWriteOptions,
+     .optionsTitle = "LandXML"},
+    {.id = "dxf", .name = "a DXF drawing", .endings = "dxf", .read = ReadDxfFile, .write = WriteDxf,
+     .openFilters = kDxfOpen, .saveFilters = kDxfSave, .writeOptions = kDxfWriteOptions, .optionsTitle = "DXF"},
     // Under *.json only JSON that names a Feature: other JSON is refused below.
-    {"geojson", "a GeoJSON file (WGS 84)", "geojson json", ReadGisFile, Gis<WriteGeoJsonFile>, LooksLikeGeoJson},
-    {"kml", "a KML file (WGS 84)", "kml", ReadGisFile, Gis<WriteKmlFile>},
-    {"shp", "an ESRI Shapefile", "shp", ReadGisFile, Gis<WriteShapefile>},
-    {"gpkg", "a GeoPackage", "gpkg", ReadGisFile, Gis<WriteGeoPackageFile>},
+    {.id = "geojson", .name = "a GeoJSON file (WGS 84)", .endings = "geojson json", .read = ReadGisFile,
+     .write = WriteGeoJsonFile, .claims = LooksLikeGeoJson, .openFilters = kGeoJsonFilters,
+     .saveFilters = kGeoJsonFilters},
+    {.id = "kml", .name = "a KML file (WGS 84)", .endings = "kml", .read = ReadGisFile, .write = WriteKmlFile,
+     .openFilters = kKmlFilters, .saveFilters = kKmlFilters},
+    {.id = "shp", .name = "an ESRI Shapefile", .endings = "shp", .read = ReadGisFile, .write = WriteShapefile,
+     .openFilters = kShapefileFilters, .saveFilters = kShapefileFilters},
+    {.id = "gpkg", .name = "a GeoPackage", .endings = "gpkg", .read = ReadGisFile, .write = WriteGeoPackageFile,
+     .openFilters = kGeoPackageFilters, .saveFilters = kGeoPackageFilters},
     // Before the Surveyor One reader, which would read any bytes as points:
     // pictures, documents, archives and prose are refused, and point rows
     // in text of any other name go to the text reader. Surveyor One files
     // are binary numbers, which these rows do not take.
-    {"refused", "a picture, document, archive or prose file (refused: no points)", "", RefuseNotPoints, nullptr, IsPlainlyNotPoints},
-    {"text-other", "a delimited text point file under another name", "", ReadText, nullptr, IsTextWithPointRows},
-    {"s1", "a Surveyor One coordinate file", "", Plain<ReadSurveyorOneFile>, nullptr},
-    {"asc", "an ASCII PNEZD coordinate file", "asc", nullptr, Plain<WriteAscFile>},
-    {"csv", "a comma-delimited point file", "csv", nullptr, WriteText},
-    {"txt", "a text point file", "txt", nullptr, WriteText},
+    {.id = "refused", .name = "a picture, document, archive or prose file (refused: no points)", .endings = "",
+     .read = RefuseNotPoints, .claims = IsPlainlyNotPoints},
+    {.id = "text-other", .name = "a delimited text point file under another name", .endings = "", .read = ReadText,
+     .claims = IsTextWithPointRows, .readOptions = kTextReadOptions},
+    {.id = "s1", .name = "a Surveyor One coordinate file", .endings = "", .read = Plain<ReadSurveyorOneFile>,
+     .openFilters = kS1Open},
+    {.id = "asc", .name = "an ASCII PNEZD coordinate file", .endings = "asc", .write = Plain<WriteAscFile>,
+     .saveFilters = kAscSave},
+    {.id = "csv", .name = "a comma-delimited point file", .endings = "csv", .write = WriteText, .saveFilters = kCsvSave,
+     .writeOptions = kTextWriteOptions, .optionsTitle = "Text points", .nameDefaults = TextNameDefaults},
+    {.id = "txt", .name = "a text point file", .endings = "txt", .write = WriteText, .saveFilters = kTxtSave,
+     .writeOptions = kTextWriteOptions, .optionsTitle = "Text points", .nameDefaults = TextNameDefaults},
 };
 
 // Calls F with each ending of FORMAT.
@@ -158,6 +188,58 @@ const Format& ChooseReader(const std::string& file)
 }
 
 const Format* ChooseWriter(const std::string& file) { return FirstClaiming(file, &Format::write); }
+
+namespace {
+// "All Files (*.*)|*.*|" and the entries of every row in FILTERS by place,
+// rows in the table's order where places are equal.
+std::string Filter(std::span<const FilterEntry> Format::*filters)
+{
+    std::vector<const FilterEntry*> entries;
+    for (const Format& format : kFormats)
+        for (const FilterEntry& entry : format.*filters) entries.push_back(&entry);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const FilterEntry* a, const FilterEntry* b) { return a->place < b->place; });
+    std::string filter = "All Files (*.*)|*.*|";
+    for (const FilterEntry* entry : entries) filter += std::string(entry->text) + "|";
+    return filter;
+}
+}  // namespace
+
+std::string OpenFilter() { return Filter(&Format::openFilters); }
+std::string SaveFilter() { return Filter(&Format::saveFilters); }
+
+std::string WriterEndings()
+{
+    // In the order of the Save dialog's entries.
+    std::vector<const Format*> writers;
+    for (const Format& format : kFormats)
+        if (format.write) writers.push_back(&format);
+    const auto place = [](const Format* f) { return f->saveFilters.empty() ? kLaterPlace : f->saveFilters[0].place; };
+    std::stable_sort(writers.begin(), writers.end(), [&](const Format* a, const Format* b) { return place(a) < place(b); });
+    std::vector<std::string> endings;
+    for (const Format* format : writers)
+        ForEachEnding(*format, [&](std::string_view ending) { endings.push_back("." + std::string(ending)); });
+    std::string out;
+    for (size_t i = 0; i < endings.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == endings.size() ? " or " : ", ") + endings[i];
+    return out;
+}
+
+ReadOptions ReadOptionsFor(const OptionValues& values) { return {TextReadOptionsFor(values)}; }
+
+OptionValues OfferedValues(const Format& format, const std::string& file, LinearUnit unit)
+{
+    OptionValues values;
+    for (const FormatOption& option : format.writeOptions) {
+        if (option.kind == FormatOption::Kind::Unit && unit != LinearUnit::Unknown)
+            values[option.name] = std::string(UnitWord(unit));
+        else if (*option.defaultValue)
+            values[option.name] = option.defaultValue;
+    }
+    if (format.nameDefaults)
+        for (auto& [name, value] : format.nameDefaults(file)) values[name] = value;
+    return values;
+}
 
 namespace {
 // True when a line among the first of HEAD, the start of a text file, has a

@@ -1,6 +1,21 @@
 #pragma once
 // The formats the system reads and writes, and the table that lists them.
 //
+// Adding a format:
+//   1. One file for its reader and/or writer in the family's folder
+//      (formats/legacy, text, xml, cad, instruments, gis), listed in
+//      formats/CMakeLists.txt. A reader has the shape FormatReader, a writer
+//      FormatWriter; a writer's options are a FormatOption array beside it.
+//   2. One row in format_table.cpp: its short name, what it is, its name
+//      endings, reader, writer, a content check when its endings are shared,
+//      its Open and Save filter entries (at kLaterPlace) and its options. The
+//      converter's options, usage text and format list, the window's filters
+//      and its export options dialog all follow from the row.
+//   3. One reference pair under tests/data/reference: NAME.EXT and
+//      NAME.EXT.asc, what the converter must write for it.
+//   4. One fuzz target in fuzz/ (a line in fuzz/CMakeLists.txt and in
+//      scripts/fuzz).
+//
 // One reader per input format. Each clears the point table, fills it from the
 // named file and returns normally on a complete load. A failed load throws
 // Error after storing the rows read so far; the caller refreshes the grid.
@@ -15,8 +30,10 @@
 
 #include "formats/cad/dxf.h"
 #include "formats/export_rows.h"
-#include "formats/xml/landxml.h"
+#include "formats/format_options.h"
+#include "formats/reports.h"
 #include "formats/text/text_points.h"
+#include "formats/xml/landxml.h"
 #include "table/point_table.h"
 
 namespace tessaly {
@@ -36,18 +53,6 @@ struct ReadOptions {
     TextReadOptions text;  // delimited text: columns, delimiter, lines to skip, header
 };
 
-// What a complete load has to tell beyond its points.
-struct ReadReport {
-    int32_t skipped = 0;   // LandXML points without coordinates, not loaded
-    // Every other change the reader made to what the file holds, one short
-    // clause each ("3 rows have a coordinate that is not a number, the first
-    // on line 12"): the window and the converter say them after the count.
-    std::vector<std::string> notices;
-    // What the file holds beyond points, which a save in its place would
-    // lose ("Surfaces, Alignments"); empty when nothing.
-    std::string beyondPoints;
-};
-
 // DXF drawings (*.dxf, ASCII, any release): the POINT entities of the
 // drawing, with the numbers and descriptions Tessaly writes beside them on
 // layers PNT-NO and PNT-DESC (dxf_reader.cpp says how labels find their
@@ -64,19 +69,14 @@ ReadReport RefuseNotPoints(PointTable& table, const std::string& file, const Rea
 // Text with point rows under a name no other reader claims.
 bool IsTextWithPointRows(const std::string& file);
 
-// The options of every writer; each takes its own.
-struct WriteOptions {
-    std::optional<TextWriteOptions> text;  // nothing: DefaultTextWriteOptions of the name
-    LandXmlWriteOptions landXml;
-    DxfWriteOptions dxf;
-};
-
 // The shape of a reader and a writer without options.
 using ReaderFn = void (*)(PointTable&, const std::string&);
 using WriterFn = ExportReport (*)(const PointTable&, const std::string&);
 // The shape of every reader and writer in the table.
 using FormatReader = ReadReport (*)(PointTable&, const std::string&, const ReadOptions&);
-using FormatWriter = ExportReport (*)(const PointTable&, const std::string&, const WriteOptions&);
+// A writer takes the options given (OptionValues, checked against the row's
+// list); the defaults stand for the rest.
+using FormatWriter = ExportReport (*)(const PointTable&, const std::string&, const OptionValues&);
 
 // One row a format. A file name belongs to a row when it ends in one of the
 // row's endings, in any letter case (the older formats' endings are their
@@ -88,9 +88,17 @@ struct Format {
     const char* id;       // short name: "crd"
     const char* name;     // what a file of the format is, with its article: "an Orvelle grid file"
     const char* endings;  // name endings, separated by blanks: "crd"; "" for every name
-    FormatReader read;    // null when the format is not read
-    FormatWriter write;   // null when the format is not written
+    FormatReader read = nullptr;    // null when the format is not read
+    FormatWriter write = nullptr;   // null when the format is not written
     bool (*claims)(const std::string& file) = nullptr;  // null: any content; asked when reading only
+    std::span<const FilterEntry> openFilters = {};  // the Open dialog's entries; none: not offered there
+    std::span<const FilterEntry> saveFilters = {};  // the Save dialog's entries
+    std::span<const FormatOption> readOptions = {};
+    std::span<const FormatOption> writeOptions = {};
+    const char* optionsTitle = "";  // the export options dialog's section: "Text points"
+    // The values of options whose default follows the output name (the
+    // delimiter of *.csv and *.txt); null when none does.
+    OptionValues (*nameDefaults)(const std::string& file) = nullptr;
 };
 
 // Every format, readers in the order the choice tries them (the Surveyor One
@@ -119,5 +127,20 @@ const Format* ChooseWriter(const std::string& file);
 bool NamedFor(const Format& format, const std::string& file);
 // True when FORMAT reads delimited text (under a text name or another).
 bool ReadsDelimitedText(const Format& format);
+
+// The Open and Save dialogs' filters: "All Files (*.*)|*.*|", then the rows'
+// entries by place, each followed by "|".
+std::string OpenFilter();
+std::string SaveFilter();
+// The endings a written file's name may have: ".asc, .csv, .txt, .xml or .dxf".
+std::string WriterEndings();
+
+// The reader options VALUES give (those of the delimited text reader).
+ReadOptions ReadOptionsFor(const OptionValues& values);
+
+// The values FORMAT's writer offers first for FILE: the option defaults, the
+// defaults of the name over them. A unit option offers the points' own unit
+// (UNIT) when it is known.
+OptionValues OfferedValues(const Format& format, const std::string& file, LinearUnit unit);
 
 }  // namespace tessaly

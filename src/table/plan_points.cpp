@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -44,7 +45,7 @@ std::optional<double> CoordinateValue(const Cell& cell)
 void CollectPlanPoints(const PointTable& table, PlanPoints& out)
 {
     out.points.clear();
-    out.notNumeric = 0;
+    out.undrawn.clear();
     const int32_t rows = table.RowCapacity();
     for (int32_t r = 0; r < rows; ++r) {
         const Cell& n = table.Get(ColNorthing, r);
@@ -52,9 +53,14 @@ void CollectPlanPoints(const PointTable& table, PlanPoints& out)
         if (Blank(n) && Blank(e)) continue;
         const std::optional<double> nv = CoordinateValue(n);
         const std::optional<double> ev = CoordinateValue(e);
-        if (nv && ev) out.points.push_back({*ev, *nv, r});
-        else ++out.notNumeric;
+        if (nv && ev) {
+            const std::optional<double> z = CoordinateValue(table.Get(ColElevation, r));
+            out.points.push_back({*ev, *nv, r, z.value_or(std::numeric_limits<double>::quiet_NaN())});
+        } else {
+            out.undrawn.push_back({r, !nv, !ev});
+        }
     }
+    out.notNumeric = static_cast<int32_t>(out.undrawn.size());
 }
 
 std::vector<size_t> FarPoints(std::span<const PlanPoint> points)
@@ -75,6 +81,23 @@ std::vector<size_t> FarPoints(std::span<const PlanPoint> points)
     for (size_t i = 0; i < dist.size(); ++i)
         if (dist[i] > limit) far.push_back(i);
     return far;
+}
+
+std::vector<size_t> ElevationOutliers(std::span<const PlanPoint> points)
+{
+    std::vector<size_t> with;
+    for (size_t i = 0; i < points.size(); ++i)
+        if (!std::isnan(points[i].z)) with.push_back(i);
+    std::vector<size_t> out;
+    if (with.size() < 3) return out;
+    std::vector<double> v(with.size());
+    std::transform(with.begin(), with.end(), v.begin(), [&](size_t i) { return points[i].z; });
+    const double mid = Median(v);
+    std::transform(with.begin(), with.end(), v.begin(), [&](size_t i) { return std::abs(points[i].z - mid); });
+    const double limit = kElevationFactor * std::max(Median(v), kSpreadFloor);
+    for (size_t i : with)
+        if (std::abs(points[i].z - mid) > limit) out.push_back(i);
+    return out;
 }
 
 }  // namespace tessaly

@@ -1,9 +1,11 @@
 #pragma once
 // The points as the plan draws them: the rows whose northing and easting are
-// both numbers, and the check that picks out the points lying far from the
+// both numbers, and the checks that pick out the points lying far from the
 // rest (a swapped northing and easting, a slipped digit, a point in the wrong
-// zone).
+// zone) and the elevations far from the others (9999 among elevations near
+// 100).
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -22,14 +24,25 @@ struct PlanPoint {
     double e = 0;     // easting
     double n = 0;     // northing
     int32_t row = 0;  // the table row it comes from
+    // The elevation, NaN when the cell holds no number.
+    double z = std::numeric_limits<double>::quiet_NaN();
+};
+
+// A row with something in the northing or easting cell that is not drawn, and
+// which of the two is not a number.
+struct UndrawnRow {
+    int32_t row = 0;
+    bool northing = false;
+    bool easting = false;
+    bool operator==(const UndrawnRow&) const = default;
 };
 
 struct PlanPoints {
     std::vector<PlanPoint> points;  // in row order
-    // Rows with something in the northing or easting cell that are not drawn
-    // because one of the two is not a number. Rows where both are empty (or
-    // blank text) are not points and are not counted.
-    int32_t notNumeric = 0;
+    // Rows where both cells are empty (or blank text) are not points and are
+    // not listed.
+    std::vector<UndrawnRow> undrawn;  // in row order
+    int32_t notNumeric = 0;           // undrawn.size()
 };
 
 // Every shown row of TABLE (0 to RowCapacity - 1) with numeric northing and
@@ -51,5 +64,17 @@ inline constexpr double kSpreadFloor = 1.0;
 
 // Indexes into POINTS of the far points, ascending.
 std::vector<size_t> FarPoints(std::span<const PlanPoint> points);
+
+// The same rule for elevations, along one axis: the middle is the median
+// elevation, the spread the median absolute deviation from it, at least
+// kSpreadFloor. Terrain spreads its elevations less evenly than a site spreads
+// its points (a flat site with a bank, a mound), so the limit is wider:
+// kElevationFactor spreads. Points without an elevation take no part; fewer
+// than three with one flag nothing.
+inline constexpr double kElevationFactor = 8.0;
+
+// Indexes into POINTS of the points whose elevation is far from the others,
+// ascending.
+std::vector<size_t> ElevationOutliers(std::span<const PlanPoint> points);
 
 }  // namespace tessaly

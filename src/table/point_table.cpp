@@ -23,6 +23,24 @@ std::string_view UnitName(LinearUnit unit)
     return "";
 }
 
+std::string_view UnitWord(LinearUnit unit)
+{
+    switch (unit) {
+    case LinearUnit::Metre: return "metre";
+    case LinearUnit::UsSurveyFoot: return "us-foot";
+    case LinearUnit::Foot: return "foot";
+    case LinearUnit::Unknown: break;
+    }
+    return "";
+}
+
+LinearUnit UnitOfWord(std::string_view word)
+{
+    for (const LinearUnit unit : {LinearUnit::Metre, LinearUnit::UsSurveyFoot, LinearUnit::Foot})
+        if (word == UnitWord(unit)) return unit;
+    return LinearUnit::Unknown;
+}
+
 namespace {
 // A unit's length in metres as the fraction NUMERATOR / DENOMINATOR, both
 // exact in a double.

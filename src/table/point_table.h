@@ -27,6 +27,10 @@ enum class LinearUnit : uint8_t { Unknown, Metre, UsSurveyFoot, Foot };
 // The unit's name in the plural, as messages say it: "metres", "US survey
 // feet", "international feet"; "" for Unknown.
 std::string_view UnitName(LinearUnit unit);
+// The converter's word for a unit: "metre", "us-foot", "foot" ("" for
+// Unknown), and the unit of such a word (Unknown for any other).
+std::string_view UnitWord(LinearUnit unit);
+LinearUnit UnitOfWord(std::string_view word);
 
 // VALUE in FROM expressed in TO, through the exact definitions of the units
 // in metres (a US survey foot is 1200/3937 m, an international foot 0.3048

@@ -28,7 +28,7 @@ struct Exchange : ::testing::Test {
         table.Clear();
         for (const auto& r : rows) table.AddPoint(r);
     }
-    std::string Load(const std::string& xml, LandXmlReadReport* report = nullptr)
+    std::string Load(const std::string& xml, ReadReport* report = nullptr)
     {
         auto path = dir.Path("in.xml");
         WriteBytes(path, xml);
@@ -327,7 +327,7 @@ TEST_F(Exchange, LandXmlRoundTrip)
     Fill(rows);
     auto path = dir.Path("round.xml");
     EXPECT_EQ(WriteLandXmlFile(table, path).leftOut, 1);
-    LandXmlReadReport report;
+    ReadReport report;
     ReadLandXmlFile(table, path);
     report = ReadLandXml(table, path);
     EXPECT_EQ(report.notices, std::vector<std::string>{});
@@ -454,11 +454,11 @@ TEST_F(Exchange, ReaderCases)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.xml.substr(0, 200));
-        LandXmlReadReport report;
+        ReadReport report;
         const std::string error = Load(c.xml, &report);
         if (c.error.empty()) {
             EXPECT_EQ(error, "");
-            EXPECT_EQ(report.skippedPoints, c.skipped);
+            EXPECT_EQ(report.skipped, c.skipped);
             EXPECT_EQ(report.beyondPoints, c.beyond);
             EXPECT_EQ(table.Unit(), c.unit);
             EXPECT_EQ(report.notices.empty(), c.notice.empty());

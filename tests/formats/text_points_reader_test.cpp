@@ -14,7 +14,8 @@ namespace {
 struct Outcome {
     Rows rows;
     std::string error;
-    TextReadSummary summary;
+    ReadReport report;
+    TextFound summary;
 };
 
 Outcome Load(const std::string& bytes, const TextReadOptions& options = {})
@@ -25,7 +26,7 @@ Outcome Load(const std::string& bytes, const TextReadOptions& options = {})
     PointTable table;
     Outcome out;
     try {
-        out.summary = ReadTextPointsFile(table, path, options);
+        out.report = ReadTextPointsFile(table, path, options, &out.summary);
     } catch (const Error& e) {
         out.error = e.what();
     }
@@ -208,7 +209,7 @@ TEST(TextPointsReader, Rules)
         if (*c.error == 0) EXPECT_EQ(out.error, "") << c.what;
         else EXPECT_NE(out.error.find(c.error), std::string::npos) << c.what << ": " << out.error;
         std::string notices;
-        for (const std::string& n : out.summary.notices) notices += n + "; ";
+        for (const std::string& n : out.report.notices) notices += n + "; ";
         if (*c.notice == 0) EXPECT_EQ(notices, "") << c.what;
         else EXPECT_NE(notices.find(c.notice), std::string::npos) << c.what << ": " << notices;
     }

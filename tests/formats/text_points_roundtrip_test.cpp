@@ -152,7 +152,8 @@ TEST(TextPointsRoundTrip, EveryReaderThroughEveryWriter)
                 WriteTextPointsFile(loaded, path, options);
                 Project(loaded, layout, expected);
                 try {
-                    const TextReadSummary summary = ReadTextPointsFile(back, path, {layout});
+                    TextFound summary;
+                    ReadTextPointsFile(back, path, {layout}, &summary);
                     EXPECT_EQ(summary.delimiter, delimiter) << what;
                     EXPECT_EQ(summary.replaced, 0) << what;
                 } catch (const Error& e) {
@@ -245,7 +246,8 @@ TEST(TextPointsWriter, GdalReadsWhatWeWrite)
     const int rc = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << ReadBytes(dir.Path("err.txt"));
     PointTable back;
-    const TextReadSummary summary = ReadTextPointsFile(back, out, {});
+    TextFound summary;
+    ReadTextPointsFile(back, out, {}, &summary);
     EXPECT_TRUE(summary.header);
     ASSERT_EQ(back.CurrItems(), table.CurrItems()) << ReadBytes(out);
     for (int32_t r = 0; r < table.CurrItems(); ++r) {

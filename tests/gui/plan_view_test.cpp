@@ -7,6 +7,8 @@
 #include <QItemSelectionModel>
 #include <QPainter>
 #include <QTest>
+#include <QToolTip>
+#include <QHelpEvent>
 
 #include "app/points_window.h"
 #include "gui_support.h"
@@ -84,6 +86,18 @@ TEST_F(PlanTest, KnownPointsLandOnTheirPixels)
     EXPECT_EQ(image.pixel(140, 140), kPointColour);
     EXPECT_NE(image.pixel(160, 160), kPointColour) << "nothing drawn where there is no point";
 
+    // A point's tooltip: its label and its coordinates, as read or rounded.
+    const struct {
+        int decimals;
+        QString tip;
+    } tips[] = {{-1, "1  NE\nN 5020  E 1050"}, {2, "1  NE\nN 5020.00  E 1050.00"}};
+    for (const auto& t : tips) {
+        plan->SetDecimals(t.decimals);
+        QHelpEvent help(QEvent::ToolTip, QPoint(200, 130), plan->mapToGlobal(QPoint(200, 130)));
+        QApplication::sendEvent(plan, &help);
+        EXPECT_EQ(QToolTip::text(), t.tip);
+    }
+
     // The wheel zooms about the cursor; a drag moves the plan with the mouse.
     const QPointF cursor(200, 130);
     QWheelEvent wheel(cursor, plan->mapToGlobal(cursor), {}, {0, 120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
@@ -104,7 +118,7 @@ TEST_F(PlanTest, KnownPointsLandOnTheirPixels)
     }
     const QImage fitted = Picture();
     EXPECT_EQ(fitted.pixel(At(4)), kFarColour) << "the far point has its own marker";
-    EXPECT_EQ(w.Plan->StatusText(), "5 points drawn. 1 point lies far from the others: 5.");
+    EXPECT_EQ(w.Plan->StatusText(), "5 points drawn. 1 point lies far from the others (red ring): 5.");
 }
 
 TEST_F(PlanTest, SelectionIsSharedBothWays)
@@ -142,6 +156,14 @@ TEST_F(PlanTest, SelectionIsSharedBothWays)
     EXPECT_EQ(GridRows(), (std::vector<int32_t>{1, 2}));
     EXPECT_EQ(w.DBGrid1->currentIndex().row(), 1);
 
+    // Typing after a click on a point goes to the grid's current cell.
+    QTest::mouseClick(plan, Qt::LeftButton, {}, At(4));
+    EXPECT_TRUE(w.DBGrid1->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_7);
+    EXPECT_TRUE(w.DBGrid1->Editing());
+    EXPECT_EQ(w.DBGrid1->currentIndex().row(), 4);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+
     // A click on nothing clears the selection.
     QTest::mouseClick(plan, Qt::LeftButton, {}, QPoint(plan->width() - 5, plan->height() / 2));
     EXPECT_TRUE(GridRows().empty());
@@ -163,18 +185,18 @@ TEST_F(PlanTest, FollowsEditsDeletesAndLoads)
     m->setData(m->index(2, 1), "5920", Qt::EditRole);
     w.DBGrid1->Update();
     Pump(10);
-    EXPECT_EQ(w.Plan->StatusText(), "4 points drawn. 1 point lies far from the others: 3.");
+    EXPECT_EQ(w.Plan->StatusText(), "4 points drawn. 1 point lies far from the others (red ring): 3.");
     m->setData(m->index(1, 2), "10l0", Qt::EditRole);
     w.DBGrid1->Update();
     Pump(10);
     EXPECT_EQ(w.Plan->StatusText(),
-              "3 points drawn. 1 point lies far from the others: 3. "
-              "1 row not drawn: its northing or easting is not a number.");
+              "3 points drawn. 1 point lies far from the others (red ring): 3. "
+              "1 row not drawn: point 2, easting not a number.");
 
     m->DeleteRows({2});
     Pump(10);
     EXPECT_EQ(w.Plan->StatusText(),
-              "2 points drawn. 1 row not drawn: its northing or easting is not a number.");
+              "2 points drawn. 1 row not drawn: point 2, easting not a number.");
     EXPECT_EQ(plan->Points().points.back().row, 2) << "the rows after the deleted one moved up";
 }
 
@@ -195,6 +217,8 @@ TEST_F(PlanTest, ShownOnRequestAndTheWindowIsAsBeforeOnceClosed)
     Pump(10);
     EXPECT_TRUE(fresh.Plan->isVisible());
     EXPECT_GT(fresh.width(), width) << "the window makes room for the plan";
+    EXPECT_FALSE(fresh.Plan->isFloating());
+    EXPECT_NEAR(fresh.Plan->width(), fresh.width() / 3, 12) << "a third of the window";
     EXPECT_TRUE(fresh.mnuExportPlan->isEnabled());
     fresh.Plan->close();
     Pump(10);
@@ -227,4 +251,74 @@ TEST_F(PlanTest, ExportsPngAndSvgAndSaysWhenItCannot)
     EXPECT_TRUE(w.StatusText().startsWith("Export failed: cannot write the plan image " +
                                           QString::fromStdString(dir.Path("no/such/plan.png"))))
         << w.StatusText().toStdString();
+}
+
+TEST_F(PlanTest, FitKeepsEveryPointClearOfTheScaleBarAndTheArrow)
+{
+    // Points at the extremes under the scale bar (south-west) and the arrow
+    // (north-east), in plans wide, tall and small.
+    std::vector<std::array<Cell, PointTable::TotCols>> rows;
+    for (int i = 0; i < 25; ++i)
+        rows.push_back({std::to_string(i + 1), 5000.0 + 10 * (i / 5), 1000.0 + 10 * (i % 5), "100", "EP"});
+    Load(rows);
+    auto clearOfFurniture = [&](const char* what) {
+        Picture();
+        const QRectF bar = plan->ScaleBarBox(), arrow = plan->NorthArrowBox();
+        EXPECT_FALSE(bar.isEmpty() || arrow.isEmpty()) << what;
+        for (const PlanPoint& p : plan->Points().points) {
+            const QPointF s = plan->ToScreen(p);
+            const QRectF marker(s - QPointF(5, 5), s + QPointF(5, 5));
+            EXPECT_FALSE(marker.intersects(bar) || marker.intersects(arrow)) << what << " row " << p.row;
+        }
+    };
+    for (const QSize size : {QSize(420, 300), QSize(250, 500), QSize(160, 160)}) {
+        plan->setFixedSize(size);
+        plan->FitAll();
+        clearOfFurniture("fitted");
+        EXPECT_LT(plan->ScaleBarBox().left(), size.width() / 2) << "the bar stays bottom left";
+        EXPECT_GT(plan->NorthArrowBox().left(), size.width() / 2) << "the arrow stays top right";
+    }
+    // Panned so that points lie in the arrow's corner: it moves to the next.
+    plan->setFixedSize(300, 300);
+    plan->SetView(1005, 5005, 5);
+    clearOfFurniture("panned");
+    EXPECT_LT(plan->NorthArrowBox().left(), 150);
+    EXPECT_LT(plan->ScaleBarBox().left(), 150);
+    EXPECT_GT(plan->ScaleBarBox().top(), 150);
+    // Points in every corner: neither is drawn.
+    plan->SetView(1020, 5020, 300 / 40.0);
+    Picture();
+    EXPECT_TRUE(plan->NorthArrowBox().isEmpty() && plan->ScaleBarBox().isEmpty());
+
+    // A single point gets a sensible extent, not thousandths.
+    Load({{"1", "5000", "1000", "", ""}});
+    plan->FitAll();
+    EXPECT_LT(plan->PixelsPerUnit(), 100);
+}
+
+TEST_F(PlanTest, ElevationBlundersAreFlaggedAndListed)
+{
+    std::vector<std::array<Cell, PointTable::TotCols>> rows;
+    for (int i = 0; i < 16; ++i)
+        rows.push_back({std::to_string(i + 1), 5000.0 + 10 * (i / 4), 1000.0 + 10 * (i % 4), 100 + 0.1 * i, ""});
+    rows[5][ColElevation] = "9999";
+    rows[9][ColElevation] = "0";
+    rows[12][ColNorthing] = "5O30";
+    Load(rows);
+    w.DBGrid1->clearSelection();
+    EXPECT_EQ(w.Plan->StatusText(),
+              "15 points drawn. 2 elevations lie far from the others (purple diamonds): 6, 10. "
+              "1 row not drawn: point 13, northing not a number.");
+    const QImage image = Picture();
+    auto purple = [&](QPoint c) {
+        int n = 0;
+        for (int y = -10; y <= 10; ++y)
+            for (int x = -10; x <= 10; ++x) {
+                const QColor p = image.pixelColor(c + QPoint(x, y));
+                n += p.red() > 90 && p.green() < 80 && p.blue() > 110;
+            }
+        return n;
+    };
+    EXPECT_GT(purple(At(5)), 20) << "a diamond around the point";
+    EXPECT_EQ(purple(At(4)), 0) << "none around the others";
 }

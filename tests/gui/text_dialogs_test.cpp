@@ -11,6 +11,7 @@
 #include <QTableWidget>
 
 #include "gui_support.h"
+#include "app/export_dialog.h"
 #include "app/text_dialogs.h"
 #include "support/fixtures.h"
 
@@ -138,48 +139,43 @@ TEST(ExportOptionsDialog, DefaultsByNameAndTheLastChoiceAgain)
 {
     TempDir dir;
     const auto txt = dir.Path("out.txt");
-    ExportOptionsDialog dialog(txt);
-    QString delimiter, encoding, lineEnd, layout;
-    bool header = true;
+    ExportOptionsDialog dialog(*ChooseWriter(txt), txt, LinearUnit::Unknown);
+    QString delimiter, encoding, layout;
+    bool header = true, lf = true;
     WhenModalShown([&](QWidget* d) {
-        layout = Child<QComboBox>(d, "layout")->currentText();
+        layout = Child<QComboBox>(d, "columns")->currentText();
         delimiter = Child<QComboBox>(d, "delimiter")->currentText();
         encoding = Child<QComboBox>(d, "encoding")->currentText();
-        lineEnd = Child<QComboBox>(d, "lineEnd")->currentText();
+        lf = Child<QCheckBox>(d, "lf")->isChecked();
         header = Child<QCheckBox>(d, "header")->isChecked();
-        auto* order = Child<QComboBox>(d, "layout");
+        auto* order = Child<QComboBox>(d, "columns");
         order->setCurrentIndex(order->findText(QStringLiteral("NEZD")));
         auto* delim = Child<QComboBox>(d, "delimiter");
         delim->setCurrentIndex(delim->findText(QStringLiteral("Semicolon")));
         Child<QCheckBox>(d, "header")->setChecked(true);
         auto* enc = Child<QComboBox>(d, "encoding");
         enc->setCurrentIndex(enc->findText(QStringLiteral("UTF-8")));
-        auto* ends = Child<QComboBox>(d, "lineEnd");
-        ends->setCurrentIndex(1);
+        Child<QCheckBox>(d, "lf")->setChecked(true);
         Press(d, QDialogButtonBox::Ok);
     });
     ASSERT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(layout, QStringLiteral("PNEZD"));
     EXPECT_EQ(delimiter, QStringLiteral("Space"));
     EXPECT_EQ(encoding, QStringLiteral("Windows-1252"));
-    EXPECT_EQ(lineEnd, QStringLiteral("CR LF (Windows)"));
+    EXPECT_FALSE(lf);
     EXPECT_FALSE(header);
 
     // What was chosen writes the file it says.
     PointTable table;
     table.AddPoint({"1", "5000", "1000", "100", "CAF\xC3\x89"});
-    WriteTextPointsFile(table, txt, dialog.TextOptions());
+    ChooseWriter(txt)->write(table, txt, dialog.Values());
     EXPECT_EQ(ReadBytes(txt), "Northing;Easting;Elevation;Description\n5000;1000;100;CAF\xC3\x89\n");
 
-    // Offered again for the same ending; a *.csv name still gets its defaults.
-    const TextWriteOptions again = ExportOptionsDialog(dir.Path("second.TXT")).TextOptions();
-    EXPECT_EQ(again.layout, TextLayout::NEZD);
-    EXPECT_EQ(again.delimiter, TextDelimiter::Semicolon);
-    EXPECT_TRUE(again.header);
-    EXPECT_EQ(again.encoding, TextEncoding::Utf8);
-    EXPECT_EQ(again.lineEnd, TextLineEnd::Lf);
-    const TextWriteOptions csv = ExportOptionsDialog(dir.Path("a.csv")).TextOptions();
-    EXPECT_EQ(csv.delimiter, TextDelimiter::Comma);
-    EXPECT_EQ(csv.layout, TextLayout::PNEZD);
-    EXPECT_FALSE(csv.header);
+    // Offered again for the same format; a *.csv name still gets its defaults.
+    const std::string second = dir.Path("second.TXT"), csv = dir.Path("a.csv");
+    const OptionValues again = ExportOptionsDialog(*ChooseWriter(second), second, LinearUnit::Unknown).Values();
+    EXPECT_EQ(again, (OptionValues{{"columns", "NEZD"}, {"delimiter", "semicolon"}, {"encoding", "utf-8"},
+                                   {"header", "yes"}, {"lf", "yes"}}));
+    const OptionValues offered = ExportOptionsDialog(*ChooseWriter(csv), csv, LinearUnit::Unknown).Values();
+    EXPECT_EQ(offered, (OptionValues{{"columns", "PNEZD"}, {"delimiter", "comma"}, {"encoding", "cp1252"}}));
 }

@@ -39,11 +39,11 @@ TEST(PlanPoints, CoordinateValueTakesOneNumberAndNothingElse)
 TEST(PlanPoints, CollectsNumericRowsAndCountsTheOthers)
 {
     PointTable t;
-    t.AddPoint({"1", "5000", "1000", "", "A"});
+    t.AddPoint({"1", "5000", "1000", "101.5", "A"});
     t.AddPoint({"2", "abc", "1000", "", ""});  // counted: not a number
     t.AddPoint({"3", "", "", "", "no coordinates"});  // not a point at all
     t.AddPoint({"4", "5010", "", "", ""});  // counted: easting missing
-    t.AddPoint({"5", 5020.0, 1020.0, "", ""});
+    t.AddPoint({"5", 5020.0, 1020.0, "x", ""});
     t.Set(ColNorthing, 9999, "1");  // a row the user typed below the loaded points
     t.Set(ColEasting, 9999, "2");
     PlanPoints p;
@@ -55,6 +55,9 @@ TEST(PlanPoints, CollectsNumericRowsAndCountsTheOthers)
     EXPECT_EQ(p.points[1].row, 4);
     EXPECT_EQ(p.points[2].row, 9999);
     EXPECT_EQ(p.notNumeric, 2);
+    EXPECT_EQ(p.undrawn, (std::vector<UndrawnRow>{{1, true, false}, {3, false, true}}));
+    EXPECT_EQ(p.points[0].z, 101.5);
+    EXPECT_TRUE(std::isnan(p.points[1].z)) << "an elevation that is not a number is none";
 }
 
 namespace {
@@ -112,4 +115,36 @@ TEST(PlanPoints, FarPointsCaseTable)
         {"three points, one far", {{0, 0, 0}, {1, 0, 1}, {100, 0, 2}}, {2}},
     };
     for (const auto& c : cases) EXPECT_EQ(FarPoints(c.points), c.far) << c.name;
+}
+
+TEST(PlanPoints, ElevationOutliersCaseTable)
+{
+    // The site's elevations: a slope from 100 to 106.
+    auto site = [](std::initializer_list<std::pair<size_t, double>> changes) {
+        std::vector<PlanPoint> s = Site();
+        for (PlanPoint& p : s) p.z = 100 + (p.n - 5000) / 30;
+        for (const auto& [i, z] : changes) s[i].z = z;
+        return s;
+    };
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    std::vector<PlanPoint> flatWithBank = site({});
+    for (PlanPoint& p : flatWithBank) p.z = p.e >= 1150 ? 103.5 : 100.02;
+    const struct {
+        const char* name;
+        std::vector<PlanPoint> points;
+        std::vector<size_t> flagged;
+    } cases[] = {
+        {"a slope", site({}), {}},
+        {"9999 among elevations near 100", site({{12, 9999}}), {12}},
+        {"a slipped digit and a zero", site({{3, 1012.5}, {40, 0}}), {3, 40}},
+        {"points without an elevation take no part", site({{0, none}, {1, none}, {5, 9999}}), {5}},
+        {"a flat site with a bank along one side", flatWithBank, {}},
+        {"two elevations only", {{0, 0, 0, 100}, {1, 1, 1, 9999}}, {}},
+        {"half the site without elevations", [&] {
+             std::vector<PlanPoint> s = site({{48, -500}});
+             for (size_t i = 0; i < 24; ++i) s[i].z = none;
+             return s;
+         }(), {48}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ElevationOutliers(c.points), c.flagged) << c.name;
 }

@@ -3,12 +3,18 @@
 #include <string>
 
 #include "formats/export_rows.h"
+#include "formats/format_options.h"
 #include "table/point_table.h"
 
 namespace tessaly {
 
 struct DxfWriteOptions {
     double textHeight = 1;  // of the point number and description, in drawing units
+};
+
+inline constexpr FormatOption kDxfWriteOptions[] = {
+    {"text-height", FormatOption::Kind::Number, "H", "", "&Text height:", "height of the point labels (default 1)", "1",
+     0.001, 1000000},
 };
 
 // Writes an ASCII DXF of release 12: per row with a numeric northing and

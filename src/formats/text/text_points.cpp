@@ -100,4 +100,39 @@ TextWriteOptions DefaultTextWriteOptions(const std::string& file)
     return options;
 }
 
+bool IsColumnsValue(std::string_view text) { return ParseLayout(text) || ParseColumnMapping(text); }
+
+OptionValues TextNameDefaults(const std::string& file)
+{
+    return {{"delimiter", std::string(DelimiterName(DefaultTextWriteOptions(file).delimiter))}};
+}
+
+TextWriteOptions TextWriteOptionsFor(const std::string& file, const OptionValues& values)
+{
+    TextWriteOptions options = DefaultTextWriteOptions(file);
+    if (const std::string* columns = Given(values, "columns")) options.layout = ParseLayout(*columns).value_or(options.layout);
+    if (const std::string* delimiter = Given(values, "delimiter"))
+        options.delimiter = ParseDelimiter(*delimiter).value_or(options.delimiter);
+    options.header = Given(values, "header") != nullptr;
+    if (const std::string* encoding = Given(values, "encoding"))
+        options.encoding = *encoding == "utf-8" ? TextEncoding::Utf8 : TextEncoding::Cp1252;
+    if (Given(values, "lf")) options.lineEnd = TextLineEnd::Lf;
+    return options;
+}
+
+TextReadOptions TextReadOptionsFor(const OptionValues& values)
+{
+    TextReadOptions options;
+    if (const std::string* columns = Given(values, "input-columns")) {
+        // A column order stands where no header line names the columns; a
+        // mapping, with columns not read or joined, decides over a header
+        // line too.
+        if (const std::optional<TextLayout> layout = ParseLayout(*columns)) options.layout = *layout;
+        else options.columns = ParseColumnMapping(*columns).value_or(std::string());
+    }
+    if (const std::string* delimiter = Given(values, "input-delimiter")) options.delimiter = ParseDelimiter(*delimiter);
+    if (const std::optional<double> skip = GivenNumber(values, "skip-lines")) options.skipLines = static_cast<int>(*skip);
+    return options;
+}
+
 }  // namespace tessaly

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/export_rows.h"
+#include "formats/format_options.h"
 #include "table/point_table.h"
 
 namespace tessaly {
@@ -72,17 +73,14 @@ struct TextReadOptions {
     std::optional<bool> header;              // the first line read names the columns; nothing: found
 };
 
-// What a complete load found.
-struct TextReadSummary {
+// What a load found out about the file's shape.
+struct TextFound {
     TextDelimiter delimiter = TextDelimiter::Comma;
     TextEncoding encoding = TextEncoding::Cp1252;
     bool header = false;
     // Malformed UTF-8 sequences and unpaired UTF-16 surrogates, stored as
     // U+FFFD.
     int64_t replaced = 0;
-    // What the load changed or left out, one clause each: columns not read,
-    // points numbered 1..n, coordinates that are not numbers, NULs dropped.
-    std::vector<std::string> notices;
 };
 
 // Clears the table and loads the points of a delimited text file. A failed
@@ -90,7 +88,11 @@ struct TextReadSummary {
 // before it; more than 10000 points keep the first 10000 and throw. A line,
 // or a quoted field joined over lines, longer than 1 MiB fails the load at
 // its line, so memory beyond the table stays bounded.
-TextReadSummary ReadTextPointsFile(PointTable& table, const std::string& file, const TextReadOptions& options);
+// The report's notices say what the load changed or left out: columns not
+// read, points numbered 1..n, coordinates that are not numbers, NULs
+// dropped. FOUND, when given, learns the shape found.
+ReadReport ReadTextPointsFile(PointTable& table, const std::string& file, const TextReadOptions& options,
+                              TextFound* found = nullptr);
 // The same with the default options, in the shape of every other reader.
 void ReadTextPointsFile(PointTable& table, const std::string& file);
 
@@ -129,6 +131,45 @@ struct TextWriteOptions {
 // The options offered for a name first: comma for *.csv, blanks for
 // anything else (*.txt), the rest as above.
 TextWriteOptions DefaultTextWriteOptions(const std::string& file);
+
+// A column order or a mapping (ParseColumnMapping), as --input-columns takes.
+bool IsColumnsValue(std::string_view text);
+
+// The options of the delimited text reader and writer, as the format table
+// lists them.
+inline constexpr FormatOption kTextReadOptions[] = {
+    {"input-columns", FormatOption::Kind::Text, "LAYOUT", nullptr, "",
+     "column order of text inputs without a header line\n"
+     "naming their columns (PNEZD, PENZD, PNEZ, PENZ, PNE,\n"
+     "PEN, NEZ, ENZ, NEZD, ENZD; default PNEZD); or a\n"
+     "mapping, one letter a column: P, N, E, Z, D (may\n"
+     "repeat, joined) or - (not read), e.g. P-NEZD, which\n"
+     "decides over a header line too",
+     "", 0, 0, IsColumnsValue,
+     "a column order (PNEZD, PENZD, ...) or mapping (P, N, E, Z, D or - a column, N and E once: P-NEZD)"},
+    {"input-delimiter", FormatOption::Kind::Choice, "comma tab space semicolon", nullptr, "",
+     "comma, tab, space or semicolon\n(default: found from the first lines)"},
+    {"skip-lines", FormatOption::Kind::Integer, "N", nullptr, "", "lines at the start not read", "0", 0, 1000000},
+};
+inline constexpr FormatOption kTextWriteOptions[] = {
+    {"columns", FormatOption::Kind::Choice, "PNEZD PENZD PNEZ PENZ PNE PEN NEZ ENZ NEZD ENZD",
+     "PNEZD|PENZD|PNEZ|PENZ|PNE|PEN|NEZ|ENZ|NEZD|ENZD", "&Column order:", "column order (default PNEZD)", "PNEZD", 0, 0,
+     nullptr, "a column order (PNEZD, PENZD, PNEZ, ...)"},
+    {"delimiter", FormatOption::Kind::Choice, "comma tab space semicolon", "Comma|Tab|Space|Semicolon", "&Delimiter:",
+     "comma, tab, space or semicolon\n(default comma for *.csv, space for *.txt)"},
+    {"header", FormatOption::Kind::Flag, "", "&Header line naming the columns", "", "a first line naming the columns"},
+    {"encoding", FormatOption::Kind::Choice, "cp1252 utf-8", "Windows-1252|UTF-8", "&Encoding:",
+     "cp1252 (default) or utf-8", "cp1252"},
+    {"lf", FormatOption::Kind::Flag, "", "&LF line ends (Unix) instead of CR LF", "", "LF line ends instead of CR LF"},
+};
+
+// The text options VALUES give for FILE, the defaults of its name for the
+// rest.
+TextWriteOptions TextWriteOptionsFor(const std::string& file, const OptionValues& values);
+// What the name decides when no option is given: the delimiter.
+OptionValues TextNameDefaults(const std::string& file);
+// The reader's options VALUES give.
+TextReadOptions TextReadOptionsFor(const OptionValues& values);
 
 // Writes the rows Save writes as delimited text and replaces FILE at once
 // when every byte is on disk. Fields are quoted as spreadsheets expect

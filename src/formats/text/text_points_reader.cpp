@@ -752,12 +752,14 @@ public:
     {
     }
 
-    TextReadSummary Read()
+    const TextFound& Found() const { return found_; }
+
+    ReadReport Read()
     {
-        summary_.encoding = records_.Encoding();
+        found_.encoding = records_.Encoding();
         const FirstLines& first = records_.Start(true);
-        summary_.delimiter = first.delimiter;
-        summary_.header = first.header;
+        found_.delimiter = first.delimiter;
+        found_.header = first.header;
         map_ = first.map;
         Splitter splitter(first.delimiter);
         blanks_ = first.delimiter == TextDelimiter::Blanks;
@@ -777,7 +779,7 @@ public:
                                                              decimalComma_ +
                                                              "\"); save the file with a decimal point and load it again"));
         Notices(first);
-        return summary_;
+        return report_;
     }
 
 private:
@@ -861,8 +863,8 @@ private:
 
     void Notices(const FirstLines& first)
     {
-        auto& notices = summary_.notices;
-        summary_.replaced = records_.Replaced();
+        auto& notices = report_.notices;
+        found_.replaced = records_.Replaced();
         std::vector<std::string> unread;
         for (size_t i = 0; i < std::max(first.names.size(), map_.roles.size()); ++i) {
             if (i < map_.roles.size() && map_.roles[i] != '-') continue;
@@ -885,15 +887,16 @@ private:
             notices.push_back(Counted(notNumberRows_, "row has", "rows have") +
                               " a coordinate that is not a number, the first on line " + std::to_string(firstNotNumber_));
         if (records_.Nuls() > 0) notices.push_back(Counted(records_.Nuls(), "NUL character", "NUL characters") + " dropped");
-        if (summary_.replaced > 0)
-            notices.push_back(Counted(summary_.replaced, "malformed character", "malformed characters") +
+        if (found_.replaced > 0)
+            notices.push_back(Counted(found_.replaced, "malformed character", "malformed characters") +
                               " replaced by U+FFFD");
     }
 
     PointTable& table_;
     const std::string& file_;
     Records records_;
-    TextReadSummary summary_;
+    ReadReport report_;
+    TextFound found_;
     ColumnMap map_;
     bool blanks_ = false;
     std::vector<Field> fields_;
@@ -918,10 +921,14 @@ std::string PreviewField(std::string_view text)
 
 }  // namespace
 
-TextReadSummary ReadTextPointsFile(PointTable& table, const std::string& file, const TextReadOptions& options)
+ReadReport ReadTextPointsFile(PointTable& table, const std::string& file, const TextReadOptions& options,
+                              TextFound* found)
 {
     table.Clear();
-    return Reader(table, file, options).Read();
+    Reader reader(table, file, options);
+    ReadReport report = reader.Read();
+    if (found) *found = reader.Found();
+    return report;
 }
 
 void ReadTextPointsFile(PointTable& table, const std::string& file)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/export_rows.h"
+#include "formats/format_options.h"
 #include "table/point_table.h"
 
 namespace tessaly {
@@ -14,6 +15,13 @@ struct LandXmlWriteOptions {
     // The linear unit the file declares. Unknown: the table's unit, metres
     // when the table's is unknown too.
     LinearUnit units = LinearUnit::Unknown;
+};
+
+inline constexpr FormatOption kLandXmlWriteOptions[] = {
+    {"units", FormatOption::Kind::Unit, "U", "", "&Units:",
+     "metre, us-foot or foot; default the input's\n"
+     "unit, metre when it is unknown. Another unit than a\n"
+     "known input unit converts the coordinates"},
 };
 
 // Writes one CgPoint per row with a numeric northing and easting; other rows
@@ -25,19 +33,10 @@ struct LandXmlWriteOptions {
 ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file,
                               const LandXmlWriteOptions& options = {});
 
-// What a complete LandXML load has to tell beyond its points.
-struct LandXmlReadReport {
-    int32_t skippedPoints = 0;       // CgPoints without coordinates: no text, or a pntRef to no point of the file
-    std::vector<std::string> notices;  // a linear unit the reader does not know
-    // The kinds of data the file holds besides its points, in the order they
-    // first occur: "Surfaces, Alignments"; "" when none.
-    std::string beyondPoints;
-};
-
 // Clears TABLE and loads every CgPoint under any CgPoints of FILE, setting
 // the table's unit from the document's Units (meter, foot, USSurveyFoot). A
 // failed load throws Error after storing the points read before the fault.
-LandXmlReadReport ReadLandXml(PointTable& table, const std::string& file);
+ReadReport ReadLandXml(PointTable& table, const std::string& file);
 
 // The same in the form every reader has.
 void ReadLandXmlFile(PointTable& table, const std::string& file);

@@ -91,7 +91,7 @@ class LandXmlLoad {
 public:
     LandXmlLoad(PointTable& table, const std::string& file) : table_(table), file_(file) {}
 
-    LandXmlReadReport Run()
+    ReadReport Run()
     {
         const int64_t length = FileLength(file_);
         const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenForReading(file_), std::fclose);
@@ -326,7 +326,7 @@ private:
         } else if (ref) {
             point.ref = ref;
         } else {
-            ++report_.skippedPoints;  // a point with neither coordinates nor a reference
+            ++report_.skipped;  // a point with neither coordinates nor a reference
             return;
         }
         Add(std::move(point));
@@ -388,7 +388,7 @@ private:
         // The unresolved references leave the table; the rows after them
         // move up. Each row is emptied as it is taken, so the table's text
         // is held once throughout.
-        report_.skippedPoints += static_cast<int32_t>(unresolved.size());
+        report_.skipped += static_cast<int32_t>(unresolved.size());
         std::vector<Row> kept;
         for (int32_t row = 0; row < table_.CurrItems(); ++row) {
             if (unresolved.count(row)) continue;
@@ -412,7 +412,7 @@ private:
     const std::string& file_;
     xmlTextReaderPtr reader_ = nullptr;
     std::string error_;
-    LandXmlReadReport report_;
+    ReadReport report_;
     std::vector<Pending> pending_;
     std::string text_;
     std::unordered_set<std::string> wanted_;     // names that references ask for
@@ -427,7 +427,7 @@ private:
 };
 }  // namespace
 
-LandXmlReadReport ReadLandXml(PointTable& table, const std::string& file)
+ReadReport ReadLandXml(PointTable& table, const std::string& file)
 {
     table.Clear();
     return LandXmlLoad(table, file).Run();

@@ -342,4 +342,61 @@ std::optional<double> DecimalValue(std::string_view t)
     return value;
 }
 
+std::string RoundDecimalText(std::string_view text, int places)
+{
+    const std::string_view t = TrimBlanksAndTabs(text);
+    if (places < 0 || !IsDecimalNumber(t)) return std::string(text);
+    std::string_view rest = t;
+    char sign = 0;
+    if (rest.front() == '+' || rest.front() == '-') {
+        sign = rest.front();
+        rest.remove_prefix(1);
+    }
+    const size_t e = rest.find_first_of("eE");
+    const std::string_view mantissa = rest.substr(0, e);
+    int64_t exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view x = rest.substr(e + 1);
+        const bool negative = x.front() == '-';
+        if (x.front() == '-' || x.front() == '+') x.remove_prefix(1);
+        for (char c : x) exponent = std::min<int64_t>(exponent * 10 + (c - '0'), int64_t{1} << 40);
+        if (negative) exponent = -exponent;
+    }
+    // The value is 0.DIGITS times ten to the power POINT, DIGITS without
+    // leading zeros.
+    const size_t dot = std::min(mantissa.find('.'), mantissa.size());
+    std::string digits(mantissa.substr(0, dot));
+    if (dot < mantissa.size()) digits += mantissa.substr(dot + 1);
+    int64_t point = static_cast<int64_t>(dot) + exponent;
+    const size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+    digits.erase(0, first);
+    point -= static_cast<int64_t>(first);
+    // An exponent may ask for more digits than anyone reads (1E+999).
+    constexpr int64_t kMostWholeDigits = 30;
+    if (e != std::string_view::npos && !digits.empty() && point > kMostWholeDigits) return std::string(text);
+
+    // The digits kept, as a whole number of units of the last place: the
+    // first digit dropped decides, so an exact half goes up (away from zero).
+    const int64_t keep = digits.empty() ? 0 : point + places;
+    std::string units;
+    if (keep > 0) {
+        units = digits.substr(0, static_cast<size_t>(std::min<int64_t>(keep, static_cast<int64_t>(digits.size()))));
+        units.resize(static_cast<size_t>(keep), '0');
+    }
+    if (keep >= 0 && static_cast<size_t>(keep) < digits.size() && digits[static_cast<size_t>(keep)] >= '5') {
+        size_t i = units.size();
+        while (i > 0 && units[i - 1] == '9') units[--i] = '0';
+        if (i == 0) units.insert(units.begin(), '1');
+        else ++units[i - 1];
+    }
+    const bool zero = units.find_first_not_of('0') == std::string::npos;
+    const auto fraction = static_cast<size_t>(places);
+    if (units.size() < fraction + 1) units.insert(0, fraction + 1 - units.size(), '0');
+    std::string out;
+    if (sign == '+' || (sign == '-' && !zero)) out += sign;  // no "-0.00"
+    out.append(units, 0, units.size() - fraction);
+    if (fraction > 0) out.append(".").append(units, units.size() - fraction, fraction);
+    return out;
+}
+
 }  // namespace tessaly

@@ -59,4 +59,15 @@ std::optional<double> DecimalValue(std::string_view text);
 // Round to the nearest whole number, halves to the even neighbour.
 double RoundHalfEven(double value);
 
+// TEXT rounded to PLACES decimals and padded with zeros, computed on the
+// decimal digits themselves: 1211.545 to 2 places is 1211.55 (an exact half
+// goes away from zero), 5000 to 3 places is 5000.000. Blanks and tabs around
+// the number and leading zeros go; the sign stays ("+" too), except on a
+// result of zero ("-0.004" to 2 places is "0.00"). A number with an exponent
+// is written out without it (1.5E-05 to 2 places is 0.00, 1E+16 to 1 place
+// 10000000000000000.0) unless that needs more than 30 digits before the
+// point. Such a number, text that is not a decimal number (IsDecimalNumber)
+// and a negative PLACES give TEXT unchanged.
+std::string RoundDecimalText(std::string_view text, int places);
+
 }  // namespace tessaly
