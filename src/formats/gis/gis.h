@@ -82,13 +82,14 @@ inline const FilterEntry kGeoPackageFilters[] = {{kLaterPlace, "GeoPackage (*.gp
 bool IsCrsDefinitionText(std::string_view text);
 inline const FormatOption kCrsOptions[] = {
     {"crs", FormatOption::Kind::Text, "CRS", nullptr, "",
-     "the coordinate reference system of the points: EPSG:N or any\n"
-     "definition PROJ takes; a file that names another one is\n"
-     "transformed to it",
+     "the points' coordinate reference system: EPSG:N\n"
+     "or any definition PROJ takes; an input that names\n"
+     "another one is transformed to it",
      "", 0, 0, IsCrsDefinitionText, "a coordinate reference system (EPSG:2263)"},
     {"to-crs", FormatOption::Kind::Text, "CRS", nullptr, "",
-     "transform the points to this coordinate reference system before\n"
-     "writing (needs the points' CRS: from the file or --crs)",
+     "transform the points to this system before\n"
+     "writing (needs their CRS: from the file or --crs);\n"
+     "elevations pass unchanged",
      "", 0, 0, IsCrsDefinitionText, "a coordinate reference system (EPSG:4326)"},
 };
 
