@@ -77,7 +77,8 @@ std::string FormatOptionsUsage()
         for (const Format& format : Formats())
             for (const FormatOption& option : reading ? format.readOptions : format.writeOptions) {
                 const std::string key = (reading ? "r:" : "w:") + std::string(option.name);
-                if (std::find(shown.begin(), shown.end(), key) != shown.end()) continue;
+                if (std::find(shown.begin(), shown.end(), key) != shown.end() || FindOption(kCrsOptions, option.name))
+                    continue;
                 shown.push_back(key);
                 const std::string heading =
                     reading ? "Options of inputs read as " + std::string(Description(format)) + "s:\n"
@@ -184,7 +185,11 @@ CommandLine ParseCommandLine(int argc, char** argv)
         const size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
         bool reading = false;
-        const FormatOption* option = name.size() > 2 && name[1] == '-' ? TableOption(name.substr(2), reading) : nullptr;
+        // --crs and --to-crs belong to every input and output, whichever
+        // rows also list them.
+        const FormatOption* every = name.size() > 2 ? FindOption(kCrsOptions, name.substr(2)) : nullptr;
+        const FormatOption* option =
+            !every && name.size() > 2 && name[1] == '-' ? TableOption(name.substr(2), reading) : nullptr;
         if (!option && std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued))
             return fail("unknown option " + name);
         std::string value;
@@ -197,7 +202,6 @@ CommandLine ParseCommandLine(int argc, char** argv)
         } else {
             return fail(name + " needs a value");
         }
-        const FormatOption* every = name.size() > 2 ? FindOption(kCrsOptions, name.substr(2)) : nullptr;
         const std::string why = option  ? TakeFormatOption(line.options, readValues, *option, reading, name, value)
                                 : every ? TakeCrsOption(line.options, *every, name, value)
                                         : TakeBatchOption(line, name, value);

@@ -101,9 +101,11 @@ const Format kFormats[] = {
     {.id = "kml", .name = "a KML file (WGS 84)", .endings = "kml", .read = ReadGisFile, .write = WriteKmlFile,
      .openFilters = kKmlFilters, .saveFilters = kKmlFilters},
     {.id = "shp", .name = "an ESRI Shapefile", .endings = "shp", .read = ReadGisFile, .write = WriteShapefile,
-     .openFilters = kShapefileFilters, .saveFilters = kShapefileFilters},
+     .openFilters = kShapefileFilters, .saveFilters = kShapefileFilters, .writeOptions = kGisWriteOptions,
+     .optionsTitle = "Shapefile"},
     {.id = "gpkg", .name = "a GeoPackage", .endings = "gpkg", .read = ReadGisFile, .write = WriteGeoPackageFile,
-     .openFilters = kGeoPackageFilters, .saveFilters = kGeoPackageFilters},
+     .openFilters = kGeoPackageFilters, .saveFilters = kGeoPackageFilters, .writeOptions = kGisWriteOptions,
+     .optionsTitle = "GeoPackage"},
     // Before the Surveyor One reader, which would read any bytes as points:
     // pictures, documents, archives and prose are refused, and point rows
     // in text of any other name go to the text reader. Surveyor One files

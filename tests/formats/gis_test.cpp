@@ -215,6 +215,18 @@ TEST_F(Gis, EveryOutputRoundTrips)
     EXPECT_EQ(entries, 8u);  // geojson, kml, shp, shx, dbf, prj, cpg, gpkg
 }
 
+// The export dialog's "to-crs": a GeoPackage in UTM, the table unchanged.
+TEST_F(Gis, WrittenInAnotherCrsWhenAsked)
+{
+    EXPECT_EQ(WriteGeoPackageFile(table, dir.Path("u.gpkg"), {{"to-crs", "EPSG:32618"}}).written, 3);
+    EXPECT_EQ(table.Crs(), "EPSG:2263");
+    PointTable back;
+    ReadGisFile(back, dir.Path("u.gpkg"));
+    EXPECT_EQ(back.Crs(), "EPSG:32618");
+    EXPECT_NEAR(Number(back, ColEasting, 0), 583101.61, 0.01);
+    EXPECT_THROW(WriteShapefile(table, dir.Path("u.shp"), {{"to-crs", "EPSG:999999"}}), Error);
+}
+
 TEST_F(Gis, WgsOutputsNeedACrsAndOthersDoWithout)
 {
     table.SetCrs("");

@@ -561,14 +561,33 @@ ExportReport WriteKmlFile(const PointTable& table, const std::string& file, cons
     return WriteGis(table, file, Gis::Kml);
 }
 
-ExportReport WriteShapefile(const PointTable& table, const std::string& file, const OptionValues&)
+namespace {
+// KIND written in the CRS "to-crs" of VALUES names, when one is given.
+ExportReport WriteIn(const PointTable& table, const std::string& file, const OptionValues& values, Gis kind)
 {
-    return WriteGis(table, file, Gis::Shapefile);
+    const std::string* to = Given(values, "to-crs");
+    if (!to || TrimBlanksAndTabs(*to).empty()) return WriteGis(table, file, kind);
+    PointTable moved = table;
+    std::vector<std::string> notices;
+    try {
+        notices = TransformTable(moved, std::string(TrimBlanksAndTabs(*to)));
+    } catch (const Error& e) {
+        FailFile(file, std::string(e.what()) + "; nothing written");
+    }
+    ExportReport report = WriteGis(moved, file, kind);
+    report.notices.insert(report.notices.begin(), notices.begin(), notices.end());
+    return report;
+}
+}  // namespace
+
+ExportReport WriteShapefile(const PointTable& table, const std::string& file, const OptionValues& values)
+{
+    return WriteIn(table, file, values, Gis::Shapefile);
 }
 
-ExportReport WriteGeoPackageFile(const PointTable& table, const std::string& file, const OptionValues&)
+ExportReport WriteGeoPackageFile(const PointTable& table, const std::string& file, const OptionValues& values)
 {
-    return WriteGis(table, file, Gis::GeoPackage);
+    return WriteIn(table, file, values, Gis::GeoPackage);
 }
 
 }  // namespace tessaly

@@ -100,6 +100,15 @@ bool LooksLikeGeoJson(const std::string& file);
 // True for the rows of the four GIS formats.
 bool IsGisFormat(const Format& format);
 
+// The Shapefile's and GeoPackage's option: the CRS to write the points in
+// ("" or absent: theirs). The converter takes it as --to-crs for every
+// output; the window's export dialog offers it for these two.
+inline const FormatOption kGisWriteOptions[] = {
+    {"to-crs", FormatOption::Kind::Text, "CRS", "", "&Transform to:",
+     "transform the points to this system before writing", "", 0, 0, nullptr,
+     "a coordinate reference system (EPSG:2263)"},
+};
+
 // Why the GIS module cannot be loaded in this program ("" allows it). A
 // statically linked program cannot load it and says so instead.
 void RefuseGisModule(std::string why);
