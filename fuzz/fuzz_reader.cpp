@@ -56,6 +56,14 @@ constexpr const char* kExt = ".raw";
 constexpr const char* kExt = ".rw5";
 #elif defined(TESSALY_FUZZ_JXL)
 constexpr const char* kExt = ".jxl";
+// The GIS readers: GDAL parses (it is not instrumented here); what is
+// fuzzed is what Tessaly makes of whatever GDAL hands back.
+#elif defined(TESSALY_FUZZ_GEOJSON)
+constexpr const char* kExt = ".geojson";
+#elif defined(TESSALY_FUZZ_KML)
+constexpr const char* kExt = ".kml";
+#elif defined(TESSALY_FUZZ_GPKG)
+constexpr const char* kExt = ".gpkg";
 #else
 constexpr const char* kExt = ".pts";
 #endif

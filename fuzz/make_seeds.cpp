@@ -101,5 +101,19 @@ int main(int argc, char** argv)
                                      entity("LINE", "0", "0", "0")) +
              group(0, "EOF"));
     Seed(out / "dxf", "binary", std::string("AutoCAD Binary DXF\r\n\x1A\0", 22));
+
+    // As Tessaly writes them, and shapes it does not.
+    Seed(out / "geojson", "tessaly",
+         R"({"type":"FeatureCollection","features":[{"type":"Feature","properties":{"point":"1","elevation":12.25,)"
+         R"("description":"IP"},"geometry":{"type":"Point","coordinates":[-74.017205480,40.641305906]}},)"
+         R"({"type":"Feature","properties":{"point":null},"geometry":{"type":"MultiPoint","coordinates":[[1,2]]}},)"
+         R"({"type":"Feature","properties":{},"geometry":null}]})");
+    Seed(out / "kml", "tessaly",
+         "<?xml version=\"1.0\" encoding=\"utf-8\" ?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>"
+         "<Folder><name>points</name><Placemark><name>1</name><description>IP</description><Point>"
+         "<altitudeMode>absolute</altitudeMode><coordinates>-74.0172,40.6413,12.25</coordinates></Point>"
+         "</Placemark><Placemark><LineString><coordinates>0,0 1,1</coordinates></LineString></Placemark>"
+         "</Folder></Document></kml>");
+    Seed(out / "gpkg", "header", std::string("SQLite format 3\0", 16) + std::string(84, '\0'));
     return 0;
 }

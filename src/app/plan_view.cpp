@@ -400,6 +400,9 @@ void PlanView::mouseMoveEvent(QMouseEvent* event)
         band_->show();
     }
     lastPos_ = pos;
+    if (positionText_ && drag_ == Drag::None)
+        if (const QString at = positionText_(PlanE(pos.x()), PlanN(pos.y())); !at.isEmpty())
+            emit StatusChanged(status_ + QStringLiteral("  ") + at);
 }
 
 void PlanView::mouseReleaseEvent(QMouseEvent* event)

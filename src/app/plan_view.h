@@ -24,6 +24,7 @@
 #include <QRectF>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -87,6 +88,14 @@ public:
     void SelectRows(const std::vector<int32_t>& rows, bool add);
 
     QSize sizeHint() const override { return {420, 420}; }
+
+    // The text of a plan position (latitude and longitude), shown after the
+    // status line while the mouse moves over the plan; "" shows nothing.
+    void SetPositionText(std::function<QString(double e, double n)> text)
+    {
+        positionText_ = std::move(text);
+        setMouseTracking(static_cast<bool>(positionText_));
+    }
 
 signals:
     void StatusChanged(const QString& text);
@@ -176,6 +185,7 @@ private:
     QPointF pressPos_, lastPos_;
     Qt::KeyboardModifiers pressModifiers_;
     QRubberBand* band_ = nullptr;
+    std::function<QString(double e, double n)> positionText_;
 };
 
 }  // namespace tessaly

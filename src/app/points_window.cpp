@@ -15,6 +15,7 @@
 #include <array>
 #include <limits>
 
+#include "app/crs_dialog.h"
 #include "app/edit_commands.h"
 #include "platform/error.h"
 #include "qt/ansi_text.h"
@@ -97,6 +98,13 @@ void PointsWindow::BuildMenus()
     mnuEdit->addSeparator();
     mnuFind = mnuEdit->addAction(tr("&Find point..."), QKeySequence(QStringLiteral("Ctrl+F")), this,
                                  &PointsWindow::mnuFind_Click);
+    mnuEdit->addAction(QStringLiteral("Coordinate &System..."), this, [this] {
+        DBGrid1->Update();
+        if (const std::optional<QString> said = ChangeCrs(PointData, EditHistory, tableChanged_, this)) {
+            DBGrid1->Reread();
+            ShowStatus(*said);
+        }
+    });
     connect(&EditHistory, &QUndoStack::cleanChanged, this, [this](bool clean) {
         setWindowModified(!clean);
         UpdateSummary();
@@ -177,6 +185,7 @@ void PointsWindow::BuildPlanDock()
     mnuFile->insertAction(mnuDash1, mnuExportPlan);
     Plan = new PlanDock(this, PointData, DBGrid1, mnuExportPlan);
     connect(Plan, &PlanDock::Message, this, &PointsWindow::ShowStatus);
+    Plan->View()->SetPositionText([this](double e, double n) { return LatLonText(PointData, e, n); });
     mnuView = new QMenu(tr("&View"), this);
     menuBar()->insertMenu(mnuHelp->menuAction(), mnuView);
     mnuPlan = Plan->toggleViewAction();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 
+#include "formats/gis/gis.h"
 #include "platform/error.h"
 #include "platform/text/text_rules.h"
 
@@ -48,6 +49,17 @@ Converted ConvertOne(PointTable& table, const std::string& input, const std::str
         result.messages.push_back(
             FileMessage(input, "holds " + read.beyondPoints + " besides its points; only the points are converted"));
 
+    // The points' CRS as asked (the file's own moved to it), then the one
+    // to write them in.
+    try {
+        if (!options.crs.empty())
+            for (const std::string& notice : ApplyCrs(table, options.crs)) result.messages.push_back(FileMessage(input, notice));
+        if (!options.toCrs.empty())
+            for (const std::string& notice : TransformTable(table, options.toCrs))
+                result.messages.push_back(FileMessage(output, notice));
+    } catch (const Error& e) {
+        return fail(FileMessage(input, e.what()) + "; nothing written");
+    }
     ExportReport written;
     try {
         written = writer.write(table, output, options.write);

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "formats/gis/gis.h"
 #include "platform/error.h"
 
 namespace tessaly::cli {
@@ -15,7 +16,7 @@ namespace tessaly::cli {
 namespace {
 // The converter's own options that take a value; those of the formats come
 // from the format table.
-constexpr std::string_view kValued[] = {"--output-dir", "--to", "--jobs"};
+constexpr std::string_view kValued[] = {"--output-dir", "--to", "--jobs", "--crs", "--to-crs"};
 
 // The option called NAME (without "--") of any reading row (READING) or any
 // writing row, or null.
@@ -76,7 +77,8 @@ std::string FormatOptionsUsage()
         for (const Format& format : Formats())
             for (const FormatOption& option : reading ? format.readOptions : format.writeOptions) {
                 const std::string key = (reading ? "r:" : "w:") + std::string(option.name);
-                if (std::find(shown.begin(), shown.end(), key) != shown.end()) continue;
+                if (std::find(shown.begin(), shown.end(), key) != shown.end() || FindOption(kCrsOptions, option.name))
+                    continue;
                 shown.push_back(key);
                 const std::string heading =
                     reading ? "Options of inputs read as " + std::string(Description(format)) + "s:\n"
@@ -86,7 +88,8 @@ std::string FormatOptionsUsage()
                 if (section == sections.end()) section = sections.insert(sections.end(), {heading, ""});
                 section->second += UsageLines(option);
             }
-    std::string text;
+    std::string text = "Options of every input and output:\n";
+    for (const FormatOption& option : kCrsOptions) text += UsageLines(option);
     for (const auto& [heading, lines] : sections) text += heading + lines;
     return text;
 }
@@ -123,6 +126,17 @@ std::string TakeBatchOption(CommandLine& line, const std::string& name, const st
     const long n = std::strtol(value.c_str(), &end, 10);
     if (value.empty() || *end != '\0' || n < 1 || n > 1024) return "--jobs needs a number from 1 to 1024, not " + QuotedName(value);
     line.jobs = static_cast<int>(n);
+    return "";
+}
+
+// Takes --crs or --to-crs; says why not, or "".
+std::string TakeCrsOption(ConvertOptions& o, const FormatOption& option, const std::string& name,
+                          const std::string& value)
+{
+    std::string why;
+    const std::optional<std::string> checked = CheckedValue(option, value, why);
+    if (!checked) return name + " " + value + ": " + why;
+    (name == "--crs" ? o.crs : o.toCrs) = *checked;
     return "";
 }
 
@@ -171,7 +185,11 @@ CommandLine ParseCommandLine(int argc, char** argv)
         const size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
         bool reading = false;
-        const FormatOption* option = name.size() > 2 && name[1] == '-' ? TableOption(name.substr(2), reading) : nullptr;
+        // --crs and --to-crs belong to every input and output, whichever
+        // rows also list them.
+        const FormatOption* every = name.size() > 2 ? FindOption(kCrsOptions, name.substr(2)) : nullptr;
+        const FormatOption* option =
+            !every && name.size() > 2 && name[1] == '-' ? TableOption(name.substr(2), reading) : nullptr;
         if (!option && std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued))
             return fail("unknown option " + name);
         std::string value;
@@ -184,8 +202,9 @@ CommandLine ParseCommandLine(int argc, char** argv)
         } else {
             return fail(name + " needs a value");
         }
-        const std::string why = option ? TakeFormatOption(line.options, readValues, *option, reading, name, value)
-                                       : TakeBatchOption(line, name, value);
+        const std::string why = option  ? TakeFormatOption(line.options, readValues, *option, reading, name, value)
+                                : every ? TakeCrsOption(line.options, *every, name, value)
+                                        : TakeBatchOption(line, name, value);
         if (!why.empty()) return fail(why);
     }
     if (!line.outputDir && !line.batchOption.empty())

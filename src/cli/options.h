@@ -16,6 +16,9 @@ struct ConvertOptions {
     // The writer options given, in the order given, to name the first that
     // does not fit the output.
     std::vector<std::string> writeOrder;
+    // Every input and output: the points' coordinate reference system, and
+    // the one to write them in ("" when not given).
+    std::string crs, toCrs;  // --crs, --to-crs
 };
 
 struct CommandLine {

@@ -6,6 +6,7 @@
 
 #include "formats/formats.h"
 #include "formats/instruments/instruments.h"
+#include "formats/gis/gis.h"
 #include "platform/error.h"
 #include "platform/files/file_kind.h"
 #include "platform/text/text_rules.h"
@@ -110,6 +111,18 @@ const Format kFormats[] = {
      .openFilters = kRw5OpenFilters},
     {.id = "jxl", .name = "a Trimble JobXML file", .endings = "jxl", .read = ReadJobXmlFile, .claims = LooksLikeJobXml,
      .openFilters = kJobXmlOpenFilters},
+    // Under *.json only JSON that names a Feature: other JSON is refused below.
+    {.id = "geojson", .name = "a GeoJSON file (WGS 84)", .endings = "geojson json", .read = ReadGisFile,
+     .write = WriteGeoJsonFile, .claims = LooksLikeGeoJson, .openFilters = kGeoJsonFilters,
+     .saveFilters = kGeoJsonFilters},
+    {.id = "kml", .name = "a KML file (WGS 84)", .endings = "kml", .read = ReadGisFile, .write = WriteKmlFile,
+     .openFilters = kKmlFilters, .saveFilters = kKmlFilters},
+    {.id = "shp", .name = "an ESRI Shapefile", .endings = "shp", .read = ReadGisFile, .write = WriteShapefile,
+     .openFilters = kShapefileFilters, .saveFilters = kShapefileFilters, .writeOptions = kGisWriteOptions,
+     .optionsTitle = "Shapefile"},
+    {.id = "gpkg", .name = "a GeoPackage", .endings = "gpkg", .read = ReadGisFile, .write = WriteGeoPackageFile,
+     .openFilters = kGeoPackageFilters, .saveFilters = kGeoPackageFilters, .writeOptions = kGisWriteOptions,
+     .optionsTitle = "GeoPackage"},
     // Before the Surveyor One reader, which would read any bytes as points:
     // pictures, documents, archives and prose are refused, and point rows
     // in text of any other name go to the text reader. Surveyor One files

@@ -89,6 +89,7 @@ void PointTable::Clear()
     Typed_.clear();
     PointsNotRead_.clear();
     Unit_ = LinearUnit::Unknown;
+    Crs_.clear();
 }
 
 void PointTable::Materialise(int32_t rows)

@@ -147,6 +147,12 @@ public:
     LinearUnit Unit() const { return Unit_; }
     void SetUnit(LinearUnit unit) { Unit_ = unit; }
 
+    // The coordinate reference system of the loaded points, as PROJ takes
+    // it ("EPSG:2263", or WKT); empty when none is known. Every clear
+    // forgets it.
+    const std::string& Crs() const { return Crs_; }
+    void SetCrs(std::string crs) { Crs_ = std::move(crs); }
+
     // Keeps the loaded rows whose northing or easting is greater than zero.
     void CompactPoints();
 
@@ -178,6 +184,7 @@ private:
     std::vector<int32_t> Typed_;
     std::string PointsNotRead_;
     LinearUnit Unit_ = LinearUnit::Unknown;
+    std::string Crs_;
     int32_t AllocatedRows_ = 0;
     int32_t CurrItems_ = 0;
     int32_t RowCapacity_ = 0;

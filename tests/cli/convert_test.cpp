@@ -565,3 +565,38 @@ TEST(Convert, BatchDatabaseReadersBounded)
     EXPECT_LE(most, 4);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), 32);
 }
+
+// The surveyor's path: a state-plane CSV given its CRS, saved in the four GIS
+// formats (through the dynamically linked twin when the converter is static),
+// each read back; the WGS 84 outputs refuse points without a CRS, and points
+// PROJ cannot move are named, nothing written.
+TEST(Convert, CoordinateSystemsAndGisFiles)
+{
+    TempDir dir;
+    const std::string csv = dir.Path("plane.csv");
+    WriteBytes(csv, "1,172921.880868694,979475.050077194,12.25,IP\n2,173000.5,979500.25,,CP \xc3\xa4\n");
+    for (const char* name : {"p.geojson", "p.kml", "p.shp", "p.gpkg"}) {
+        const std::string out = dir.Path(name);
+        Outcome r = RunConverter(dir, "--crs EPSG:2263 " + Q(csv) + " " + Q(out));
+        EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+        r = RunConverter(dir, "--crs EPSG:2263 " + Q(out) + " " + Q(dir.Path("back.csv")));
+        EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+        const std::string back = ReadBytes(dir.Path("back.csv"));
+        EXPECT_NE(back.find("1,172921.88"), std::string::npos) << name << ": " << back;
+        EXPECT_NE(back.find(",979500.2"), std::string::npos) << name << ": " << back;
+    }
+    Outcome r = Convert(dir, csv, dir.Path("none.geojson"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no coordinate system"), std::string::npos) << r.err;
+    r = RunConverter(dir, "--crs EPSG:999999 " + Q(csv) + " " + Q(dir.Path("x.asc")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("x.asc")));
+    r = RunConverter(dir, "--crs EPSG:2263 --to-crs EPSG:32618 " + Q(csv) + " " + Q(dir.Path("utm.asc")));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(ReadBytes(dir.Path("utm.asc")).find("4499404.09"), std::string::npos);
+    WriteBytes(csv, "1,1e9,1e9,,far\n");
+    r = RunConverter(dir, "--crs EPSG:32618 " + Q(csv) + " " + Q(dir.Path("far.kml")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("1 point cannot be transformed"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("far.kml")));
+}

@@ -89,10 +89,12 @@ public:
         } catch (...) {
             ResolveReferences();
             table_.SetUnit(unit_);
+            table_.SetCrs(crs_);
             throw;
         }
         ResolveReferences();
         table_.SetUnit(unit_);
+        table_.SetCrs(crs_);
         if (cutFields_ > 0)
             report_.notices.push_back(Counted(cutFields_, "field", "fields") +
                                       " longer than " + std::to_string(kMaxField >> 10) + " KiB cut to " +
@@ -163,6 +165,18 @@ private:
                 "; the coordinates are read as they are, their unit unknown");
     }
 
+    // The EPSG code of <CoordinateSystem epsgCode="2263">: the points' CRS,
+    // checked by PROJ only when a transform asks for it.
+    void ReadCrs()
+    {
+        xmlChar* value = xmlTextReaderGetAttribute(reader_, reinterpret_cast<const xmlChar*>("epsgCode"));
+        const std::string code(TrimBlanksAndTabs(View(value)));
+        xmlFree(value);
+        if (code.empty()) return;
+        if (code.size() <= 9 && code.find_first_not_of("0123456789") == std::string::npos) crs_ = "EPSG:" + code;
+        else report_.notices.push_back("the CoordinateSystem's epsgCode \"" + code + "\" is not a number; not taken");
+    }
+
     // Notes a kind of data the root holds that a file of points only would lose.
     void NoteBeyondPoints(std::string_view name)
     {
@@ -199,6 +213,7 @@ private:
                 }
                 if (depth == 1) {
                     inUnits = name == "Units";
+                    if (name == "CoordinateSystem") ReadCrs();
                     if (!xmlTextReaderIsEmptyElement(reader_)) NoteBeyondPoints(name);
                 } else if (depth == 2 && inUnits) {
                     ReadUnit(name);
@@ -365,6 +380,7 @@ private:
     std::unordered_map<std::string, Row> beyond_;  // points past the table's rows that are asked for
     bool overflow_ = false;
     LinearUnit unit_ = LinearUnit::Unknown;
+    std::string crs_;  // "EPSG:N" from the CoordinateSystem; "" when none
     bool unitRead_ = false;
     int32_t cutFields_ = 0;
     long cutLine_ = 0;

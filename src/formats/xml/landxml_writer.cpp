@@ -213,6 +213,13 @@ ExportReport WriteLandXmlFile(const PointTable& table, const std::string& file, 
         doc.Attribute("date", Now("%Y-%m-%d"));
         doc.Attribute("time", Now("%H:%M:%S"));
         WriteUnits(doc, units);
+        // The points' CRS by its EPSG code, unless the coordinates leave its
+        // unit.
+        if (!convert && table.Crs().rfind("EPSG:", 0) == 0) {
+            doc.Start("CoordinateSystem");
+            doc.Attribute("epsgCode", table.Crs().substr(5));
+            doc.End();
+        }
         doc.Start("Application");
         doc.Attribute("name", "Tessaly");
         doc.Attribute("version", TESSALY_VERSION);
