@@ -17,6 +17,73 @@
     </message>
 </context>
 <context>
+    <name>tessaly::CrsDialog</name>
+    <message>
+        <source>Coordinate System</source>
+        <translation>Koordinatensystem</translation>
+    </message>
+    <message>
+        <source>The points have no coordinate system.</source>
+        <translation>Die Punkte haben kein Koordinatensystem.</translation>
+    </message>
+    <message>
+        <source>The points are in %1.</source>
+        <translation>Die Punkte liegen in %1.</translation>
+    </message>
+    <message>
+        <source>The points are in %1 (%2).</source>
+        <translation>Die Punkte liegen in %1 (%2).</translation>
+    </message>
+    <message>
+        <source>&amp;Search by code or name, or type any definition PROJ takes:</source>
+        <translation>&amp;Suche nach Code oder Name, oder eine Definition eingeben, die PROJ versteht:</translation>
+    </message>
+    <message>
+        <source>Code</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Area of use</source>
+        <translation>Gültigkeitsbereich</translation>
+    </message>
+    <message>
+        <source>Coordinate reference systems found</source>
+        <translation>Gefundene Koordinatenreferenzsysteme</translation>
+    </message>
+    <message>
+        <source>&amp;Transform the points from their coordinate system</source>
+        <translation>Punkte aus ihrem Koordinatensystem &amp;transformieren</translation>
+    </message>
+    <message>
+        <source>&amp;No Coordinate System</source>
+        <translation>&amp;Kein Koordinatensystem</translation>
+    </message>
+    <message>
+        <source>Choose a coordinate system, or type its definition.</source>
+        <translation>Ein Koordinatensystem wählen oder seine Definition eingeben.</translation>
+    </message>
+    <message>
+        <source>Points transformed from %1 to %2.</source>
+        <translation>Punkte von %1 nach %2 transformiert.</translation>
+    </message>
+    <message>
+        <source>The points have no coordinate system now.</source>
+        <translation>Die Punkte haben jetzt kein Koordinatensystem.</translation>
+    </message>
+    <message>
+        <source>Coordinate system: %1.</source>
+        <translation>Koordinatensystem: %1.</translation>
+    </message>
+    <message>
+        <source>Nothing changed: %1</source>
+        <translation>Nichts geändert: %1</translation>
+    </message>
+</context>
+<context>
     <name>tessaly::ExportOptionsDialog</name>
     <message>
         <source> (the points&apos; unit)</source>
@@ -446,6 +513,10 @@ Lizenz: %1</translation>
     <message>
         <source>&amp;As read</source>
         <translation>&amp;Wie gelesen</translation>
+    </message>
+    <message>
+        <source>Coordinate &amp;System...</source>
+        <translation>&amp;Koordinatensystem …</translation>
     </message>
 </context>
 <context>

@@ -46,7 +46,7 @@ public:
         : TableCommand(table, std::move(changed), 0), rows_(std::move(rows)), before_(std::move(before)),
           after_(std::move(after))
     {
-        setText(QStringLiteral("Coordinate System"));
+        setText(CrsDialog::tr("Coordinate System"));
     }
     void redo() override
     {
@@ -87,37 +87,37 @@ private:
 
 CrsDialog::CrsDialog(const PointTable& table, QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Coordinate System"));
+    setWindowTitle(CrsDialog::tr("Coordinate System"));
     auto* layout = new QVBoxLayout(this);
-    QString current = QStringLiteral("The points have no coordinate system.");
+    QString current = CrsDialog::tr("The points have no coordinate system.");
     if (!table.Crs().empty()) {
-        current = QStringLiteral("The points are in %1.").arg(Q(table.Crs()));
+        current = CrsDialog::tr("The points are in %1.").arg(Q(table.Crs()));
         try {
-            current = QStringLiteral("The points are in %1 (%2).").arg(Q(table.Crs()), Q(DescribeCrs(table.Crs()).name));
+            current = CrsDialog::tr("The points are in %1 (%2).").arg(Q(table.Crs()), Q(DescribeCrs(table.Crs()).name));
         } catch (const Error&) {
         }
     }
     layout->addWidget(new QLabel(current, this));
-    auto* searchLabel = new QLabel(QStringLiteral("&Search by code or name, or type any definition PROJ takes:"), this);
+    auto* searchLabel = new QLabel(CrsDialog::tr("&Search by code or name, or type any definition PROJ takes:"), this);
     search_ = new QLineEdit(this);
     searchLabel->setBuddy(search_);
     layout->addWidget(searchLabel);
     layout->addWidget(search_);
     list_ = new QTreeWidget(this);
-    list_->setHeaderLabels({QStringLiteral("Code"), QStringLiteral("Name"), QStringLiteral("Area of use")});
+    list_->setHeaderLabels({CrsDialog::tr("Code"), CrsDialog::tr("Name"), CrsDialog::tr("Area of use")});
     list_->setRootIsDecorated(false);
-    list_->setAccessibleName(QStringLiteral("Coordinate reference systems found"));
+    list_->setAccessibleName(CrsDialog::tr("Coordinate reference systems found"));
     list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(list_, 1);
     details_ = new QLabel(this);
     details_->setWordWrap(true);
     details_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(details_);
-    transform_ = new QCheckBox(QStringLiteral("&Transform the points from their coordinate system"), this);
+    transform_ = new QCheckBox(CrsDialog::tr("&Transform the points from their coordinate system"), this);
     transform_->setEnabled(!table.Crs().empty());
     layout->addWidget(transform_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    QPushButton* none = buttons->addButton(QStringLiteral("&No Coordinate System"), QDialogButtonBox::ResetRole);
+    QPushButton* none = buttons->addButton(CrsDialog::tr("&No Coordinate System"), QDialogButtonBox::ResetRole);
     none->setEnabled(!table.Crs().empty());
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CrsDialog::accept);
@@ -181,7 +181,7 @@ void CrsDialog::accept()
 {
     const std::string typed = Typed();
     if (typed.empty()) {
-        details_->setText(QStringLiteral("Choose a coordinate system, or type its definition."));
+        details_->setText(CrsDialog::tr("Choose a coordinate system, or type its definition."));
         return;
     }
     try {
@@ -204,18 +204,18 @@ std::optional<QString> ChangeCrs(PointTable& table, QUndoStack& history, const T
     try {
         if (dialog.Transform()) {
             for (const std::string& notice : TransformTable(table, dialog.Chosen())) said << Q(notice);
-            said.prepend(QStringLiteral("Points transformed from %1 to %2.").arg(Q(before.crs), Q(table.Crs())));
+            said.prepend(CrsDialog::tr("Points transformed from %1 to %2.").arg(Q(before.crs), Q(table.Crs())));
         } else if (dialog.Chosen().empty()) {
             table.SetCrs("");
-            said << QStringLiteral("The points have no coordinate system now.");
+            said << CrsDialog::tr("The points have no coordinate system now.");
         } else {
             const std::string notice = AssignCrs(table, dialog.Chosen());
-            said << QStringLiteral("Coordinate system: %1.").arg(Q(table.Crs()));
+            said << CrsDialog::tr("Coordinate system: %1.").arg(Q(table.Crs()));
             if (!notice.empty()) said << Q(notice);
         }
     } catch (const Error& e) {
-        QMessageBox::warning(parent, QStringLiteral("Coordinate System"),
-                             QStringLiteral("Nothing changed: %1").arg(QString::fromStdString(e.what())));
+        QMessageBox::warning(parent, CrsDialog::tr("Coordinate System"),
+                             CrsDialog::tr("Nothing changed: %1").arg(QString::fromStdString(e.what())));
         return std::nullopt;
     }
     CrsChangeCommand::State after = CrsChangeCommand::Take(table, rows);

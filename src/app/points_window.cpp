@@ -98,7 +98,7 @@ void PointsWindow::BuildMenus()
     mnuEdit->addSeparator();
     mnuFind = mnuEdit->addAction(tr("&Find point..."), QKeySequence(QStringLiteral("Ctrl+F")), this,
                                  &PointsWindow::mnuFind_Click);
-    mnuEdit->addAction(QStringLiteral("Coordinate &System..."), this, [this] {
+    mnuEdit->addAction(tr("Coordinate &System..."), this, [this] {
         DBGrid1->Update();
         if (const std::optional<QString> said = ChangeCrs(PointData, EditHistory, tableChanged_, this)) {
             DBGrid1->Reread();
