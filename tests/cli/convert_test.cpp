@@ -545,3 +545,20 @@ TEST(Convert, BatchDatabaseReadersBounded)
     EXPECT_LE(most, 4);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("out")), {}), 32);
 }
+
+// LandXML comes from a module loaded on first use. A converter without it
+// still converts everything else, and says for a LandXML file why it cannot.
+TEST(Convert, WithoutItsLandXmlModule)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.Path("bin"));
+    std::filesystem::copy_file(TESSALY_CONVERT, dir.Path("bin/tessaly-convert"));
+    const std::string alone = Q(dir.Path("bin/tessaly-convert")) + " " + Q(TestData("reference/job.CRD"));
+    EXPECT_EQ(std::system((alone + " " + Q(dir.Path("out.asc"))).c_str()), 0);
+    const std::string err = dir.Path("err.txt");
+    const int rc = std::system((alone + " " + Q(dir.Path("out.xml")) + " 2>" + Q(err)).c_str());
+    EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) != 0);
+    EXPECT_NE(ReadBytes(err).find("out.xml: LandXML cannot be read or written here: "), std::string::npos)
+        << ReadBytes(err);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.xml")));
+}
