@@ -10,10 +10,6 @@
 #include "cli/convert.h"
 #include "cli/options.h"
 #include "formats/formats.h"
-#include "formats/gis/gis.h"
-#include "platform/database/database_control.h"
-
-#include <unistd.h>
 
 namespace {
 
@@ -69,37 +65,6 @@ void ListFormats()
     }
 }
 
-#ifdef TESSALY_STATIC_CONVERT
-// PROJ and GDAL cannot be loaded into a statically linked program, so a
-// conversion that needs them runs in the converter's dynamically linked twin,
-// tessaly-convert-gis (beside this one, or in PREFIX/libexec/tessaly), with
-// the same arguments; every other conversion keeps the static start.
-bool NeedsGis(const tessaly::cli::CommandLine& line)
-{
-    if (!line.options.crs.empty() || !line.options.toCrs.empty()) return true;
-    if (line.to && tessaly::IsGisFormat(*line.to)) return true;
-    for (const std::string& name : line.names)
-        for (const Format& format : Formats())
-            if (tessaly::IsGisFormat(format) && tessaly::NamedFor(format, name)) return true;
-    return false;
-}
-
-int RunTwin(char** argv)
-{
-    constexpr char kTwin[] = "tessaly-convert-gis";
-    std::string twin = tessaly::ProgramBesideThisOne(kTwin);
-    if (::access(twin.c_str(), X_OK) != 0 && twin.find('/') != std::string::npos) {
-        const std::string bin = twin.substr(0, twin.rfind('/'));
-        twin = bin.substr(0, bin.rfind('/') + 1) + "libexec/tessaly/" + kTwin;
-    }
-    std::fflush(nullptr);
-    ::execv(twin.c_str(), argv);
-    std::fprintf(stderr, "%s: %s cannot be run, which converts with coordinate systems and GIS files\n",
-                 tessaly::cli::kProgram, twin.c_str());
-    return 1;
-}
-#endif
-
 }  // namespace
 
 // Memory running out where no conversion catches it ends the program with
@@ -115,10 +80,6 @@ try {
     case CommandLine::Usage: return tessaly::cli::UsageError(line.error);
     case CommandLine::Convert: break;
     }
-#ifdef TESSALY_STATIC_CONVERT
-    if (NeedsGis(line)) return RunTwin(argv);
-    tessaly::RefuseGisModule("this converter is linked statically and cannot load PROJ and GDAL");
-#endif
     if (line.outputDir) return tessaly::cli::RunBatch(line);
     if (line.names.size() != 2) {
         std::fputs(Usage().c_str(), stderr);

@@ -35,6 +35,14 @@ Outcome RunConverter(const TempDir& dir, const std::string& args)
 
 std::string Q(const std::string& s) { return "'" + s + "'"; }
 
+// STEM, the number I and ENDING: "p7.crd". Appended, not "p" +
+// std::to_string(i) + ...: GCC 12 at -O3 takes the inlined insertion at the
+// front for an overlapping copy (-Wrestrict), as with " " + Q(...) below.
+std::string Numbered(const char* stem, int i, const char* ending)
+{
+    return std::string(stem).append(std::to_string(i)).append(ending);
+}
+
 Outcome Convert(const TempDir& dir, const std::string& input, const std::string& output)
 {
     return RunConverter(dir, Q(input) + " " + Q(output));
@@ -418,7 +426,7 @@ TEST(Convert, Batch)
         const std::string single = dir.Path("single." + c.ending);
         for (const std::string& name : c.inputs) {
             const std::string input = name.starts_with('/') ? TestData(name.substr(1)) : TestData("reference/" + name);
-            args += " " + Q(input);
+            args.append(" ").append(Q(input));
             const std::string stem = std::filesystem::path(input).stem().string();
             if (c.status == 2) continue;
             if (std::count(c.written.begin(), c.written.end(), stem + "." + c.ending)) {
@@ -492,9 +500,9 @@ TEST(Convert, BatchUnderAddressSpaceLimit)
     const std::vector<CrdPoint> points(2000, {5000.125, 1000.5, 100.25, "A DESCRIPTION"});
     std::string inputs;
     for (int i = 0; i < kInputs; ++i) {
-        const std::string name = dir.Path("p" + std::to_string(i) + ".crd");
+        const std::string name = dir.Path(Numbered("p", i, ".crd"));
         WriteBytes(name, CrdNumeric(2000, points));
-        inputs += " " + Q(name);
+        inputs.append(" ").append(Q(name));
     }
     // From no worker thread at all up to the number asked for, depending on
     // the build.
@@ -535,7 +543,7 @@ TEST(Convert, BatchDatabaseReadersBounded)
     std::filesystem::create_directory(dir.Path("out"));
     std::vector<std::string> args = {TESSALY_CONVERT, "--jobs", "32", "--output-dir", dir.Path("out"), "--"};
     for (int i = 0; i < 32; ++i) {
-        args.push_back(dir.Path("d" + std::to_string(i) + ".mdb"));
+        args.push_back(dir.Path(Numbered("d", i, ".mdb")));
         std::filesystem::copy_file(TestData("points-10000.mdb"), args.back());
     }
     std::vector<char*> argv;
@@ -567,8 +575,7 @@ TEST(Convert, BatchDatabaseReadersBounded)
 }
 
 // The surveyor's path: a state-plane CSV given its CRS, saved in the four GIS
-// formats (through the dynamically linked twin when the converter is static),
-// each read back; the WGS 84 outputs refuse points without a CRS, and points
+// formats, each read back; the WGS 84 outputs refuse points without a CRS, and points
 // PROJ cannot move are named, nothing written.
 TEST(Convert, CoordinateSystemsAndGisFiles)
 {
@@ -599,4 +606,21 @@ TEST(Convert, CoordinateSystemsAndGisFiles)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("1 point cannot be transformed"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.Path("far.kml")));
+}
+
+// LandXML comes from a module loaded on first use. A converter without it
+// still converts everything else, and says for a LandXML file why it cannot.
+TEST(Convert, WithoutItsLandXmlModule)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.Path("bin"));
+    std::filesystem::copy_file(TESSALY_CONVERT, dir.Path("bin/tessaly-convert"));
+    const std::string alone = Q(dir.Path("bin/tessaly-convert")) + " " + Q(TestData("reference/job.CRD"));
+    EXPECT_EQ(std::system((alone + " " + Q(dir.Path("out.asc"))).c_str()), 0);
+    const std::string err = dir.Path("err.txt");
+    const int rc = std::system((alone + " " + Q(dir.Path("out.xml")) + " 2>" + Q(err)).c_str());
+    EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) != 0);
+    EXPECT_NE(ReadBytes(err).find("out.xml: LandXML and JobXML cannot be read or written here: "), std::string::npos)
+        << ReadBytes(err);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.xml")));
 }

@@ -524,7 +524,7 @@ TEST_F(WindowTest, ATextFileWithoutAHeaderAsksForTheColumnOrder)
     Open("site1.crd");
     // Easting before northing, no header line: the import dialog asks.
     WriteBytes(dir.Path("job.csv"), "7,1000.5,5000.25,12,CAF\xC3\x89 \xE2\x82\xAC \xCE\xA9\r\n");
-    const auto import = [this](const char* layout, bool ok, std::function<void()> open) {
+    const auto import = [](const char* layout, bool ok, std::function<void()> open) {
         bool asked = false;
         WhenModalShown([layout, ok, &asked](QWidget* modal) {
             auto* d = qobject_cast<TextImportDialog*>(modal);

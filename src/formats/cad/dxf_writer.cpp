@@ -112,20 +112,22 @@ std::string DxfText(std::string_view utf8, TextChanges& changes)
     std::string out, piece;
     for (size_t i = 0; i < utf8.size();) {
         const char32_t c = NextCharacter(utf8, i);
+        // Appended to, not assigned: GCC 12 at -O3 takes the inlined
+        // one-character assignment for an overlapping copy (-Wrestrict).
         piece.clear();
         if (c == kMalformed || c > 0xFFFF) {
-            piece = "?";
+            piece += '?';
             ++changes.replaced;
         } else if (c < 0x20) {
-            piece = " ";
+            piece += ' ';
             ++changes.blanked;
         } else if (c == '%' && percents) {
-            piece = "%%%";
+            piece += "%%%";
         } else if (const char byte = Cp1252Byte(c); byte != 0) {
-            piece = byte;
+            piece += byte;
         } else {
             static constexpr char kHex[] = "0123456789ABCDEF";
-            piece = "\\U+";
+            piece += "\\U+";
             for (int shift = 12; shift >= 0; shift -= 4) piece += kHex[(c >> shift) & 0xF];
         }
         if (out.size() + piece.size() > kMaxText) {

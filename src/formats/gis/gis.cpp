@@ -30,12 +30,6 @@ namespace tessaly {
 
 namespace {
 
-std::string& Refusal()
-{
-    static std::string why;
-    return why;
-}
-
 // The folder of the running program, with its '/'.
 std::string ProgramFolder()
 {
@@ -49,24 +43,21 @@ std::string ProgramFolder()
 constexpr char kModuleName[] = "tessaly-gis.so";
 
 // The module beside the program (the build tree), or where an installation
-// keeps it, PREFIX/lib/tessaly/. TESSALY_GIS_MODULE names another.
+// keeps it, PREFIX/TESSALY_MODULE_DIR/. TESSALY_GIS_MODULE names another.
 const TessalyGisApi& Module()
 {
     static std::once_flag once;
     static const TessalyGisApi* api = nullptr;
     static std::string failure;
-    if (!Refusal().empty()) throw Error(Refusal());
     std::call_once(once, [] {
         std::vector<std::string> tried;
         if (const char* named = std::getenv("TESSALY_GIS_MODULE"); named && *named) tried.emplace_back(named);
-        // PREFIX/bin/ holds the programs, PREFIX/libexec/tessaly/ the
-        // converter's twin: PREFIX/lib/tessaly is one or two folders up.
-        std::string folder = ProgramFolder();
+        // PREFIX/bin/ holds the programs: the module folder is one up.
+        const std::string folder = ProgramFolder();
         tried.push_back(folder + kModuleName);
-        for (int up = 0; up < 2 && folder.size() > 1; ++up) {
-            folder = folder.substr(0, folder.rfind('/', folder.size() - 2) + 1);
-            tried.push_back(folder + "lib/tessaly/" + kModuleName);
-        }
+        if (folder.size() > 1)
+            tried.push_back(folder.substr(0, folder.rfind('/', folder.size() - 2) + 1) + TESSALY_MODULE_DIR "/" +
+                            kModuleName);
         std::string why;
         for (const std::string& path : tried) {
             if (::access(path.c_str(), R_OK) != 0) continue;
@@ -84,7 +75,7 @@ const TessalyGisApi& Module()
             why = path + " is of another version";
         }
         failure = "the GIS module (" + std::string(kModuleName) + ", PROJ and GDAL) cannot be loaded: " +
-                  (why.empty() ? "not found beside the program or in ../lib/tessaly" : why);
+                  (why.empty() ? "not found beside the program or in ../" TESSALY_MODULE_DIR : why);
     });
     if (!api) throw Error(failure);
     return *api;
@@ -205,7 +196,6 @@ std::vector<std::string> Move(const PointTable& table, Coordinates& c, const std
 
 }  // namespace
 
-void RefuseGisModule(std::string why) { Refusal() = std::move(why); }
 
 namespace {
 CrsInfo AskProj(const std::string& given);

@@ -109,8 +109,4 @@ inline const FormatOption kGisWriteOptions[] = {
      "a coordinate reference system (EPSG:2263)"},
 };
 
-// Why the GIS module cannot be loaded in this program ("" allows it). A
-// statically linked program cannot load it and says so instead.
-void RefuseGisModule(std::string why);
-
 }  // namespace tessaly

@@ -219,12 +219,6 @@ private:
 };
 }  // namespace
 
-bool LooksLikeJobXml(const std::string& file)
-{
-    const std::optional<std::string> head = FileHead(file, 4096);
-    return head && LooksLikePlainText(*head) && head->find("<JOBFile") != std::string::npos;
-}
-
 ReadReport ReadJobXmlFile(PointTable& table, const std::string& file, const ReadOptions&)
 {
     return JobXmlLoad(table, file).Run();
