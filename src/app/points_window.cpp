@@ -69,6 +69,15 @@ PointsWindow::PointsWindow(QWidget* parent) : QMainWindow(parent), CommonDialog1
     Form_Load();
 }
 
+// The grid's editor closes while QWidget takes the window's children down,
+// after this class is gone: nothing the grid or its model says may reach it
+// then.
+PointsWindow::~PointsWindow()
+{
+    DBGrid1->Model()->disconnect(this);
+    DBGrid1->disconnect(this);
+}
+
 // File, Edit and Help (the plan adds its own items: BuildPlanDock), with the
 // caption marker the undo steps keep and the dropping of files.
 void PointsWindow::BuildMenus()

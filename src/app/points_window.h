@@ -36,6 +36,7 @@ public:
     static constexpr int32_t kStatusBarHeight = 312;
 
     explicit PointsWindow(QWidget* parent = nullptr);
+    ~PointsWindow() override;
 
     // The points.
     PointTable PointData;
