@@ -36,7 +36,8 @@ std::string EndingsTaking(std::string_view option)
 {
     std::vector<std::string> endings;
     for (const Format& format : Formats())
-        if (format.write && FindOption(format.writeOptions, option)) endings.push_back("." + std::string(format.endings));
+        // Appended rather than "." + endings (GCC 12's -Wrestrict at -O3).
+        if (format.write && FindOption(format.writeOptions, option)) endings.emplace_back(".").append(format.endings);
     std::string out;
     for (size_t i = 0; i < endings.size(); ++i)
         out += (i == 0 ? "" : i + 1 == endings.size() ? " and " : ", ") + endings[i];
@@ -57,7 +58,7 @@ std::string UsageLines(const FormatOption& option)
         line += ' ';
         line += static_cast<char>(std::toupper(static_cast<unsigned char>(name[name.rfind('-') + 1])));
     } else if (*option.values) {
-        line += " " + std::string(option.values);
+        line.append(" ").append(option.values);
     }
     line.resize(std::max(line.size() + 2, kHelpColumn), ' ');
     for (const char c : std::string_view(option.help)) {

@@ -237,7 +237,9 @@ std::string WriterEndings()
     std::stable_sort(writers.begin(), writers.end(), [&](const Format* a, const Format* b) { return place(a) < place(b); });
     std::vector<std::string> endings;
     for (const Format* format : writers)
-        ForEachEnding(*format, [&](std::string_view ending) { endings.push_back("." + std::string(ending)); });
+        // Appended rather than "." + ending, which GCC 12 misreads at -O3
+        // (-Wrestrict).
+        ForEachEnding(*format, [&](std::string_view ending) { endings.emplace_back(".").append(ending); });
     std::string out;
     for (size_t i = 0; i < endings.size(); ++i)
         out += (i == 0 ? "" : i + 1 == endings.size() ? " or " : ", ") + endings[i];

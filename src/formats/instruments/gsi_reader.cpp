@@ -118,12 +118,12 @@ ReadReport ReadGsiFile(PointTable& table, const std::string& file, const ReadOpt
         for (const Word& word : *words) {
             if (word.index == 11) {
                 id = Unpadded(word.data);
-                if (id.empty()) id = "0";
+                if (id.empty()) id.push_back('0');  // not = "0": GCC 12's -Wrestrict at -O3
             } else if (word.index >= 81 && word.index <= 83) {
                 coordinate[word.index - 81] = &word;
             } else if (word.index >= 71 && word.index <= 79) {
                 const std::string_view text = Unpadded(word.data);
-                if (!text.empty()) description += (description.empty() ? "" : " ") + std::string(text);
+                if (!text.empty()) description.append(description.empty() ? "" : " ").append(text);
             } else if (word.index == 21 || word.index == 22 || (word.index >= 31 && word.index <= 33)) {
                 measured = true;
             }

@@ -99,7 +99,7 @@ ReadReport ReadNikonRawFile(PointTable& table, const std::string& file, const Re
         if (eastFirst) std::swap(first, second);
         // The code is the rest of the record, commas and all.
         std::string code(field(6));
-        for (size_t i = 7; i < fields.size(); ++i) code += "," + std::string(fields[i]);
+        for (size_t i = 7; i < fields.size(); ++i) code.append(",").append(fields[i]);
         load.Add(id, first, second, field(5), code, unit, lines.Number());
     }
     load.Say(unknownUnit, "distance unit", "distance units", " other than metres and feet (coordinates read without a unit)");
