@@ -83,7 +83,7 @@ TEST(PlanLayout, FurnitureTakesTheFirstFreeCorner)
 
 TEST(PlanLayout, NumbersFirstThenDescriptionsWhereThereIsRoom)
 {
-    // Short parts 10 pixels wide, descriptions add 40; lines 12 high. Points
+    // Point numbers 10 pixels wide, descriptions add 40; lines 12 high. Points
     // are 2.5 pixels half-wide: a label starts 7.5 pixels from its point.
     const LabelWidths widths{[](int32_t) { return 10.0; }, [](int32_t i) { return i == 9 ? 0.0 : 40.0; }};
     const struct {

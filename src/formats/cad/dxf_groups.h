@@ -13,28 +13,10 @@ namespace tessaly::dxf {
 // (AutoCAD writes at most 2049 characters a value).
 constexpr size_t kMaxValue = 4096;
 
-// Lines of the file, each cut to kMaxValue characters.
-class Lines {
-public:
-    explicit Lines(const std::string& file) : in_(file) {}
-
-    // The next line into LINE; false at the end of the file.
-    bool Read(std::string& line);
-
-    int64_t Line() const { return line_; }
-    bool Cut() const { return cut_; }
-
-private:
-    BufferedInput in_;
-    int64_t line_ = 0;
-    bool afterCr_ = false;
-    bool cut_ = false;
-};
-
 // The groups, read from the lines.
 class Groups {
 public:
-    explicit Groups(const std::string& file) : lines_(file) {}
+    explicit Groups(const std::string& file) : lines_(file, kMaxValue) {}
 
     enum class Read { Group, End, Broken };
     // The next group: its code into CODE, its value into VALUE, cut to
@@ -49,7 +31,7 @@ public:
     int64_t Line() const { return lines_.Line(); }
 
 private:
-    Lines lines_;
+    BoundedLines lines_;
     std::string codeLine_;
     std::string problem_;
 };

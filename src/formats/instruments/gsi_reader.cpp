@@ -106,7 +106,7 @@ ReadReport ReadGsiFile(PointTable& table, const std::string& file, const ReadOpt
     Tally malformed, other, unitless;
     while (lines.Read(line)) {
         if (TrimBlanksAndTabs(line).empty()) continue;
-        const int64_t at = lines.Number();
+        const int64_t at = lines.Line();
         const std::optional<std::vector<Word>> words = Words(line);
         if (!words) {
             malformed.Note(at);

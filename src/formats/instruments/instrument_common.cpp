@@ -13,30 +13,6 @@
 
 namespace tessaly::instruments {
 
-bool Lines::Read(std::string& line)
-{
-    line.clear();
-    if (afterCr_) {
-        afterCr_ = false;
-        if (in_.Fill(number_) && *in_.Begin() == '\n') in_.Skip(1);
-    }
-    if (!in_.Fill(number_ + 1)) return false;
-    ++number_;
-    while (in_.Fill(number_)) {
-        const char* begin = in_.Begin();
-        const char* stop = std::find_if(begin, in_.End(), [](char c) { return c == '\r' || c == '\n'; });
-        const size_t n = static_cast<size_t>(stop - begin);
-        line.append(begin, std::min(n, kMaxLine - line.size()));
-        in_.Skip(n);
-        if (stop != in_.End()) {
-            afterCr_ = *stop == '\r';
-            in_.Skip(1);
-            break;
-        }
-    }
-    return true;
-}
-
 std::optional<std::string> FirstLine(const std::string& file)
 {
     const std::optional<std::string> head = FileHead(file, kMaxLine * 4);

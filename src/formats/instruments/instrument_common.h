@@ -20,17 +20,9 @@ namespace tessaly::instruments {
 constexpr size_t kMaxLine = 4096;
 
 // The lines of a text file: LF, CR LF and CR each end one.
-class Lines {
+class Lines : public BoundedLines {
 public:
-    explicit Lines(const std::string& file) : in_(file) {}
-    // The next line into LINE, cut to kMaxLine characters; false at the end.
-    bool Read(std::string& line);
-    int64_t Number() const { return number_; }
-
-private:
-    BufferedInput in_;
-    int64_t number_ = 0;
-    bool afterCr_ = false;
+    explicit Lines(const std::string& file) : BoundedLines(file, kMaxLine) {}
 };
 
 // The first line of FILE that holds more than blanks, cut to kMaxLine;

@@ -80,11 +80,11 @@ ReadReport ReadNikonRawFile(PointTable& table, const std::string& file, const Re
                 else if (value.starts_with("i")) unit = LinearUnit::Foot;
                 // Feet without a word of which: US survey feet, as in GSI.
                 else if (value.starts_with("f")) unit = LinearUnit::UsSurveyFoot;
-                else unknownUnit.Note(lines.Number()), unit = LinearUnit::Unknown;
+                else unknownUnit.Note(lines.Line()), unit = LinearUnit::Unknown;
             } else if (name == "coord order") {
                 if (value == "nez") eastFirst = false;
                 else if (value == "enz") eastFirst = true;
-                else unknownOrder.Note(lines.Number()), eastFirst = false;
+                else unknownOrder.Note(lines.Line()), eastFirst = false;
             }
             continue;
         }
@@ -100,7 +100,7 @@ ReadReport ReadNikonRawFile(PointTable& table, const std::string& file, const Re
         // The code is the rest of the record, commas and all.
         std::string code(field(6));
         for (size_t i = 7; i < fields.size(); ++i) code.append(",").append(fields[i]);
-        load.Add(id, first, second, field(5), code, unit, lines.Number());
+        load.Add(id, first, second, field(5), code, unit, lines.Line());
     }
     load.Say(unknownUnit, "distance unit", "distance units", " other than metres and feet (coordinates read without a unit)");
     load.Say(unknownOrder, "coordinate order", "coordinate orders", " other than NEZ and ENZ (read as NEZ)");

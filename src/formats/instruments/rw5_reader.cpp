@@ -85,14 +85,14 @@ ReadReport ReadRw5File(PointTable& table, const std::string& file, const ReadOpt
                 if (code == "0") unit = LinearUnit::Foot;
                 else if (code == "1") unit = LinearUnit::Metre;
                 else if (code == "2") unit = LinearUnit::UsSurveyFoot;
-                else unknownUnit.Note(lines.Number()), unit = LinearUnit::Unknown;
+                else unknownUnit.Note(lines.Line()), unit = LinearUnit::Unknown;
             }
         }
         if (id && (north || east)) {
             load.Add(*id, north.value_or(""), east.value_or(""), elevation.value_or(""), note.value_or(""), unit,
-                     lines.Number());
+                     lines.Line());
         } else if (id && latitude) {
-            geographic.Note(lines.Number());
+            geographic.Note(lines.Line());
         } else if (measured) {
             load.Observation();
         }

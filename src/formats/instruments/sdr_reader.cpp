@@ -64,7 +64,7 @@ ReadReport ReadSdrFile(PointTable& table, const std::string& file, const ReadOpt
             widths = TrimBlanks(Field(record, 4, 16)).starts_with("SDR2") ? kSdr2x : kSdr33;
             const char distance = record.size() > 41 ? record[41] : ' ';
             unit = HeaderUnit(distance);
-            if (unit == LinearUnit::Unknown && distance != ' ') unknownUnit.Note(lines.Number());
+            if (unit == LinearUnit::Unknown && distance != ' ') unknownUnit.Note(lines.Line());
             eastFirst = record.size() > 44 && record[44] == '2';
             continue;
         }
@@ -79,7 +79,7 @@ ReadReport ReadSdrFile(PointTable& table, const std::string& file, const ReadOpt
         const std::string_view elevation = Field(record, at + 2 * widths.value, widths.value);
         at += 3 * widths.value + (station ? widths.value : 0);  // a station's instrument height
         if (eastFirst) std::swap(first, second);
-        load.Add(id, first, second, elevation, Field(record, at, widths.description), unit, lines.Number());
+        load.Add(id, first, second, elevation, Field(record, at, widths.description), unit, lines.Line());
     }
     load.Say(unknownUnit, "header", "headers", " with a distance unit other than 1 (metres) or 2 (feet)");
     return load.Finish();

@@ -34,7 +34,6 @@ namespace {
 using namespace instruments;
 
 constexpr int kMaxDepth = 64;
-constexpr int64_t kMaxBytes = int64_t{512} << 20;
 // Longer texts are cut: a name, code or coordinate needs far less.
 constexpr size_t kMaxText = 4096;
 
@@ -65,19 +64,8 @@ public:
 
     ReadReport Run()
     {
-        const int64_t length = FileLength(file_);
-        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenForReading(file_), std::fclose);
-        if (length > kMaxBytes)
-            FailFile(file_, "the file is larger than " + std::to_string(kMaxBytes >> 20) +
-                                " MiB, more than a JobXML file can be");
-        PrepareLibxml();
-        const std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(
-            xmlReaderForIO(ReadFromFile, CloseNothing, f.get(), nullptr, nullptr,
-                           XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT),
-            xmlFreeTextReader);
-        if (!reader) FailFile(file_, "cannot start reading the document");
-        reader_ = reader.get();
-        xmlTextReaderSetStructuredErrorHandler(reader_, OnError, this);
+        const XmlFileReader reader(file_, "a JobXML file", OnError, this);
+        reader_ = reader.Get();
         Walk();
         if (deleted_.count > 0) load_.Say(deleted_, "deleted point", "deleted points", " not read");
         if (!shownUnit_.empty() && shownUnit_ != "Metres") {

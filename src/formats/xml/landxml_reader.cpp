@@ -25,7 +25,6 @@ namespace tessaly {
 
 namespace {
 constexpr int kMaxDepth = 64;
-constexpr int64_t kMaxBytes = int64_t{512} << 20;
 constexpr size_t kMaxPointText = 4096;
 // Longer names and descriptions are cut: no point needs them, and a grid
 // cell or an output line that long helps nobody.
@@ -68,21 +67,8 @@ public:
 
     ReadReport Run()
     {
-        const int64_t length = FileLength(file_);
-        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenForReading(file_), std::fclose);
-        if (length > kMaxBytes)
-            FailFile(file_, "the file is larger than " + std::to_string(kMaxBytes >> 20) +
-                                " MiB, more than a LandXML point file can be");
-        PrepareLibxml();
-        // The reader closes nothing of ours; F closes the FILE on every path.
-        // Blank text between elements carries nothing a point needs.
-        const std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader(
-            xmlReaderForIO(ReadFromFile, CloseNothing, f.get(), nullptr, nullptr,
-                           XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT),
-            xmlFreeTextReader);
-        if (!reader) FailFile(file_, "cannot start reading the document");
-        reader_ = reader.get();
-        xmlTextReaderSetStructuredErrorHandler(reader_, OnError, this);
+        const XmlFileReader reader(file_, "a LandXML point file", OnError, this);
+        reader_ = reader.Get();
         // Resolving references may clear the table: the unit is set after it.
         try {
             Walk();

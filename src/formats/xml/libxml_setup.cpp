@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/error.h"
+#include "platform/files/binary_file.h"
 
 namespace tessaly {
 
@@ -22,6 +23,8 @@ void PrepareLibxml()
     });
 }
 
+namespace {
+// xmlReaderForIO callbacks for a std::FILE* that XmlFileReader closes.
 int ReadFromFile(void* context, char* buffer, int len)
 {
     auto* file = static_cast<std::FILE*>(context);
@@ -30,6 +33,24 @@ int ReadFromFile(void* context, char* buffer, int len)
 }
 
 int CloseNothing(void*) { return 0; }
+
+constexpr int64_t kMaxBytes = int64_t{512} << 20;
+}  // namespace
+
+XmlFileReader::XmlFileReader(const std::string& file, const char* kind, xmlStructuredErrorFunc onError, void* context)
+    : file_(nullptr, std::fclose), reader_(nullptr, xmlFreeTextReader)
+{
+    const int64_t length = FileLength(file);
+    file_.reset(OpenForReading(file));
+    if (length > kMaxBytes)
+        FailFile(file, "the file is larger than " + std::to_string(kMaxBytes >> 20) + " MiB, more than " + kind +
+                           " can be");
+    PrepareLibxml();
+    reader_.reset(xmlReaderForIO(ReadFromFile, CloseNothing, file_.get(), nullptr, nullptr,
+                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_COMPACT));
+    if (!reader_) FailFile(file, "cannot start reading the document");
+    xmlTextReaderSetStructuredErrorHandler(reader_.get(), onError, context);
+}
 
 void RefuseEntities(xmlTextReaderPtr reader, const std::string& file, const char* kind)
 {

@@ -3,6 +3,8 @@
 // that refuses every outside file, input from a FILE we opened ourselves,
 // and the refusal of documents that declare entities.
 #include <libxml/xmlreader.h>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace tessaly {
@@ -13,9 +15,20 @@ namespace tessaly {
 // load that restored it would open the door for another one still parsing.
 void PrepareLibxml();
 
-// xmlReaderForIO callbacks for a std::FILE* the caller opened and closes.
-int ReadFromFile(void* context, char* buffer, int len);
-int CloseNothing(void*);
+// A text reader over FILE, which is refused when larger than 512 MiB, more
+// than KIND ("a LandXML point file") can be. It reads no network and drops
+// blank text between elements, which carries nothing a point needs; libxml2's
+// errors go to ON_ERROR with CONTEXT. Throws Error when the file cannot be
+// opened or read.
+class XmlFileReader {
+public:
+    XmlFileReader(const std::string& file, const char* kind, xmlStructuredErrorFunc onError, void* context);
+    xmlTextReaderPtr Get() const { return reader_.get(); }
+
+private:
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
+    std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)> reader_;
+};
 
 // Entities let a few kilobytes expand to gigabytes: an attribute that keeps
 // its references is expanded when its value is asked for, by tree functions

@@ -328,4 +328,31 @@ void ReplacingFileWriter::Commit()
     entry_ = nullptr;
 }
 
+bool BoundedLines::Read(std::string& line)
+{
+    line.clear();
+    cut_ = false;
+    if (afterCr_) {
+        afterCr_ = false;
+        if (in_.Fill(line_) && *in_.Begin() == '\n') in_.Skip(1);
+    }
+    if (!in_.Fill(line_ + 1)) return false;
+    ++line_;
+    while (in_.Fill(line_)) {
+        const char* begin = in_.Begin();
+        const char* stop = std::find_if(begin, in_.End(), [](char c) { return c == '\r' || c == '\n'; });
+        const size_t n = static_cast<size_t>(stop - begin);
+        const size_t room = max_ - line.size();
+        line.append(begin, std::min(n, room));
+        cut_ = cut_ || n > room;
+        in_.Skip(n);
+        if (stop != in_.End()) {
+            afterCr_ = *stop == '\r';
+            in_.Skip(1);
+            break;
+        }
+    }
+    return true;
+}
+
 }  // namespace tessaly

@@ -39,6 +39,25 @@ private:
     size_t pos_ = 0, end_ = 0;
 };
 
+// The lines of a file (ended by CR LF, LF or CR), each cut to MAX_LENGTH
+// bytes, so that one huge line costs no more memory than that.
+class BoundedLines {
+public:
+    BoundedLines(const std::string& file, size_t maxLength) : in_(file), max_(maxLength) {}
+
+    // The next line into LINE; false at the end of the file.
+    bool Read(std::string& line);
+    int64_t Line() const { return line_; }  // the number of the last line read
+    bool Cut() const { return cut_; }       // the last line read was longer and cut
+
+private:
+    BufferedInput in_;
+    size_t max_;
+    int64_t line_ = 0;
+    bool afterCr_ = false;
+    bool cut_ = false;
+};
+
 // Reads lines that end at a carriage return or a carriage return followed by
 // a line feed. A line feed on its own is an ordinary character of the line.
 class TextLineReader {
